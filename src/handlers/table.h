@@ -1,0 +1,30 @@
+// The process-wide table of handlers. A handle is a 1-based slot number;
+// only its low 32 bits count.
+#pragma once
+
+#include <vector>
+
+#include "serial/serial.h"
+#include "zorenc.h"
+
+struct HandlerEntry {
+    CSerial *port = nullptr; // owned; null marks a free slot
+    ZorEncEventCallback sendEvent = nullptr;
+    ZorEncEventCallback recvEvent = nullptr;
+    ZorEncEventCallback errorEvent = nullptr;
+};
+
+using HandlerTable = std::vector<HandlerEntry>;
+
+// The slot index a handle names: the low 32 bits as a signed number, minus 1.
+inline long long SlotIndex(ZorEncHandle handle)
+{
+    return static_cast<long long>(static_cast<int32_t>(static_cast<uint32_t>(handle))) - 1;
+}
+
+// The entry of a valid handle, or null. The pointer is good until the table
+// next changes (create, close handler, release).
+HandlerEntry *FindEntry(ZorEncHandle handle);
+
+// The entry of a valid handle whose port is open, or null.
+HandlerEntry *FindOpenEntry(ZorEncHandle handle);
