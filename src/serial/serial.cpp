@@ -1,0 +1,506 @@
+#include "serial/serial.h"
+
+#include <cstring>
+#include <string>
+
+namespace {
+
+constexpr int32_t Code(DWORD code)
+{
+    return static_cast<int32_t>(code);
+}
+
+// The count handed to the platform is 32 bits wide; a longer buffer is
+// offered in part only.
+DWORD ClampLength(size_t length)
+{
+    return length > static_cast<size_t>(MAXDWORD) ? MAXDWORD : static_cast<DWORD>(length);
+}
+
+// Runs one Read, Write or WaitEvent on an open port. `start` issues the
+// platform call with the OVERLAPPED chosen here (the caller's, the internal
+// one bound to `ioEvent`, or none in synchronous mode) and returns its BOOL.
+// An operation that pends on the internal record is waited for up to
+// `timeout`. If that wait ends any other way than with the event, the
+// operation is cancelled and then waited for, because the platform writes
+// into the record and `*count` (both on the caller's stack) until it has
+// finished; the count then holds what was transferred before the cancel.
+// `collect` fetches the count with GetOverlappedResult after a completed
+// wait (event waits have none).
+template <typename Start, typename Cancel>
+int32_t RunIo(HANDLE port, HANDLE ioEvent, LPOVERLAPPED overlapped, DWORD timeout, DWORD *count,
+              bool collect, Start start, Cancel cancel)
+{
+    OVERLAPPED internal;
+    std::memset(&internal, 0, sizeof(internal));
+    LPOVERLAPPED used = overlapped;
+    if (used == nullptr && ioEvent != nullptr) {
+        internal.hEvent = ioEvent;
+        used = &internal;
+    }
+
+    if (start(used)) {
+        // Completed at once: signal the event as a completion would.
+        if (used != nullptr) {
+            SetEvent(used->hEvent);
+        }
+        return Code(ERROR_SUCCESS);
+    }
+    const DWORD code = GetLastError();
+    if (code != ERROR_IO_PENDING || used == nullptr) {
+        return Code(code);
+    }
+    if (used == overlapped) {
+        return Code(ERROR_SUCCESS); // the caller collects the result
+    }
+
+    const DWORD waited = WaitForSingleObject(ioEvent, timeout);
+    if (waited == WAIT_OBJECT_0) {
+        if (collect && !GetOverlappedResult(port, &internal, count, FALSE)) {
+            return Code(GetLastError());
+        }
+        return Code(ERROR_SUCCESS);
+    }
+    const int32_t result = waited == WAIT_TIMEOUT ? Code(ERROR_TIMEOUT) : Code(GetLastError());
+    cancel();
+    GetOverlappedResult(port, &internal, count, TRUE);
+    return result;
+}
+
+} // namespace
+
+CSerial::~CSerial()
+{
+    if (portHandle != nullptr) {
+        CSerial::Close();
+    }
+}
+
+int32_t CSerial::Open(const char *name, DWORD inQueue, DWORD outQueue, bool overlapped)
+{
+    lastError = Code(ERROR_SUCCESS);
+    if (portHandle != nullptr) {
+        lastError = Code(ERROR_ALREADY_INITIALIZED);
+        return lastError;
+    }
+    if (name == nullptr) {
+        lastError = Code(ERROR_INVALID_PARAMETER);
+        return lastError;
+    }
+
+    // Names of five characters or more (COM10 and up, device paths) go
+    // through the device namespace; COM1 to COM9 are used as given.
+    std::string devicePath(name);
+    if (devicePath.size() >= 5) {
+        devicePath.insert(0, "\\\\.\\");
+    }
+
+    HANDLE handle = CreateFileA(devicePath.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                OPEN_EXISTING, overlapped ? FILE_FLAG_OVERLAPPED : 0, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        lastError = Code(GetLastError());
+        return lastError;
+    }
+    portHandle = handle;
+
+    if (overlapped) {
+        ioEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+        if (ioEvent == nullptr) {
+            lastError = Code(GetLastError());
+            CloseHandle(portHandle);
+            portHandle = nullptr;
+            return lastError;
+        }
+    }
+
+    if (inQueue != 0 || outQueue != 0) {
+        if (!SetupComm(portHandle, inQueue, outQueue)) {
+            const int32_t kept = Code(GetLastError());
+            CSerial::Close();
+            lastError = kept;
+            return lastError;
+        }
+    }
+
+    // Neither default step closes the port; only the read mode's outcome is
+    // reported, as each step starts by clearing lastError.
+    CSerial::SetMask(DefaultMask);
+    CSerial::SetupReadTimeouts(ReadNonBlocking);
+
+    COMMCONFIG config;
+    std::memset(&config, 0, sizeof(config));
+    config.dwSize = sizeof(config);
+    DWORD size = sizeof(config);
+    if (GetDefaultCommConfigA(devicePath.c_str(), &config, &size)) {
+        SetCommConfig(portHandle, &config, size);
+    }
+    return lastError;
+}
+
+int32_t CSerial::Close()
+{
+    lastError = Code(ERROR_SUCCESS);
+    if (portHandle == nullptr) {
+        return lastError;
+    }
+    if (ioEvent != nullptr) {
+        CloseHandle(ioEvent);
+        ioEvent = nullptr;
+    }
+    CloseHandle(portHandle);
+    portHandle = nullptr;
+    return lastError;
+}
+
+int32_t CSerial::Setup(DWORD baudRate, int dataBits, int parity, int stopBits)
+{
+    lastError = Code(ERROR_SUCCESS);
+    if (portHandle == nullptr) {
+        lastError = Code(ERROR_INVALID_HANDLE);
+        return lastError;
+    }
+    DCB dcb;
+    std::memset(&dcb, 0, sizeof(dcb));
+    dcb.DCBlength = sizeof(dcb);
+    if (!GetCommState(portHandle, &dcb)) {
+        lastError = Code(GetLastError());
+        return lastError;
+    }
+    dcb.BaudRate = baudRate;
+    dcb.ByteSize = static_cast<BYTE>(dataBits & 0xFF);
+    dcb.Parity = static_cast<BYTE>(parity & 0xFF);
+    dcb.StopBits = static_cast<BYTE>(stopBits & 0xFF);
+    dcb.fParity = parity != 0 ? 1 : 0;
+    if (!SetCommState(portHandle, &dcb)) {
+        lastError = Code(GetLastError());
+    }
+    return lastError;
+}
+
+int32_t CSerial::SetEventChar(char ch, bool adjustMask)
+{
+    lastError = Code(ERROR_SUCCESS);
+    if (portHandle == nullptr) {
+        lastError = Code(ERROR_INVALID_HANDLE);
+        return lastError;
+    }
+    DCB dcb;
+    std::memset(&dcb, 0, sizeof(dcb));
+    dcb.DCBlength = sizeof(dcb);
+    if (!GetCommState(portHandle, &dcb)) {
+        lastError = Code(GetLastError());
+        return lastError;
+    }
+    dcb.EvtChar = ch;
+    if (adjustMask) {
+        // Leaves its outcome in lastError: reported unless the DCB write fails.
+        CSerial::SetMask(CSerial::GetEventMask() | EV_RXFLAG);
+    }
+    if (!SetCommState(portHandle, &dcb)) {
+        lastError = Code(GetLastError());
+    }
+    return lastError;
+}
+
+int32_t CSerial::SetMask(DWORD mask)
+{
+    lastError = Code(ERROR_SUCCESS);
+    if (portHandle == nullptr) {
+        lastError = Code(ERROR_INVALID_HANDLE);
+        return lastError;
+    }
+    if (!SetCommMask(portHandle, mask)) {
+        lastError = Code(GetLastError());
+        return lastError;
+    }
+    eventMask = mask;
+    return lastError;
+}
+
+int32_t CSerial::WaitEvent(LPOVERLAPPED overlapped, DWORD timeout)
+{
+    lastError = Code(ERROR_SUCCESS);
+    if (portHandle == nullptr) {
+        lastError = Code(ERROR_INVALID_HANDLE);
+        return lastError;
+    }
+    if (ioEvent == nullptr && (overlapped != nullptr || timeout != INFINITE)) {
+        lastError = Code(ERROR_INVALID_FUNCTION);
+        return lastError;
+    }
+
+    // The wait gives no count; receivedEvents is written by the platform
+    // once the event is signalled.
+    DWORD ignored = 0;
+    lastError = RunIo(
+        portHandle, ioEvent, overlapped, timeout, &ignored, false,
+        [this](LPOVERLAPPED used) { return WaitCommEvent(portHandle, &receivedEvents, used); },
+        [this] { CancelPendingIo(); });
+    return lastError;
+}
+
+int32_t CSerial::SetupHandshaking(int mode)
+{
+    lastError = Code(ERROR_SUCCESS);
+    if (portHandle == nullptr) {
+        lastError = Code(ERROR_INVALID_HANDLE);
+        return lastError;
+    }
+    if (mode != HandshakeOff && mode != HandshakeHardware && mode != HandshakeSoftware) {
+        lastError = static_cast<int32_t>(E_INVALIDARG);
+        return lastError;
+    }
+    DCB dcb;
+    std::memset(&dcb, 0, sizeof(dcb));
+    dcb.DCBlength = sizeof(dcb);
+    if (!GetCommState(portHandle, &dcb)) {
+        lastError = Code(GetLastError());
+        return lastError;
+    }
+    const bool hardware = mode == HandshakeHardware;
+    const bool software = mode == HandshakeSoftware;
+    dcb.fOutxCtsFlow = hardware ? 1 : 0;
+    dcb.fOutxDsrFlow = hardware ? 1 : 0;
+    dcb.fDtrControl = hardware ? DTR_CONTROL_HANDSHAKE : DTR_CONTROL_DISABLE;
+    dcb.fRtsControl = hardware ? RTS_CONTROL_HANDSHAKE : RTS_CONTROL_DISABLE;
+    dcb.fOutX = software ? 1 : 0;
+    dcb.fInX = software ? 1 : 0;
+    if (!SetCommState(portHandle, &dcb)) {
+        lastError = Code(GetLastError());
+    }
+    return lastError;
+}
+
+int32_t CSerial::SetupReadTimeouts(int mode)
+{
+    lastError = Code(ERROR_SUCCESS);
+    if (portHandle == nullptr) {
+        lastError = Code(ERROR_INVALID_HANDLE);
+        return lastError;
+    }
+    if (mode != ReadNonBlocking && mode != ReadBlocking) {
+        lastError = static_cast<int32_t>(E_INVALIDARG);
+        return lastError;
+    }
+    COMMTIMEOUTS timeouts;
+    std::memset(&timeouts, 0, sizeof(timeouts));
+    if (!GetCommTimeouts(portHandle, &timeouts)) {
+        lastError = Code(GetLastError());
+        return lastError;
+    }
+    // Non-blocking: MAXDWORD/0/0 returns at once with what is queued.
+    // Blocking: 0/0/0 waits for the whole count.
+    timeouts.ReadIntervalTimeout = mode == ReadNonBlocking ? MAXDWORD : 0;
+    timeouts.ReadTotalTimeoutMultiplier = 0;
+    timeouts.ReadTotalTimeoutConstant = 0;
+    if (!SetCommTimeouts(portHandle, &timeouts)) {
+        lastError = Code(GetLastError());
+    }
+    return lastError;
+}
+
+namespace {
+
+// Reads the driver's DCB for a getter; false (with the code in `error`) on
+// failure.
+bool ReadState(HANDLE port, DCB &dcb, int32_t &error)
+{
+    std::memset(&dcb, 0, sizeof(dcb));
+    dcb.DCBlength = sizeof(dcb);
+    if (!GetCommState(port, &dcb)) {
+        error = Code(GetLastError());
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+DWORD CSerial::GetBaudRate()
+{
+    lastError = Code(ERROR_SUCCESS);
+    if (portHandle == nullptr) {
+        lastError = Code(ERROR_INVALID_HANDLE);
+        return 0xFFFFFFFFu;
+    }
+    DCB dcb;
+    if (!ReadState(portHandle, dcb, lastError)) {
+        return 0xFFFFFFFFu;
+    }
+    return dcb.BaudRate;
+}
+
+int CSerial::GetDataBits()
+{
+    lastError = Code(ERROR_SUCCESS);
+    if (portHandle == nullptr) {
+        lastError = Code(ERROR_INVALID_HANDLE);
+        return -1;
+    }
+    DCB dcb;
+    if (!ReadState(portHandle, dcb, lastError)) {
+        return -1;
+    }
+    return dcb.ByteSize;
+}
+
+int CSerial::GetParity()
+{
+    lastError = Code(ERROR_SUCCESS);
+    if (portHandle == nullptr) {
+        lastError = Code(ERROR_INVALID_HANDLE);
+        return -1;
+    }
+    DCB dcb;
+    if (!ReadState(portHandle, dcb, lastError)) {
+        return -1;
+    }
+    return dcb.fParity ? dcb.Parity : NOPARITY;
+}
+
+int CSerial::GetStopBits()
+{
+    lastError = Code(ERROR_SUCCESS);
+    if (portHandle == nullptr) {
+        lastError = Code(ERROR_INVALID_HANDLE);
+        return -1;
+    }
+    DCB dcb;
+    if (!ReadState(portHandle, dcb, lastError)) {
+        return -1;
+    }
+    return dcb.StopBits;
+}
+
+int CSerial::GetHandshaking()
+{
+    lastError = Code(ERROR_SUCCESS);
+    if (portHandle == nullptr) {
+        lastError = Code(ERROR_INVALID_HANDLE);
+        return -1;
+    }
+    DCB dcb;
+    if (!ReadState(portHandle, dcb, lastError)) {
+        return -1;
+    }
+    if (dcb.fDtrControl == DTR_CONTROL_HANDSHAKE && dcb.fRtsControl == RTS_CONTROL_HANDSHAKE) {
+        return HandshakeHardware;
+    }
+    if (dcb.fOutX && dcb.fInX) {
+        return HandshakeSoftware;
+    }
+    return HandshakeOff;
+}
+
+DWORD CSerial::GetEventMask()
+{
+    lastError = Code(ERROR_SUCCESS);
+    if (portHandle == nullptr) {
+        lastError = Code(ERROR_INVALID_HANDLE);
+        return 0;
+    }
+    return eventMask;
+}
+
+char CSerial::GetEventChar()
+{
+    lastError = Code(ERROR_SUCCESS);
+    if (portHandle == nullptr) {
+        lastError = Code(ERROR_INVALID_HANDLE);
+        return 0;
+    }
+    DCB dcb;
+    if (!ReadState(portHandle, dcb, lastError)) {
+        return 0;
+    }
+    return dcb.EvtChar;
+}
+
+int32_t CSerial::WriteString(const char *text, DWORD *written, LPOVERLAPPED overlapped,
+                             DWORD timeout)
+{
+    return Write(text, text != nullptr ? std::strlen(text) : 0, written, overlapped, timeout);
+}
+
+int32_t CSerial::Write(const void *data, size_t length, DWORD *written, LPOVERLAPPED overlapped,
+                       DWORD timeout)
+{
+    lastError = Code(ERROR_SUCCESS);
+    DWORD localCount = 0;
+    DWORD *count = written != nullptr ? written : &localCount;
+    *count = 0;
+    if (portHandle == nullptr) {
+        lastError = Code(ERROR_INVALID_HANDLE);
+        return lastError;
+    }
+    if (ioEvent == nullptr && (overlapped != nullptr || timeout != INFINITE)) {
+        lastError = Code(ERROR_INVALID_FUNCTION);
+        return lastError;
+    }
+
+    lastError = RunIo(
+        portHandle, ioEvent, overlapped, timeout, count, true,
+        [&](LPOVERLAPPED used) {
+            return WriteFile(portHandle, data, ClampLength(length), count, used);
+        },
+        [this] { CancelPendingIo(); });
+    return lastError;
+}
+
+int32_t CSerial::Read(void *buffer, size_t length, DWORD *read, LPOVERLAPPED overlapped,
+                      DWORD timeout)
+{
+    lastError = Code(ERROR_SUCCESS);
+    DWORD localCount = 0;
+    DWORD *count = read != nullptr ? read : &localCount;
+    *count = 0;
+    if (portHandle == nullptr) {
+        lastError = Code(ERROR_INVALID_HANDLE);
+        return lastError;
+    }
+    if (ioEvent == nullptr && (overlapped != nullptr || timeout != INFINITE)) {
+        lastError = Code(ERROR_INVALID_FUNCTION);
+        return lastError;
+    }
+
+    lastError = RunIo(
+        portHandle, ioEvent, overlapped, timeout, count, true,
+        [&](LPOVERLAPPED used) {
+            return ReadFile(portHandle, buffer, ClampLength(length), count, used);
+        },
+        [this] { CancelPendingIo(); });
+    return lastError;
+}
+
+int32_t CSerial::Purge()
+{
+    lastError = Code(ERROR_SUCCESS);
+    if (portHandle == nullptr) {
+        lastError = Code(ERROR_INVALID_HANDLE);
+        return lastError;
+    }
+    if (!PurgeComm(portHandle, PURGE_TXCLEAR | PURGE_RXCLEAR)) {
+        lastError = Code(GetLastError());
+    }
+    return lastError;
+}
+
+int32_t CSerial::PurgeRx()
+{
+    lastError = Code(ERROR_SUCCESS);
+    if (portHandle == nullptr) {
+        lastError = Code(ERROR_INVALID_HANDLE);
+        return lastError;
+    }
+    if (!PurgeComm(portHandle, PURGE_RXCLEAR)) {
+        lastError = Code(GetLastError());
+    }
+    return lastError;
+}
+
+void CSerial::CancelPendingIo()
+{
+    if (portHandle != nullptr) {
+        CancelIo(portHandle);
+    }
+}
