@@ -1,0 +1,40 @@
+// Opening and closing a handler's port.
+#include <cstdio>
+
+#include "handlers/table.h"
+
+extern "C" {
+
+ZORENC_API bool ZORENC_CALL ZorEncOpen(ZorEncHandle handle, const char *portName)
+{
+    HandlerEntry *entry = FindEntry(handle);
+    if (entry == nullptr || portName == nullptr) {
+        std::printf("connecting failed.\n");
+        std::fflush(stdout);
+        return false;
+    }
+    // An open port stays open on its first name: Open then only reports
+    // ERROR_ALREADY_INITIALIZED, and the line format is set again.
+    entry->port->Open(portName, 0, 0, true);
+    entry->port->Setup(CBR_115200, 8, NOPARITY, ONESTOPBIT);
+    const bool open = entry->port->IsOpen();
+    std::printf(open ? "connected!!!!!\n" : "connecting failed.\n");
+    std::fflush(stdout);
+    return open;
+}
+
+ZORENC_API int32_t ZORENC_CALL ZorEncClose(ZorEncHandle handle)
+{
+    HandlerEntry *entry = FindEntry(handle);
+    if (entry == nullptr) {
+        return static_cast<int32_t>(ZORENC_ERR_NOT_OPEN);
+    }
+    return entry->port->Close();
+}
+
+ZORENC_API bool ZORENC_CALL ZorEncIsOpen(ZorEncHandle handle)
+{
+    return FindOpenEntry(handle) != nullptr;
+}
+
+} // extern "C"
