@@ -1,0 +1,100 @@
+// zorenc-sim: the simulated board as a program. Prints the path of the port
+// to open (the pty slave) on the first line of standard output and serves it
+// until SIGINT or SIGTERM.
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <string>
+
+#include "board.h"
+
+namespace {
+
+void Usage(FILE *out)
+{
+    std::fputs("usage: zorenc-sim [options]\n"
+               "  --paced            send replies at 115200 8N1 wire speed\n"
+               "  --paced-receive    take requests no faster than the wire carries them\n"
+               "  --flash FILE       keep the flash in FILE (default: in memory)\n"
+               "  --test-commands    answer the test commands (P K F I C L Q X Z)\n"
+               "  --silent           record requests, answer none\n"
+               "  --link PATH        make PATH a symlink to the port\n"
+               "  --inputs BITS      digital inputs 0-6 at power-up (e.g. 0x55)\n"
+               "  -h, --help         this text\n",
+               out);
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    zorsim::Options options;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        auto value = [&]() -> const char * {
+            if (i + 1 >= argc) {
+                std::fprintf(stderr, "zorenc-sim: %s needs a value\n", arg.c_str());
+                std::exit(2);
+            }
+            return argv[++i];
+        };
+        if (arg == "--paced") {
+            options.paced = true;
+        } else if (arg == "--paced-receive") {
+            options.pacedReceive = true;
+        } else if (arg == "--flash") {
+            options.flashFile = value();
+        } else if (arg == "--test-commands") {
+            options.testCommands = true;
+        } else if (arg == "--silent") {
+            options.silent = true;
+        } else if (arg == "--link") {
+            options.link = value();
+        } else if (arg == "--inputs") {
+            const char *text = value();
+            char *end = nullptr;
+            const unsigned long bits = std::strtoul(text, &end, 0);
+            if (*text == '\0' || *end != '\0' || bits > 0x7F) {
+                std::fprintf(stderr, "zorenc-sim: --inputs takes a number from 0 to 0x7F\n");
+                return 2;
+            }
+            options.inputs = static_cast<uint32_t>(bits);
+        } else if (arg == "-h" || arg == "--help") {
+            Usage(stdout);
+            return 0;
+        } else {
+            std::fprintf(stderr, "zorenc-sim: unknown option %s\n", arg.c_str());
+            Usage(stderr);
+            return 2;
+        }
+    }
+
+    // Blocked before the serving thread starts, so that it inherits the mask
+    // and the signals reach only the wait below.
+    sigset_t stopSignals;
+    sigemptyset(&stopSignals);
+    sigaddset(&stopSignals, SIGINT);
+    sigaddset(&stopSignals, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+
+    zorsim::Board board(options);
+    if (!board.Start()) {
+        std::fprintf(stderr, "zorenc-sim: cannot open a pseudo-terminal%s\n",
+                     options.link.empty() ? "" : " or make the link");
+        return 1;
+    }
+    std::printf("%s\n", board.SlavePath().c_str());
+    std::fflush(stdout);
+
+    for (;;) {
+        const timespec slice = {1, 0};
+        const int sig = sigtimedwait(&stopSignals, nullptr, &slice);
+        if (sig == SIGINT || sig == SIGTERM) {
+            break;
+        }
+    }
+    board.Stop();
+    return 0;
+}
