@@ -1,0 +1,131 @@
+// The handler table through the exported functions: slots, reuse, release,
+// 64-bit handles and the diagnostic lines.
+#include <gtest/gtest.h>
+
+#include <regex>
+#include <string>
+
+#include "capture.h"
+#include "zorenc.h"
+
+namespace {
+
+// %p prints a null pointer as "(nil)" with glibc and as zeros with msvcrt.
+const char *const kPointer = "(0x[0-9a-fA-F]+|[0-9A-Fa-f]{8,16})";
+const char *const kNullPointer = "(\\(nil\\)|0x0|0{8,16})";
+
+class HandlerTable : public ::testing::Test {
+protected:
+    void SetUp() override { Quiet(); }
+    void TearDown() override { Quiet(); }
+    static void Quiet()
+    {
+        StdoutCapture capture;
+        ZorEncRelease();
+        capture.Text();
+    }
+    static std::string Close(ZorEncHandle handle)
+    {
+        StdoutCapture capture;
+        ZorEncCloseHandler(handle);
+        return capture.Text();
+    }
+};
+
+TEST_F(HandlerTable, HandsOutSlotsInOrderWithClosedPorts)
+{
+    EXPECT_EQ(ZorEncCreateHandler(), 1);
+    EXPECT_EQ(ZorEncCreateHandler(), 2);
+    EXPECT_TRUE(ZorEncIsValidHandle(1));
+    EXPECT_FALSE(ZorEncIsOpen(1));
+    EXPECT_FALSE(ZorEncIsOpen(2));
+}
+
+TEST_F(HandlerTable, ReusesTheLowestFreeSlotBeforeGrowing)
+{
+    ASSERT_EQ(ZorEncCreateHandler(), 1);
+    ASSERT_EQ(ZorEncCreateHandler(), 2);
+    ASSERT_EQ(ZorEncCreateHandler(), 3);
+    Close(2);
+    EXPECT_FALSE(ZorEncIsValidHandle(2));
+    EXPECT_EQ(ZorEncCreateHandler(), 2);
+    EXPECT_EQ(ZorEncCreateHandler(), 4);
+    Close(1);
+    Close(3);
+    EXPECT_EQ(ZorEncCreateHandler(), 1);
+    EXPECT_EQ(ZorEncCreateHandler(), 3);
+}
+
+TEST_F(HandlerTable, InvalidHandles)
+{
+    ASSERT_EQ(ZorEncCreateHandler(), 1);
+    ASSERT_EQ(ZorEncCreateHandler(), 2);
+    Close(2);
+    const ZorEncHandle invalid[] = {0, -1, 2, 3, 1000, static_cast<ZorEncHandle>(INT32_MIN)};
+    for (ZorEncHandle h : invalid) {
+        EXPECT_FALSE(ZorEncIsValidHandle(h)) << "handle " << static_cast<long long>(h);
+        EXPECT_FALSE(ZorEncIsOpen(h)) << "handle " << static_cast<long long>(h);
+    }
+}
+
+TEST_F(HandlerTable, OnlyTheLow32BitsOfAHandleCount)
+{
+    if (sizeof(ZorEncHandle) < 8) {
+        GTEST_SKIP() << "handles are 32 bits wide in this build";
+    }
+    ASSERT_EQ(ZorEncCreateHandler(), 1);
+    ASSERT_EQ(ZorEncCreateHandler(), 2);
+    const unsigned long long high = 0xABCD123400000000ull;
+    EXPECT_TRUE(ZorEncIsValidHandle(static_cast<ZorEncHandle>(high | 1)));
+    EXPECT_TRUE(ZorEncIsValidHandle(static_cast<ZorEncHandle>(high | 2)));
+    EXPECT_FALSE(ZorEncIsValidHandle(static_cast<ZorEncHandle>(high | 3)));
+    // Low 32 bits of all ones read as -1: no slot.
+    EXPECT_FALSE(ZorEncIsValidHandle(static_cast<ZorEncHandle>(0x00000000FFFFFFFFull)));
+    Close(static_cast<ZorEncHandle>(high | 1));
+    EXPECT_FALSE(ZorEncIsValidHandle(1));
+}
+
+TEST_F(HandlerTable, CloseHandlerPrintsItsLines)
+{
+    ASSERT_EQ(ZorEncCreateHandler(), 1);
+    const std::string first = Close(1);
+    EXPECT_TRUE(std::regex_match(
+        first, std::regex(std::string("close_handle\\(\\) - Index=0, Pointer=") + kPointer +
+                          "\nclose_handle\\(\\) - delete Serial\n"
+                          "close_handle\\(\\) - delete Serial\n")))
+        << first;
+    // The slot is free now: only the index line, with a null pointer.
+    const std::string second = Close(1);
+    EXPECT_TRUE(std::regex_match(
+        second,
+        std::regex(std::string("close_handle\\(\\) - Index=0, Pointer=") + kNullPointer + "\n")))
+        << second;
+    EXPECT_EQ(Close(0), "close_handle()\n");
+    EXPECT_EQ(Close(-5), "close_handle()\n");
+    EXPECT_EQ(Close(2), "close_handle()\n");
+}
+
+TEST_F(HandlerTable, ReleaseDeletesEverySlotAndStartsOver)
+{
+    ASSERT_EQ(ZorEncCreateHandler(), 1);
+    ASSERT_EQ(ZorEncCreateHandler(), 2);
+    ASSERT_EQ(ZorEncCreateHandler(), 3);
+    Close(2);
+    std::string text;
+    {
+        StdoutCapture capture;
+        ZorEncRelease();
+        text = capture.Text();
+    }
+    EXPECT_EQ(text, "release() - delete Serial[0]\nrelease() - delete Serial[2]\n");
+    EXPECT_FALSE(ZorEncIsValidHandle(1));
+    EXPECT_FALSE(ZorEncIsValidHandle(3));
+    {
+        StdoutCapture capture;
+        ZorEncRelease();
+        EXPECT_EQ(capture.Text(), "");
+    }
+    EXPECT_EQ(ZorEncCreateHandler(), 1);
+}
+
+} // namespace
