@@ -61,7 +61,7 @@ TEST_F(Stream, ReadChecksItsArgumentsInOrder)
 TEST_F(Stream, AFlagRaisedBeforeTheCallAbortsEvenWithAllBytesThere)
 {
     SendRawLater(handle, Bytes("abcd"), {}, 0);
-    SleepMs(50);
+    SleepMs(200); // the board writes raw bytes 50 ms after its reply
     volatile unsigned char raised = 1;
     unsigned char buffer[4] = {9, 9, 9, 9};
     EXPECT_EQ(ZorEncRead(handle, buffer, 0, 4, &raised), ZORENC_ERR_ABORTED);
@@ -148,7 +148,7 @@ TEST_F(Stream, ALineLongerThan128BytesIsCutWithAFrameError)
 TEST_F(Stream, PurgeAnswersForOpenPortsOnly)
 {
     SendRawLater(handle, Bytes("stale"), {}, 0);
-    SleepMs(50);
+    SleepMs(200); // the board writes raw bytes 50 ms after its reply
     EXPECT_TRUE(ZorEncPurge(handle));
     volatile unsigned char flag = 0;
     Later later(

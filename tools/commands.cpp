@@ -1,0 +1,174 @@
+#include "commands.h"
+
+#include "plans.h"
+#include "zorenc.h"
+
+namespace zortool {
+
+namespace {
+
+// clang-format off
+const std::vector<Command> kCommands = {
+    {"info", "",
+     "firmware and logic versions, encoder resolution, trigger mode, runs",
+     "Reads the board's versions and board-wide settings.\n"
+     "--json prints one object: port, firmware_version, logic_version, encoder_resolution,\n"
+     "trg_mode, positive_run, negative_run.\n",
+     0, PlanInfo},
+    {"status", "[--watch [--for SECONDS] [--interval MS]]",
+     "positions, trigger and error counts, directions, digital inputs",
+     "Per channel: position, trigger count, trigger error count and direction; then the state\n"
+     "of the seven digital inputs.\n"
+     "\n"
+     "  --watch          refresh the view in place until Ctrl-C\n"
+     "  --for SECONDS    with --watch: stop after SECONDS\n"
+     "  --interval MS    with --watch: refresh every MS milliseconds (50..10000, default 250)\n"
+     "\n"
+     "Either way the port is closed cleanly and the exit status is 0. --json prints one object\n"
+     "{\"channels\": [{channel, position, trigger_count, trigger_error_count, direction}...],\n"
+     "\"inputs\": [7 states]}; with --watch one such object per line, with \"elapsed\" seconds.\n",
+     kOptWatch | kOptFor | kOptInterval, PlanStatus},
+    {"get", "SETTING [CH [INDEX] | INPUT] [ARGS...]",
+     "read a setting or counter (zorenc help get lists them)",
+     "Reads a setting. Settings of a channel or an input without the number read all four\n"
+     "channels (or all seven inputs). --json prints {\"setting\", \"channel\"/\"input\",\n"
+     "\"value\"} (fields such as \"upper\" and \"lower\" in place of \"value\" where a setting has\n"
+     "several), or an array of them for all channels.\n",
+     0, PlanGet},
+    {"set", "SETTING [CH [INDEX]] VALUE...",
+     "write a setting, then show what the board holds",
+     "Writes a setting, then reads it back and prints it as get does: the board may hold a\n"
+     "rounded value (a delay of 0.29 is kept as 28 hundredths). Integers are decimal or 0x\n"
+     "hexadecimal; negative numbers are fine (set trigger-position0 0 -1500).\n",
+     0, PlanSet},
+    {"clear", "WHAT [CH | INPUT]",
+     "clear counters or positions",
+     "WHAT is one of:\n"
+     "\n"
+     "%CLEAR%",
+     0, PlanClear},
+    {"calibration", "start|stop CH",
+     "start or stop the calibration of a channel's encoder",
+     "Starts or stops the calibration of the encoder of channel CH (0..3).\n",
+     0, PlanCalibration},
+    {"flash", "save|load|defaults",
+     "save the settings to flash, load them from flash, or load the defaults",
+     "  save       the board keeps its current settings across power cycles\n"
+     "  load       the settings saved last replace the current ones\n"
+     "  defaults   the default settings replace the current ones (not saved)\n",
+     0, PlanFlash},
+    {"read", "ADDR",
+     "read one register by address (0xF000, 61440) or board-wide name (REG_LOGIC_VERSION)",
+     "Reads one register and shows its raw value and, for a register of the map, its name\n"
+     "and decoded value. --json: {address, register, channel/input/index, raw, value}.\n",
+     0, PlanRead},
+    {"write", "ADDR VALUE",
+     "write one register by address (raw; no checks beyond the board's)",
+     "Writes VALUE (32 bits, decimal or 0x hexadecimal, negative allowed) to the register at\n"
+     "ADDR and shows the value the board replied with. --json: {address, register, value,\n"
+     "reply}.\n",
+     0, PlanWrite},
+    {"dump", "[--all]",
+     "every readable register of the map with its name and decoded value",
+     "Reads every readable register of the map, in address order. The 960 index-trigger\n"
+     "positions (240 per channel) only with --all. --json prints an array of the objects\n"
+     "that read prints.\n",
+     kOptAll, PlanDump},
+    {"tour", "[--for SECONDS] [--interval MS]",
+     "a short demonstration: info, a trigger, the virtual encoder, live status",
+     "Shows the board's info, sets a trigger on channel 0 (positions 500 and 1500), runs the\n"
+     "virtual encoder of channel 0 at 1000 counts/s, turning the axis back at 0 and 2000, and\n"
+     "shows the live status for SECONDS (default 5) while the position moves and the trigger\n"
+     "count rises; then stops the encoder. Each step shows the command that does the same.\n"
+     "It changes channel 0's trigger and encoder settings (not saved to flash): meant for\n"
+     "--sim. Exit status 1 when the position did not move or no trigger fired.\n",
+     kOptFor | kOptInterval, PlanTour},
+};
+// clang-format on
+
+std::string Replace(std::string text, const std::string &what, const std::string &with)
+{
+    const size_t at = text.find(what);
+    return at == std::string::npos ? text : text.replace(at, what.size(), with);
+}
+
+} // namespace
+
+const std::vector<Command> &Commands()
+{
+    return kCommands;
+}
+
+const Command *FindCommand(const std::string &name)
+{
+    for (const Command &c : kCommands) {
+        if (name == c.name) {
+            return &c;
+        }
+    }
+    return nullptr;
+}
+
+std::string ToolHelp()
+{
+    std::string text =
+        "zorenc " ZORENC_VERSION_STRING
+        ": commission an encoder-and-trigger board from the command line\n"
+        "\n"
+        "usage: zorenc (--port NAME | --sim) [--json] [--trace] COMMAND [ARGS...]\n"
+        "       zorenc help [COMMAND]      zorenc COMMAND --help\n"
+        "\n"
+        "The board (one of the two is required by every command):\n"
+        "  --port NAME   the board's serial port: COM3, \\\\.\\COM12, /dev/ttyUSB0, or the slave\n"
+        "                path that zorenc-sim prints on its first line\n"
+        "  --sim         a simulated board started in this process (Linux builds only)\n"
+        "\n"
+        "Options:\n"
+        "  --json        print data as JSON on stdout (messages stay on stderr)\n"
+        "  --trace       print every frame sent (tx) and received (rx) in hex on stderr\n"
+        "  -h, --help    this help, or a command's with a command\n"
+        "  --version     the tool's version\n"
+        "Options may stand anywhere on the line; -5 and -0.5 are numbers, not options.\n"
+        "\n"
+        "Commands:\n";
+    Table table({"", ""});
+    for (const Command &c : kCommands) {
+        table.Add({c.name, c.summary});
+    }
+    for (const std::string &line : table.Lines()) {
+        text += "  " + line + "\n";
+    }
+    text += "\n"
+            "Examples:\n"
+            "  zorenc --port /dev/ttyUSB0 info\n"
+            "  zorenc --port COM3 set trigger-delay 0 1.5\n"
+            "  zorenc --port COM3 get trigger-controls 2\n"
+            "  zorenc --port COM3 clear trigger-count 2\n"
+            "  zorenc --port COM3 status --watch\n"
+            "  zorenc --sim tour\n"
+            "\n"
+            "Exit status:\n"
+            "  0  success (also when Ctrl-C ends status --watch or the tour)\n"
+            "  1  the port or the board failed: the port cannot be opened, no reply in time, a\n"
+            "     refused or malformed reply\n"
+            "  2  usage error: unknown command, option or setting, a missing argument, a value\n"
+            "     that does not parse, a channel, input or index out of range; the board is not\n"
+            "     touched\n";
+    return text;
+}
+
+std::string CommandHelp(const Command &command)
+{
+    std::string text =
+        "usage: zorenc (--port NAME | --sim) [--json] [--trace] " + std::string(command.name) +
+        (command.synopsis[0] ? " " + std::string(command.synopsis) : "") + "\n\n" +
+        command.summary + ".\n\n" + Replace(command.details, "%CLEAR%", ClearTargetsHelp());
+    const std::string name = command.name;
+    if (name == "get" || name == "set") {
+        text += "\nSettings (CH 0..3, INPUT 0..6, INDEX 0..239; [CH] may be left out by get):\n" +
+                SettingsHelp();
+    }
+    return text;
+}
+
+} // namespace zortool

@@ -1,0 +1,33 @@
+// The tool's commands: each checks its arguments first (plan) and only then
+// gets the board to work on (the action it returns).
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "cli.h"
+
+namespace zortool {
+
+class Session;
+
+using Action = std::function<void(Session &)>;
+
+struct Command {
+    const char *name;
+    const char *synopsis; // arguments after the name
+    const char *summary;  // one line for the tool's help
+    const char *details;  // the rest of the command's help
+    unsigned options;     // CommandOption bits it takes
+    // Checks the arguments (throwing UsageError) and returns the work.
+    Action (*plan)(const Invocation &);
+};
+
+const std::vector<Command> &Commands();
+const Command *FindCommand(const std::string &name);
+
+std::string ToolHelp();
+std::string CommandHelp(const Command &command);
+
+} // namespace zortool

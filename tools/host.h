@@ -1,0 +1,60 @@
+// What the tool needs from the operating system beyond the library: quieting
+// stdout, Ctrl-C, sleeping, the terminal and a reason for a failed open. The
+// POSIX and Windows versions live side by side in host.cpp.
+#pragma once
+
+#include <string>
+
+#ifndef _WIN32
+#include <signal.h>
+#endif
+
+namespace zortool {
+
+// Sends the process's standard output to the null device for its lifetime.
+// The library prints "connected!!!!!" and close_handle() lines on stdout
+// while it opens and closes a port; the tool's own output (JSON above all)
+// must not carry them.
+class QuietStdout {
+public:
+    QuietStdout();
+    ~QuietStdout();
+    QuietStdout(const QuietStdout &) = delete;
+    QuietStdout &operator=(const QuietStdout &) = delete;
+
+private:
+    int saved_ = -1;
+};
+
+// Makes Ctrl-C (SIGINT, SIGTERM; Ctrl-C, Ctrl-Break and closing the console
+// on Windows) raise a flag instead of ending the process.
+void CatchInterrupts();
+bool Interrupted();
+
+// Blocks SIGINT and SIGTERM in the calling thread for its lifetime, so that
+// threads started meanwhile (the simulated board's) never take them and the
+// main thread sees every Ctrl-C. Nothing on Windows.
+class InterruptsBlocked {
+public:
+    InterruptsBlocked();
+    ~InterruptsBlocked();
+    InterruptsBlocked(const InterruptsBlocked &) = delete;
+    InterruptsBlocked &operator=(const InterruptsBlocked &) = delete;
+
+private:
+#ifndef _WIN32
+    sigset_t saved_;
+#endif
+};
+
+void SleepMs(int ms);
+
+// True when stdout is a terminal; then also switches a Windows console to
+// ANSI escape sequences.
+bool StdoutIsTerminal();
+
+// Why a port that ZorEncOpen refused cannot be opened, as well as the tool
+// can tell: "no such device", "permission denied ...".
+std::string OpenFailureReason(const std::string &port);
+
+} // namespace zortool

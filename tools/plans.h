@@ -1,0 +1,37 @@
+// The plan of each command (see commands.h), and the small output helpers
+// they share.
+#pragma once
+
+#include <string>
+
+#include "commands.h"
+#include "output.h"
+#include "settings.h"
+
+namespace zortool {
+
+Action PlanInfo(const Invocation &inv);
+Action PlanStatus(const Invocation &inv);
+Action PlanTour(const Invocation &inv);
+Action PlanGet(const Invocation &inv);
+Action PlanSet(const Invocation &inv);
+Action PlanClear(const Invocation &inv);
+Action PlanCalibration(const Invocation &inv);
+Action PlanFlash(const Invocation &inv);
+Action PlanRead(const Invocation &inv);
+Action PlanWrite(const Invocation &inv);
+Action PlanDump(const Invocation &inv);
+
+// Help texts generated from the tables.
+std::string SettingsHelp();
+std::string ClearTargetsHelp();
+
+// One JSON document on its own line of stdout.
+void PrintJson(const Json &json);
+// A field's value as a table cell and as JSON.
+std::string FieldText(const Field &field);
+Json FieldJson(const Field &field);
+// kebab-case to snake_case, for JSON keys.
+std::string Snake(std::string name);
+
+} // namespace zortool
