@@ -1,0 +1,800 @@
+"""The board as a Python object: a handler of the zorenc library with its port.
+
+Every method performs at most one register transaction (or one raw read) and
+raises a :class:`~zorenc.errors.ZorEncError` when the library reports a
+failure; getters return the decoded value.
+"""
+
+from __future__ import annotations
+
+import ctypes
+import operator
+import os
+import sys
+import threading
+import weakref
+from ctypes import byref, c_double, c_int32, c_ubyte, c_uint32
+from dataclasses import dataclass
+from typing import Callable, Dict, List, Optional, Tuple, Union
+
+from ._library import (
+    HANDLER_TABLE,
+    EventCallback,
+    Library,
+    TriggerControlsStruct,
+    load_library,
+)
+from .errors import (
+    ZORENC_ERR_CHANNEL,
+    ZORENC_ERR_NOT_OPEN,
+    ZORENC_ERR_PARAM,
+    ZorEncChecksumError,
+    ZorEncError,
+    ZorEncFrameError,
+    ZorEncNotOpenError,
+    ZorEncStatusError,
+    error_for,
+)
+
+PortName = Union[str, bytes, "os.PathLike[str]"]
+FrameCallback = Callable[[bytes], None]
+
+#: Number of encoder and trigger channels, and of digital inputs.
+CHANNELS = 4
+DIGITAL_INPUTS = 7
+#: Bytes a line read (:meth:`Board.read_until`) gathers at most.
+LINE_LIMIT = 128
+
+_INT32_MIN = -(1 << 31)
+_INT32_MAX = (1 << 31) - 1
+_UINT32_MAX = (1 << 32) - 1
+
+
+# ---- Values ------------------------------------------------------------------------------
+
+
+@dataclass
+class TriggerControls:
+    """The 32-bit control word of a trigger channel.
+
+    nibble0..nibble6 are bits 0-3, 4-7, ... 24-27 (0..15 each); bit30 and
+    bit31 the two top bits; reserved holds bits 28-29, which no setting
+    names.  On reading, the board's nibble2 comes back only when it is 2 or
+    4 and as 0 otherwise.
+    """
+
+    nibble0: int = 0
+    nibble1: int = 0
+    nibble2: int = 0
+    nibble3: int = 0
+    nibble4: int = 0
+    nibble5: int = 0
+    nibble6: int = 0
+    bit30: bool = False
+    bit31: bool = False
+    reserved: int = 0
+
+    _NIBBLES = ("nibble0", "nibble1", "nibble2", "nibble3", "nibble4", "nibble5", "nibble6")
+
+    def to_word(self) -> int:
+        """The word, 0..0xFFFFFFFF; ValueError for a field out of its width."""
+        word = 0
+        for i, field in enumerate(self._NIBBLES):
+            nibble = operator.index(getattr(self, field))
+            if not 0 <= nibble <= 0xF:
+                raise ValueError(f"{field} must be 0..15, not {nibble}")
+            word |= nibble << (4 * i)
+        reserved = operator.index(self.reserved)
+        if not 0 <= reserved <= 3:
+            raise ValueError(f"reserved must be 0..3, not {reserved}")
+        return word | reserved << 28 | bool(self.bit30) << 30 | bool(self.bit31) << 31
+
+    @classmethod
+    def from_word(cls, word: int) -> "TriggerControls":
+        """The fields of a word, 0..0xFFFFFFFF."""
+        word = operator.index(word)
+        if not 0 <= word <= _UINT32_MAX:
+            raise ValueError(f"a control word has 32 bits, not {word:#x}")
+        nibbles = [(word >> (4 * i)) & 0xF for i in range(7)]
+        return cls(
+            *nibbles,
+            bit30=bool(word >> 30 & 1),
+            bit31=bool(word >> 31 & 1),
+            reserved=word >> 28 & 3,
+        )
+
+
+class Abort:
+    """The abort flag of raw reads: one byte that another thread may raise.
+
+    ::
+
+        abort = Abort()
+        threading.Timer(2.0, abort.raise_).start()   # or Abort.after(2.0)
+        board.read_bytes(10, abort=abort)             # ZorEncAborted after 2 s
+
+    The library never lowers the flag; :meth:`clear` it before reusing it.
+    """
+
+    def __init__(self) -> None:
+        self._flag = c_ubyte(0)
+        self._timer: Optional[threading.Timer] = None
+
+    @classmethod
+    def after(cls, seconds: float) -> "Abort":
+        """A flag that raises itself after seconds (a bound for a raw read)."""
+        abort = cls()
+        abort._timer = threading.Timer(seconds, abort.raise_)
+        abort._timer.daemon = True
+        abort._timer.start()
+        return abort
+
+    def raise_(self) -> None:
+        """Raises the flag: a raw read using it ends within about 100 ms."""
+        self._flag.value = 1
+
+    def clear(self) -> None:
+        """Lowers the flag again."""
+        self._flag.value = 0
+
+    def cancel(self) -> None:
+        """Stops the timer of :meth:`after`, if any."""
+        if self._timer is not None:
+            self._timer.cancel()
+
+    @property
+    def raised(self) -> bool:
+        return self._flag.value != 0
+
+    def __repr__(self) -> str:
+        return f"<zorenc.Abort raised={self.raised}>"
+
+
+# ---- Argument checks ---------------------------------------------------------------------
+# ctypes silently keeps only the low bits of an integer that does not fit its
+# C type; these refuse such values instead, with the library's codes.
+
+
+def _refuse(code: int, what: str, value: object) -> ZorEncError:
+    return error_for(code, detail=f"{what} {value!r} is out of range")
+
+
+def _channel(value: int, what: str = "channel") -> int:
+    value = operator.index(value)
+    if not _INT32_MIN <= value <= _INT32_MAX:
+        raise _refuse(ZORENC_ERR_CHANNEL, what, value)
+    return value
+
+
+def _int32(value: int, what: str) -> int:
+    value = operator.index(value)
+    if not _INT32_MIN <= value <= _INT32_MAX:
+        raise _refuse(ZORENC_ERR_PARAM, what, value)
+    return value
+
+
+def _word(value: int, what: str) -> int:
+    """A raw 32-bit value, signed or unsigned, as the int32_t the C side takes."""
+    value = operator.index(value)
+    if not _INT32_MIN <= value <= _UINT32_MAX:
+        raise _refuse(ZORENC_ERR_PARAM, what, value)
+    return value - (1 << 32) if value > _INT32_MAX else value
+
+
+def _unsigned(value: int, bits: int, what: str) -> int:
+    value = operator.index(value)
+    if not 0 <= value < (1 << bits):
+        raise _refuse(ZORENC_ERR_PARAM, what, value)
+    return value
+
+
+def _byte(value: Union[int, str, bytes], what: str) -> int:
+    if isinstance(value, (str, bytes)):
+        if len(value) != 1:
+            raise _refuse(ZORENC_ERR_PARAM, what, value)
+        return ord(value)
+    return _unsigned(value, 8, what)
+
+
+def _real(value: float) -> float:
+    return float(value)  # NaN and infinities go through: the library refuses them
+
+
+# ---- The board ---------------------------------------------------------------------------
+
+
+class Board:
+    """A board on a serial port.
+
+    ``Board("COM3")`` creates a handler and opens the port, raising
+    :class:`ZorEncNotOpenError` when it cannot; ``Board()`` creates the handler
+    alone (open it later with :meth:`open`).  Use it in a ``with`` block, or
+    call :meth:`close`, to destroy the handler::
+
+        with zorenc.Board("/dev/ttyUSB0") as board:
+            board.set_trigger_delay(0, 1.5)
+            print(board.encoder_position(0))
+
+    Channels are 0..3, digital inputs 0..6 and index-trigger indices 0..0xEF;
+    others raise :class:`ZorEncChannelError`.  Values the library cannot
+    represent raise :class:`ZorEncParamError`.
+
+    Calls on one board are serialised by a lock; a frame callback must not
+    call its own board.  Calls on different boards may run in different
+    threads at once; creating or closing a board waits until no call on any
+    board runs (the library's handler table allows nothing else), so a raw
+    read blocked on one board holds that up until it ends.
+    """
+
+    def __init__(
+        self,
+        port: Optional[PortName] = None,
+        *,
+        library: Union[Library, str, "os.PathLike[str]", None] = None,
+    ) -> None:
+        self._lib = library if isinstance(library, Library) else load_library(library)
+        self._fn = self._lib.functions
+        self._lock = threading.Lock()
+        self._owner: Optional[int] = None
+        self._port: Optional[str] = None
+        # Callback objects the library holds pointers to, and the exceptions
+        # the callbacks raised during the current call.
+        self._callbacks: Dict[str, object] = {}
+        self._callback_errors: List[BaseException] = []
+        handle = HANDLER_TABLE.change(self._fn["ZorEncCreateHandler"])
+        if not handle:
+            raise MemoryError("the library could not create a handler")
+        self._handle: int = int(handle)  # type: ignore[call-overload]
+        self._finalizer = weakref.finalize(
+            self, HANDLER_TABLE.destroy, self._fn["ZorEncCloseHandler"], handle, self._callbacks
+        )
+        if port is not None:
+            try:
+                self.open(port)
+            except BaseException:
+                self.close()
+                raise
+
+    # ---- calling the library ----
+
+    def _invoke(self, name: str, *args: object) -> object:
+        if self._owner == threading.get_ident():
+            raise RuntimeError(f"{name}: a frame callback cannot call its own board")
+        with self._lock:
+            self._owner = threading.get_ident()
+            try:
+                with HANDLER_TABLE.call():
+                    result = self._fn[name](self._handle, *args)
+            finally:
+                self._owner = None
+            if self._callback_errors:
+                error = self._callback_errors[0]
+                self._callback_errors.clear()
+                raise error
+        return result
+
+    def _do(self, name: str, *args: object) -> None:
+        result = self._invoke(name, *args)
+        if result:
+            raise error_for(int(result), name)  # type: ignore[arg-type]
+
+    def _get(self, name: str, ctype: type, *args: object):  # type: ignore[no-untyped-def]
+        out = ctype()
+        self._do(name, *args, byref(out))
+        return out.value
+
+    def _transact(self, name: str, *args: object) -> int:
+        out = c_uint32(0)
+        result = int(self._invoke(name, *args, byref(out)))  # type: ignore[call-overload]
+        if result:
+            error = error_for(result, name)
+            if isinstance(error, (ZorEncStatusError, ZorEncChecksumError)):
+                error.value = out.value  # a reply came, with its value
+            raise error
+        return out.value
+
+    # ---- handler and connection ----
+
+    @property
+    def library(self) -> Library:
+        """The native library this board calls."""
+        return self._lib
+
+    @property
+    def handle(self) -> int:
+        """The library's handle of this board; 0 once closed."""
+        return self._handle
+
+    @property
+    def port(self) -> Optional[str]:
+        """The name the port was last opened with."""
+        return self._port
+
+    @property
+    def is_valid(self) -> bool:
+        """Whether the handler exists (its port may be closed)."""
+        return bool(self._invoke("ZorEncIsValidHandle"))
+
+    @property
+    def is_open(self) -> bool:
+        """Whether the handler exists and its port is open."""
+        return bool(self._invoke("ZorEncIsOpen"))
+
+    def open(self, port: PortName) -> None:
+        """Opens the port (COM3, /dev/ttyUSB0, ...) at 115200 8N1.
+
+        An open port stays open on its first name.  Raises
+        :class:`ZorEncNotOpenError` when the port cannot be opened.
+        """
+        name = port if isinstance(port, bytes) else os.fsencode(port)
+        if not self._invoke("ZorEncOpen", name):
+            raise ZorEncNotOpenError(
+                ZORENC_ERR_NOT_OPEN, "ZorEncOpen", f"cannot open port {os.fsdecode(name)!r}"
+            )
+        self._port = os.fsdecode(name)
+
+    def close_port(self) -> None:
+        """Closes the port and keeps the handler and its callbacks."""
+        result = self._invoke("ZorEncClose")
+        if result == ZORENC_ERR_NOT_OPEN:
+            raise error_for(ZORENC_ERR_NOT_OPEN, "ZorEncClose")
+        if result:
+            raise OSError(result, "ZorEncClose: the port did not close")
+
+    def close(self) -> None:
+        """Destroys the handler, closing its port; later calls raise
+        :class:`ZorEncNotOpenError`.  Closing twice does nothing."""
+        if HANDLER_TABLE.in_call():
+            raise RuntimeError("boards cannot be created or closed from a frame callback")
+        with self._lock:
+            if not self._finalizer.alive:
+                return
+            # From here on calls name no handler; the handler itself goes
+            # once no call on any board runs, without holding up this
+            # board's lock meanwhile.
+            self._finalizer.detach()
+            handle, self._handle = self._handle, 0
+        close_handler = self._fn["ZorEncCloseHandler"]
+        try:
+            HANDLER_TABLE.change(close_handler, handle)
+        except BaseException:  # interrupted while waiting: leave it to the table
+            HANDLER_TABLE.destroy(close_handler, handle, dict(self._callbacks))
+            raise
+        self._callbacks.clear()
+
+    def __enter__(self) -> "Board":
+        return self
+
+    def __exit__(self, *exc_info: object) -> None:
+        self.close()
+
+    def __repr__(self) -> str:
+        return f"<zorenc.Board handle={self._handle} port={self._port!r}>"
+
+    # ---- raw register transactions ----
+
+    def read(self, address: int) -> int:
+        """Reads a register (address 0..0xFFFF); its value, 0..0xFFFFFFFF."""
+        return self._transact("ZorEncSendRead", _unsigned(address, 16, "address"), 0)
+
+    def write(self, address: int, value: int) -> int:
+        """Writes a register; gives the value of the board's reply."""
+        return self._transact(
+            "ZorEncSendWrite",
+            _unsigned(address, 16, "address"),
+            _word(value, "value") & _UINT32_MAX,
+        )
+
+    def send(self, command: Union[int, str, bytes], address: int, value: int = 0) -> int:
+        """One transaction with any command byte (``'R'``, ``'W'``, ...);
+        gives the value of the reply."""
+        return self._transact(
+            "ZorEncSendData",
+            _byte(command, "command"),
+            _unsigned(address, 16, "address"),
+            _word(value, "value") & _UINT32_MAX,
+        )
+
+    def send_only(self, command: Union[int, str, bytes], address: int, value: int = 0) -> None:
+        """Sends a request without waiting: its reply stays in the receive
+        queue (for :meth:`read_bytes`, or the next transaction)."""
+        self._do(
+            "ZorEncSendOnly",
+            _byte(command, "command"),
+            _unsigned(address, 16, "address"),
+            _word(value, "value") & _UINT32_MAX,
+        )
+
+    # ---- raw stream ----
+
+    def purge(self) -> None:
+        """Empties the port's transmit and receive queues."""
+        if not self._invoke("ZorEncPurge"):
+            raise error_for(ZORENC_ERR_NOT_OPEN, "ZorEncPurge")
+
+    def read_bytes(self, count: int, abort: Optional[Abort] = None) -> bytes:
+        """Reads exactly count bytes from the port.
+
+        Blocks until they have all arrived or abort is raised (then
+        :class:`ZorEncAborted`, and the bytes read so far are lost).  Without
+        abort it waits for as long as that takes; ``Abort.after(seconds)``
+        bounds it.
+        """
+        count = _int32(count, "count")
+        abort = abort if abort is not None else Abort()
+        buffer = (c_ubyte * max(count, 1))()
+        self._do("ZorEncRead", buffer, 0, count, byref(abort._flag))
+        return bytes(buffer)
+
+    def read_until(
+        self, terminator: Union[int, str, bytes], abort: Optional[Abort] = None
+    ) -> bytes:
+        """Reads up to and including the terminator byte; bytes behind it
+        stay queued.
+
+        128 bytes without the terminator raise :class:`ZorEncFrameError`
+        whose ``data`` holds them.  Blocks as :meth:`read_bytes` does.
+        """
+        end = _byte(terminator, "terminator")
+        abort = abort if abort is not None else Abort()
+        buffer = (c_ubyte * LINE_LIMIT)()
+        try:
+            self._do("ZorEncReadUntil", buffer, end, byref(abort._flag))
+        except ZorEncFrameError as error:
+            error.data = bytes(buffer)
+            raise
+        # The first terminator is the last byte read: none came before it.
+        data = bytes(buffer)
+        return data[: data.index(end) + 1]
+
+    # ---- frame callbacks ----
+
+    def _register(self, kind: str, c_name: str, callback: Optional[FrameCallback]) -> None:
+        if callback is None:
+            self._do(c_name, EventCallback())  # a null pointer: no callback
+            self._callbacks.pop(kind, None)
+            return
+        errors = self._callback_errors  # not self: the finalizer keeps the callbacks
+
+        def trampoline(data: "ctypes._Pointer[c_ubyte]", length: int) -> None:
+            try:
+                callback(ctypes.string_at(data, length) if length > 0 else b"")
+            except BaseException as e:  # raised again when the call returns
+                errors.append(e)
+
+        c_callback = EventCallback(trampoline)
+        self._do(c_name, c_callback)
+        self._callbacks[kind] = c_callback  # kept alive while registered
+
+    def on_send(self, callback: Optional[FrameCallback]) -> None:
+        """Calls callback(frame_bytes) with every request as written; None
+        removes it.  An exception it raises comes out of the board call that
+        sent the frame."""
+        self._register("send", "ZorEncRegisterSendEvent", callback)
+
+    def on_receive(self, callback: Optional[FrameCallback]) -> None:
+        """Calls callback(frame_bytes) with every reply as received (all
+        bytes collected for it); None removes it."""
+        self._register("receive", "ZorEncRegisterRecvEvent", callback)
+
+    def on_error(self, callback: Optional[FrameCallback]) -> None:
+        """Stores an error callback; the library keeps it but never calls it."""
+        self._register("error", "ZorEncRegisterErrorEvent", callback)
+
+    # ---- encoder channels ----
+
+    def encoder_position(self, channel: int) -> int:
+        """Position counter of a channel."""
+        return self._get("ZorEncGetEncoderPosition", c_int32, _channel(channel))
+
+    def encoder_position_for_analog(self, channel: int, multiplier: int, period: float) -> int:
+        """Position as count x period / multiplier, the multiplier bounded to 8..1023."""
+        return self._get(
+            "ZorEncGetEncoderPositionForAnalog",
+            c_int32,
+            _channel(channel),
+            _int32(multiplier, "multiplier"),
+            _real(period),
+        )
+
+    def encoder_position_micrometer(self, channel: int, multiplier: int, period: float) -> int:
+        """Position in micrometres: count x period / multiplier (2 or 4, else 1)."""
+        return self._get(
+            "ZorEncGetEncoderPositionMicrometer",
+            c_int32,
+            _channel(channel),
+            _int32(multiplier, "multiplier"),
+            _real(period),
+        )
+
+    def encoder_direction(self, channel: int) -> int:
+        """Counting direction (raw; the board counts up at 0)."""
+        return self._get("ZorEncGetEncoderDirection", c_int32, _channel(channel))
+
+    def set_encoder_direction(self, channel: int, direction: int) -> None:
+        self._do("ZorEncSetEncoderDirection", _channel(channel), _word(direction, "direction"))
+
+    def encoder_inversion(self, channel: int) -> int:
+        """Inversion: the same register as the direction."""
+        return self._get("ZorEncGetEncoderInversion", c_int32, _channel(channel))
+
+    def set_encoder_inversion(self, channel: int, inversion: int) -> None:
+        self._do("ZorEncSetEncoderInversion", _channel(channel), _word(inversion, "inversion"))
+
+    def encoder_multi_for_analog(self, channel: int) -> int:
+        """Multiplier for analog encoders (raw)."""
+        return self._get("ZorEncGetEncoderMultiForAnalog", c_int32, _channel(channel))
+
+    def set_encoder_multi_for_analog(self, channel: int, multiplier: int) -> None:
+        self._do(
+            "ZorEncSetEncoderMultiForAnalog", _channel(channel), _word(multiplier, "multiplier")
+        )
+
+    def encoder_reset_value(self, channel: int) -> int:
+        """Value the position counter is reset to."""
+        return self._get("ZorEncGetEncoderResetValue", c_int32, _channel(channel))
+
+    def set_encoder_reset_value(self, channel: int, value: int) -> None:
+        self._do("ZorEncSetEncoderResetValue", _channel(channel), _int32(value, "reset value"))
+
+    def start_calibration(self, channel: int) -> None:
+        self._do("ZorEncStartCalibration", _channel(channel))
+
+    def stop_calibration(self, channel: int) -> None:
+        self._do("ZorEncStopCalibration", _channel(channel))
+
+    # ---- device settings and maintenance ----
+
+    def encoder_resolution(self) -> float:
+        """Encoder resolution (three decimals)."""
+        return self._get("ZorEncGetEncoderResolution", c_double)
+
+    def set_encoder_resolution(self, resolution: float) -> None:
+        """Sets the resolution, 0 <= resolution < 4294967.296 (thousandths,
+        truncated)."""
+        self._do("ZorEncSetEncoderResolution", _real(resolution))
+
+    def firmware_version(self) -> float:
+        return self._get("ZorEncGetFirmwareVersion", c_double)
+
+    def logic_version(self) -> float:
+        return self._get("ZorEncGetLogicVersion", c_double)
+
+    def positive_run(self) -> int:
+        return self._get("ZorEncGetPositiveRun", c_int32)
+
+    def set_positive_run(self, run: int) -> None:
+        self._do("ZorEncSetPositiveRun", _word(run, "run"))
+
+    def negative_run(self) -> int:
+        return self._get("ZorEncGetNegativeRun", c_int32)
+
+    def set_negative_run(self, run: int) -> None:
+        self._do("ZorEncSetNegativeRun", _word(run, "run"))
+
+    def trg_mode(self) -> int:
+        """Trigger mode (raw)."""
+        return self._get("ZorEncGetTrgMode", c_int32)
+
+    def set_trg_mode(self, mode: int) -> None:
+        self._do("ZorEncSetTrgMode", _word(mode, "trigger mode"))
+
+    def virtual_encoder_frequency(self, channel: int) -> int:
+        """Virtual-encoder frequency of a channel (raw)."""
+        return self._get("ZorEncGetVirtualEncoderFrequency", c_int32, _channel(channel))
+
+    def set_virtual_encoder_frequency(self, channel: int, frequency: int) -> None:
+        self._do(
+            "ZorEncSetVirtualEncoderFrequency", _channel(channel), _word(frequency, "frequency")
+        )
+
+    def load_default_parameters(self) -> None:
+        self._do("ZorEncLoadDefaultParameters")
+
+    def save_flash(self) -> None:
+        self._do("ZorEncSaveFlash")
+
+    def load_flash(self) -> None:
+        self._do("ZorEncLoadFlash")
+
+    # ---- trigger channels ----
+
+    def trigger_controls(self, channel: int) -> TriggerControls:
+        """The control word of a trigger channel."""
+        out = TriggerControlsStruct()
+        self._do("ZorEncGetTriggerControls", _channel(channel), byref(out))
+        return TriggerControls.from_word(int.from_bytes(bytes(out), sys.byteorder))
+
+    def set_trigger_controls(self, channel: int, controls: Union[TriggerControls, int]) -> None:
+        """Writes the control word as given (a TriggerControls or a 32-bit word)."""
+        if isinstance(controls, TriggerControls):
+            try:
+                word = controls.to_word()
+            except ValueError as e:
+                raise error_for(ZORENC_ERR_PARAM, detail=str(e)) from None
+        else:
+            word = _word(controls, "control word") & _UINT32_MAX
+        value = TriggerControlsStruct.from_buffer_copy(word.to_bytes(4, sys.byteorder))
+        self._do("ZorEncSetTriggerControls", _channel(channel), byref(value))
+
+    def set_trigger_controls_each_trigger(
+        self,
+        channel: int,
+        nibble0: int = 0,
+        nibble1: int = 0,
+        nibble2_code: int = 0,
+        nibble3: int = 0,
+        nibble4: int = 0,
+        nibble5: int = 0,
+        nibble6: int = 0,
+        bit30: int = 0,
+        bit31: int = 0,
+    ) -> None:
+        """Writes the control word packed field by field: each nibble from the
+        low 4 bits of its argument, nibble2 as 1 for a code of 2, 2 for 4 and
+        0 otherwise, bit30 and bit31 from their low bit."""
+        fields = (nibble0, nibble1, nibble2_code, nibble3, nibble4, nibble5, nibble6, bit30, bit31)
+        self._do(
+            "ZorEncSetTriggerControlsEachTrigger",
+            _channel(channel),
+            *(_int32(f, "field") for f in fields),
+        )
+
+    def trigger_generator(self, channel: int) -> Tuple[int, int]:
+        """The generator as (upper half, lower half), 0..0xFFFF each."""
+        upper, lower = c_int32(), c_int32()
+        self._do("ZorEncGetTriggerGenerator", _channel(channel), byref(upper), byref(lower))
+        return upper.value, lower.value
+
+    def set_trigger_generator(self, channel: int, upper: int, lower: int) -> None:
+        self._do(
+            "ZorEncSetTriggerGenerator",
+            _channel(channel),
+            _unsigned(upper, 16, "upper half"),
+            _unsigned(lower, 16, "lower half"),
+        )
+
+    def trigger_generator_roll(self, channel: int) -> int:
+        """The generator register as one raw word."""
+        return self._get("ZorEncGetTriggerGeneratorRoll", c_int32, _channel(channel))
+
+    def set_trigger_generator_roll(self, channel: int, value: int) -> None:
+        self._do("ZorEncSetTriggerGeneratorRoll", _channel(channel), _word(value, "value"))
+
+    def trigger_output_mode(self, channel: int) -> int:
+        return self._get("ZorEncGetTriggerOutputMode", c_int32, _channel(channel))
+
+    def set_trigger_output_mode(self, channel: int, mode: int) -> None:
+        self._do("ZorEncSetTriggerOutputMode", _channel(channel), _word(mode, "mode"))
+
+    def trigger_position0(self, channel: int) -> int:
+        return self._get("ZorEncGetTriggerPosition0", c_int32, _channel(channel))
+
+    def set_trigger_position0(self, channel: int, position: int) -> None:
+        self._do("ZorEncSetTriggerPosition0", _channel(channel), _int32(position, "position"))
+
+    def trigger_position1(self, channel: int) -> int:
+        return self._get("ZorEncGetTriggerPosition1", c_int32, _channel(channel))
+
+    def set_trigger_position1(self, channel: int, position: int) -> None:
+        self._do("ZorEncSetTriggerPosition1", _channel(channel), _int32(position, "position"))
+
+    def set_trigger_position_micrometer0(
+        self, channel: int, position: int, multiplier: int, period: float, convert: bool = True
+    ) -> None:
+        """Sets trigger position 0 from micrometres (position x multiplier /
+        period counts), or from counts when convert is false."""
+        self._micrometer("ZorEncSetTriggerPositionMicrometer0", channel, position, multiplier,
+                         period, convert)
+
+    def set_trigger_position_micrometer1(
+        self, channel: int, position: int, multiplier: int, period: float, convert: bool = True
+    ) -> None:
+        """Trigger position 1 as :meth:`set_trigger_position_micrometer0` sets 0."""
+        self._micrometer("ZorEncSetTriggerPositionMicrometer1", channel, position, multiplier,
+                         period, convert)
+
+    def _micrometer(self, name: str, channel: int, position: int, multiplier: int,
+                    period: float, convert: bool) -> None:
+        self._do(
+            name,
+            _channel(channel),
+            _int32(position, "position"),
+            _int32(multiplier, "multiplier"),
+            _real(period),
+            1 if convert else 0,
+        )
+
+    def trigger_pulse_width(self, channel: int) -> float:
+        """Pulse width (hundredths)."""
+        out = c_double()
+        name = "ZorEncGetTriggerPulseWidth"
+        result = self._invoke(name, _channel(channel), byref(out))
+        # This one function gives its result code as a double.
+        if result:
+            raise error_for(int(result), name)  # type: ignore[call-overload]
+        return out.value
+
+    def set_trigger_pulse_width(self, channel: int, width: float) -> None:
+        self._do("ZorEncSetTriggerPulseWidth", _channel(channel), _real(width))
+
+    def trigger_delay(self, channel: int) -> float:
+        """Trigger delay (hundredths)."""
+        return self._get("ZorEncGetTriggerDelay", c_double, _channel(channel))
+
+    def set_trigger_delay(self, channel: int, delay: float) -> None:
+        """Sets the delay; truncated to hundredths (0.29 becomes 0.28)."""
+        self._do("ZorEncSetTriggerDelay", _channel(channel), _real(delay))
+
+    def index_trigger_last_index(self, channel: int) -> int:
+        return self._get("ZorEncGetIndexTriggerLastIndex", c_int32, _channel(channel))
+
+    def set_index_trigger_last_index(self, channel: int, last_index: int) -> None:
+        self._do(
+            "ZorEncSetIndexTriggerLastIndex", _channel(channel), _word(last_index, "last index")
+        )
+
+    def index_trigger_position(self, channel: int, index: int) -> int:
+        """Position of index trigger index (0..0xEF) of a channel."""
+        return self._get(
+            "ZorEncGetIndexTriggerPosition", c_int32, _channel(channel), _channel(index, "index")
+        )
+
+    def set_index_trigger_position(self, channel: int, index: int, position: int) -> None:
+        self._do(
+            "ZorEncSetIndexTriggerPosition",
+            _channel(channel),
+            _channel(index, "index"),
+            _int32(position, "position"),
+        )
+
+    # ---- digital inputs, counters and clears ----
+
+    def digital_inputs(self) -> Tuple[bool, ...]:
+        """The seven digital inputs, input 0 first."""
+        states = [c_int32() for _ in range(DIGITAL_INPUTS)]
+        self._do("ZorEncGetDI", *(byref(s) for s in states))
+        return tuple(bool(s.value) for s in states)
+
+    def digital_input(self, input: int) -> bool:
+        """The state of one digital input (0..6)."""
+        return bool(self._get("ZorEncGetDIState", c_int32, _channel(input, "input")))
+
+    def digital_input_count(self, input: int) -> int:
+        """Counter of a digital input (0..6)."""
+        return self._get("ZorEncGetDiCount", c_int32, _channel(input, "input"))
+
+    def trigger_count(self, channel: int) -> int:
+        return self._get("ZorEncGetTriggerCount", c_int32, _channel(channel))
+
+    def trigger_error_count(self, channel: int) -> int:
+        return self._get("ZorEncGetTriggerErrorCount", c_int32, _channel(channel))
+
+    def clear_all(self) -> None:
+        """Clears every counter and encoder position."""
+        self._do("ZorEncClearAll")
+
+    def clear_digital_input_counts(self) -> None:
+        self._do("ZorEncClearDiAll")
+
+    def clear_digital_input_count(self, input: int) -> None:
+        self._do("ZorEncClearDiCount", _channel(input, "input"))
+
+    def clear_trigger_counts(self) -> None:
+        self._do("ZorEncClearTriggerAll")
+
+    def clear_trigger_count(self, channel: int) -> None:
+        self._do("ZorEncClearTriggerCount", _channel(channel))
+
+    def clear_encoder_positions(self) -> None:
+        """Sets every channel's position to its reset value."""
+        self._do("ZorEncClearEncoderPositionAll")
+
+    def clear_encoder_position(self, channel: int) -> None:
+        self._do("ZorEncClearEncoderPosition", _channel(channel))
+
+    def clear_error_counts(self) -> None:
+        self._do("ZorEncClearErrorCountAll")
+
+    def clear_error_count(self, channel: int) -> None:
+        self._do("ZorEncClearErrorCount", _channel(channel))
