@@ -18,49 +18,52 @@
 #include <string>
 #include <vector>
 
+#include "device/registers.h"
+
 namespace zorsim {
 
-// Register addresses. Channel block registers lie at channel * 0x100 + offset.
+// Register addresses, under the board's own short names; the library's
+// register map (device/registers.h) defines them.
 namespace reg {
-constexpr uint16_t kTrgControl = 0x00;
-constexpr uint16_t kTrgGenerator = 0x01;
-constexpr uint16_t kTrgPosition0 = 0x02;
-constexpr uint16_t kTrgPosition1 = 0x03;
-constexpr uint16_t kEncMultiAnalog = 0x04;
-constexpr uint16_t kEncCalibration = 0x05; // write only: 1 starts, 0 stops
-constexpr uint16_t kEncDirection = 0x07;   // 0 counts up, anything else down
-constexpr uint16_t kTrgOutputMode = 0x08;
-constexpr uint16_t kTrgPulseWidth = 0x09;
-constexpr uint16_t kTrgDelay = 0x0A;
-constexpr uint16_t kEncResetValue = 0x0B;
-constexpr uint16_t kIdxTrgLastIndex = 0x0C;
-constexpr uint16_t kIdxTrgPosition = 0x10; // 0x10 to 0xFF: 240 entries
+constexpr uint16_t kTrgControl = REG_TRG_CONTROL;
+constexpr uint16_t kTrgGenerator = REG_TRG_GENERATOR;
+constexpr uint16_t kTrgPosition0 = REG_TRG_POSITION0;
+constexpr uint16_t kTrgPosition1 = REG_TRG_POSITION1;
+constexpr uint16_t kEncMultiAnalog = REG_ENC_MULTI_ANALOG;
+constexpr uint16_t kEncCalibration = REG_ENC_CALIBRATION; // write only: 1 starts, 0 stops
+constexpr uint16_t kEncDirection = REG_ENC_DIRECTION;     // 0 counts up, anything else down
+constexpr uint16_t kTrgOutputMode = REG_TRG_OUTPUT_MODE;
+constexpr uint16_t kTrgPulseWidth = REG_TRG_PULSE_WIDTH;
+constexpr uint16_t kTrgDelay = REG_TRG_DELAY;
+constexpr uint16_t kEncResetValue = REG_ENC_RESET_VALUE;
+constexpr uint16_t kIdxTrgLastIndex = REG_IDX_TRG_LAST_INDEX;
+constexpr uint16_t kIdxTrgPosition = REG_IDX_TRG_POSITION; // 0x10 to 0xFF: 240 entries
 
-constexpr uint16_t kVencFrequency = 0x0400; // + channel, counts per second
-constexpr uint16_t kDiState = 0x0500;       // bits 0-6
-constexpr uint16_t kDiCount = 0x0501;       // + input 0..6
-constexpr uint16_t kTrgCount = 0x0508;      // + channel
-constexpr uint16_t kEncPosition = 0x050C;   // + channel, offset binary
-constexpr uint16_t kTrgErrorCount = 0x0510; // + channel
-constexpr uint16_t kFirmwareVersion = 0xF000;
-constexpr uint16_t kLogicVersion = 0xF001;
-constexpr uint16_t kLoadDefaults = 0xF002;
-constexpr uint16_t kSaveFlash = 0xF003;
-constexpr uint16_t kLoadFlash = 0xF004;
-constexpr uint16_t kClear = 0xF005;
-constexpr uint16_t kEncResolution = 0xF006;
-constexpr uint16_t kPositiveRun = 0xF008;
-constexpr uint16_t kNegativeRun = 0xF009;
-constexpr uint16_t kTrgMode = 0xF00A;
+constexpr uint16_t kVencFrequency = REG_VENC_FREQUENCY;  // + channel, counts per second
+constexpr uint16_t kDiState = REG_DI_STATE;              // bits 0-6
+constexpr uint16_t kDiCount = REG_DI_COUNT;              // + input 0..6
+constexpr uint16_t kTrgCount = REG_TRG_COUNT;            // + channel
+constexpr uint16_t kEncPosition = REG_ENC_POSITION;      // + channel, offset binary
+constexpr uint16_t kTrgErrorCount = REG_TRG_ERROR_COUNT; // + channel
+constexpr uint16_t kFirmwareVersion = REG_FIRMWARE_VERSION;
+constexpr uint16_t kLogicVersion = REG_LOGIC_VERSION;
+constexpr uint16_t kLoadDefaults = REG_LOAD_DEFAULTS;
+constexpr uint16_t kSaveFlash = REG_SAVE_FLASH;
+constexpr uint16_t kLoadFlash = REG_LOAD_FLASH;
+constexpr uint16_t kClear = REG_CLEAR;
+constexpr uint16_t kEncResolution = REG_ENC_RESOLUTION;
+constexpr uint16_t kPositiveRun = REG_POSITIVE_RUN;
+constexpr uint16_t kNegativeRun = REG_NEGATIVE_RUN;
+constexpr uint16_t kTrgMode = REG_TRG_MODE;
 
 constexpr uint16_t Channel(int channel, uint16_t offset)
 {
-    return static_cast<uint16_t>(channel * 0x100 + offset);
+    return ChannelRegister(channel, offset);
 }
 } // namespace reg
 
-constexpr int kChannels = 4;
-constexpr int kInputs = 7;
+constexpr int kChannels = BOARD_CHANNELS;
+constexpr int kInputs = BOARD_DIGITAL_INPUTS;
 constexpr uint32_t kOffsetBinaryZero = 0x80000000u;
 
 // Fixed contents of the version registers.

@@ -10,7 +10,8 @@ namespace zorsim {
 
 namespace {
 
-constexpr int64_t kLap = int64_t{1} << 32; // positions wrap modulo 2^32
+constexpr int64_t kLap = int64_t{1} << 32;           // positions wrap modulo 2^32
+constexpr uint32_t kInputMask = (1u << kInputs) - 1; // bits 0-6
 
 int64_t FloorDiv(int64_t a, int64_t b)
 {
@@ -146,7 +147,7 @@ void Model::PowerUp(Clock::time_point now, uint32_t inputs)
     }
     registers_[reg::kFirmwareVersion] = kFirmwareVersionValue;
     registers_[reg::kLogicVersion] = kLogicVersionValue;
-    registers_[reg::kDiState] = inputs & 0x7F;
+    registers_[reg::kDiState] = inputs & kInputMask;
     for (int ch = 0; ch < kChannels; ++ch) {
         SetPosition(ch, FromOffsetBinary(registers_[reg::Channel(ch, reg::kEncResetValue)]), now);
     }
@@ -222,19 +223,19 @@ void Model::Clear(uint32_t mask, Clock::time_point now)
 {
     Advance(now);
     for (int n = 0; n < kInputs; ++n) {
-        if (mask & (1u << n)) {
+        if (mask & (CLEAR_DI_COUNT << n)) {
             registers_[reg::kDiCount + n] = 0;
         }
     }
     for (int ch = 0; ch < kChannels; ++ch) {
-        if (mask & (0x80u << ch)) {
+        if (mask & (CLEAR_TRG_COUNT << ch)) {
             registers_[reg::kTrgCount + ch] = 0;
         }
-        if (mask & (0x800u << ch)) {
+        if (mask & (CLEAR_ENC_POSITION << ch)) {
             SetPosition(ch, FromOffsetBinary(registers_[reg::Channel(ch, reg::kEncResetValue)]),
                         now);
         }
-        if (mask & (0x8000u << ch)) {
+        if (mask & (CLEAR_TRG_ERROR_COUNT << ch)) {
             registers_[reg::kTrgErrorCount + ch] = 0;
         }
     }
@@ -398,7 +399,7 @@ void Model::Poke(uint16_t address, uint32_t value, Clock::time_point now)
 
 void Model::SetInputs(uint32_t bits)
 {
-    bits &= 0x7F;
+    bits &= kInputMask;
     const uint32_t rising = bits & ~registers_[reg::kDiState];
     for (int n = 0; n < kInputs; ++n) {
         if (rising & (1u << n)) {
