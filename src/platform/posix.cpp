@@ -203,15 +203,17 @@ void Begin(Operation &op, OpKind kind, FileObject *file, LPOVERLAPPED overlapped
 }
 
 // Ends an operation: records its result in its OVERLAPPED and signals the
-// event. A successful wait also reports its events.
+// event. A wait reports its events; one that failed (a line gone away,
+// cancelled) reports none, so that the events of an earlier wait are not
+// taken for new ones.
 void Complete(Operation &op, DWORD status)
 {
     if (op.overlapped != nullptr) {
         op.overlapped->Internal = status;
         op.overlapped->InternalHigh = op.kind == OpKind::Read ? op.done : 0;
     }
-    if (op.kind == OpKind::Wait && status == ERROR_SUCCESS && op.events != nullptr) {
-        *op.events = op.occurred;
+    if (op.kind == OpKind::Wait && op.events != nullptr) {
+        *op.events = status == ERROR_SUCCESS ? op.occurred : 0;
     }
     op.status = status;
     op.active = false;
