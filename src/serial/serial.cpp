@@ -301,95 +301,60 @@ int32_t CSerial::SetupReadTimeouts(int mode)
 
 namespace {
 
-// Reads the driver's DCB for a getter; false (with the code in `error`) on
-// failure.
-bool ReadState(HANDLE port, DCB &dcb, int32_t &error)
+// The getters' common path: clears lastError, refuses a closed port, reads the
+// driver's DCB and picks a value from it; the failure value otherwise.
+template <typename T, typename Pick>
+T ReadSetting(HANDLE port, int32_t &lastError, T failure, Pick pick)
 {
+    lastError = Code(ERROR_SUCCESS);
+    if (port == nullptr) {
+        lastError = Code(ERROR_INVALID_HANDLE);
+        return failure;
+    }
+    DCB dcb;
     std::memset(&dcb, 0, sizeof(dcb));
     dcb.DCBlength = sizeof(dcb);
     if (!GetCommState(port, &dcb)) {
-        error = Code(GetLastError());
-        return false;
+        lastError = Code(GetLastError());
+        return failure;
     }
-    return true;
+    return pick(dcb);
 }
 
 } // namespace
 
 DWORD CSerial::GetBaudRate()
 {
-    lastError = Code(ERROR_SUCCESS);
-    if (portHandle == nullptr) {
-        lastError = Code(ERROR_INVALID_HANDLE);
-        return 0xFFFFFFFFu;
-    }
-    DCB dcb;
-    if (!ReadState(portHandle, dcb, lastError)) {
-        return 0xFFFFFFFFu;
-    }
-    return dcb.BaudRate;
+    return ReadSetting<DWORD>(portHandle, lastError, 0xFFFFFFFFu,
+                              [](const DCB &dcb) { return dcb.BaudRate; });
 }
 
 int CSerial::GetDataBits()
 {
-    lastError = Code(ERROR_SUCCESS);
-    if (portHandle == nullptr) {
-        lastError = Code(ERROR_INVALID_HANDLE);
-        return -1;
-    }
-    DCB dcb;
-    if (!ReadState(portHandle, dcb, lastError)) {
-        return -1;
-    }
-    return dcb.ByteSize;
+    return ReadSetting<int>(portHandle, lastError, -1, [](const DCB &dcb) { return dcb.ByteSize; });
 }
 
 int CSerial::GetParity()
 {
-    lastError = Code(ERROR_SUCCESS);
-    if (portHandle == nullptr) {
-        lastError = Code(ERROR_INVALID_HANDLE);
-        return -1;
-    }
-    DCB dcb;
-    if (!ReadState(portHandle, dcb, lastError)) {
-        return -1;
-    }
-    return dcb.fParity ? dcb.Parity : NOPARITY;
+    return ReadSetting<int>(portHandle, lastError, -1,
+                            [](const DCB &dcb) { return dcb.fParity ? dcb.Parity : NOPARITY; });
 }
 
 int CSerial::GetStopBits()
 {
-    lastError = Code(ERROR_SUCCESS);
-    if (portHandle == nullptr) {
-        lastError = Code(ERROR_INVALID_HANDLE);
-        return -1;
-    }
-    DCB dcb;
-    if (!ReadState(portHandle, dcb, lastError)) {
-        return -1;
-    }
-    return dcb.StopBits;
+    return ReadSetting<int>(portHandle, lastError, -1, [](const DCB &dcb) { return dcb.StopBits; });
 }
 
+// Hardware when both DTR and RTS are in handshake mode, software when both
+// XON/XOFF directions are on; the CTS and DSR output flags are not consulted.
 int CSerial::GetHandshaking()
 {
-    lastError = Code(ERROR_SUCCESS);
-    if (portHandle == nullptr) {
-        lastError = Code(ERROR_INVALID_HANDLE);
-        return -1;
-    }
-    DCB dcb;
-    if (!ReadState(portHandle, dcb, lastError)) {
-        return -1;
-    }
-    if (dcb.fDtrControl == DTR_CONTROL_HANDSHAKE && dcb.fRtsControl == RTS_CONTROL_HANDSHAKE) {
-        return HandshakeHardware;
-    }
-    if (dcb.fOutX && dcb.fInX) {
-        return HandshakeSoftware;
-    }
-    return HandshakeOff;
+    return ReadSetting<int>(portHandle, lastError, -1, [](const DCB &dcb) {
+        if (dcb.fDtrControl == DTR_CONTROL_HANDSHAKE && dcb.fRtsControl == RTS_CONTROL_HANDSHAKE) {
+            return static_cast<int>(HandshakeHardware);
+        }
+        return static_cast<int>(dcb.fOutX && dcb.fInX ? HandshakeSoftware : HandshakeOff);
+    });
 }
 
 DWORD CSerial::GetEventMask()
@@ -404,16 +369,7 @@ DWORD CSerial::GetEventMask()
 
 char CSerial::GetEventChar()
 {
-    lastError = Code(ERROR_SUCCESS);
-    if (portHandle == nullptr) {
-        lastError = Code(ERROR_INVALID_HANDLE);
-        return 0;
-    }
-    DCB dcb;
-    if (!ReadState(portHandle, dcb, lastError)) {
-        return 0;
-    }
-    return dcb.EvtChar;
+    return ReadSetting<char>(portHandle, lastError, 0, [](const DCB &dcb) { return dcb.EvtChar; });
 }
 
 int32_t CSerial::WriteString(const char *text, DWORD *written, LPOVERLAPPED overlapped,
