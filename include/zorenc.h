@@ -2,24 +2,67 @@
  * @file zorenc.h
  * @brief zorenc: control of an encoder-and-trigger board on a serial port.
  *
- * An application creates a handler (ZorEncCreateHandler), opens it on a port
- * (ZorEncOpen) and then reads and writes the board's 32-bit registers through
- * the device functions, or directly with ZorEncSendRead / ZorEncSendWrite.
- * Every register access is one request frame and one reply frame within
- * 1000 ms, at 115200 baud 8N1.
+ * An application creates a handler (ZorEncCreateHandler()), opens it on a
+ * port (ZorEncOpen()) and then reads and writes the board's 32-bit registers
+ * through the device functions, or directly with ZorEncSendRead() and
+ * ZorEncSendWrite(). Every register access is one request frame and one reply
+ * frame within 1000 ms, at 115200 baud 8N1 (docs/protocol.md); the registers
+ * and their encodings are listed in docs/registers.md.
  *
- * Result codes: every function that returns ZorEncResult gives ZORENC_OK (0),
- * a status byte of the board (1 to 255; 0xFA means the reply's checksum did
- * not match), or one of the ZORENC_ERR_ codes below.
+ * @section zorenc_results Result codes
+ * Every function that returns ZorEncResult gives ZORENC_OK (0), a status byte
+ * of the board (1 to 255; 0xFA, ZORENC_ERR_CHECKSUM, when the reply's
+ * checksum did not match), or one of the ZORENC_ERR_ codes. zorenc_codes.h
+ * has their names and meanings as text.
  *
- * Thread rules: the library starts no thread and takes no lock. Calls on one
- * handle must not overlap; ZorEncCreateHandler, ZorEncCloseHandler and
- * ZorEncRelease must not overlap any other call. Different handles may be
- * used from different threads at once. The abort flag of the raw reads is
- * the one value another thread may change while a call runs.
+ * @section zorenc_transaction The transaction result
+ * A device function that passes its own checks performs exactly one register
+ * transaction (ZorEncSendData()) and returns its result unchanged:
+ * - ZORENC_OK: the board carried out the access;
+ * - 1 to 255: the board's status byte for a refused access (0xFA: the reply's
+ *   checksum did not match);
+ * - ZORENC_ERR_NOT_OPEN: the handle is not valid or its port is not open
+ *   (nothing is sent);
+ * - ZORENC_ERR_TIMEOUT: no complete reply within 1000 ms;
+ * - ZORENC_ERR_FRAME: the reply was malformed.
  *
- * Calling convention: __stdcall on 32-bit Windows (exports decorated
- * _Name\@N), the platform's default elsewhere. Callbacks use the same.
+ * Range checks come first: a channel (0..3), input (0..6) or index (0..0xEF)
+ * out of range is answered ZORENC_ERR_CHANNEL, and a value that a setter's
+ * register cannot hold ZORENC_ERR_PARAM, with nothing sent and no output
+ * written, whatever the handle.
+ *
+ * @section zorenc_outputs Outputs of the getters
+ * A null output pointer is skipped; the register is read all the same. A
+ * getter stores into its outputs whenever its transaction took place: the
+ * reply's value after a board status or a checksum mismatch, and the decoded
+ * form of a zero register after ZORENC_ERR_NOT_OPEN, ZORENC_ERR_TIMEOUT or
+ * ZORENC_ERR_FRAME. Look at the result before the value.
+ *
+ * @section zorenc_encodings Value encodings
+ * - raw: the 32 bits unchanged (int32_t);
+ * - offset binary (positions, reset values): register = value + 0x80000000
+ *   modulo 2^32, so position 0 is 0x80000000 and -2147483648 is 0;
+ * - hundredths (delay, pulse width): register = value x 100 as a signed
+ *   32-bit integer, truncated toward zero (0.29 becomes 28);
+ * - thousandths (resolution): register = value x 1000, unsigned 32 bits,
+ *   truncated toward zero (1.005 becomes 1004).
+ *
+ * Conversions multiply or divide in double precision and give the same
+ * results in the 64-bit and the 32-bit builds.
+ *
+ * @section zorenc_threads Thread rules
+ * The library starts no thread and takes no lock; every call runs on the
+ * caller's thread and blocks until it ends, callbacks included. Calls on one
+ * handle must not overlap; different handles may be used from different
+ * threads at once. ZorEncCreateHandler(), ZorEncCloseHandler() and
+ * ZorEncRelease() change the handler table and must not overlap any other
+ * call. The abort flag of the raw reads is the one value another thread may
+ * change while a call runs.
+ *
+ * @section zorenc_convention Calling convention
+ * __stdcall on 32-bit Windows (zorenc_x32.dll, exports decorated _Name\@N),
+ * the platform's default elsewhere (zorenc_x64.dll, libzorenc_x64.so).
+ * Callbacks use the same convention as the exports.
  */
 #ifndef ZORENC_H
 #define ZORENC_H
@@ -30,22 +73,24 @@
 #include <stdbool.h>
 #endif
 
-#define ZORENC_VERSION_MAJOR 1
-#define ZORENC_VERSION_MINOR 0
-#define ZORENC_VERSION_PATCH 0
-#define ZORENC_VERSION_STRING "1.0.0"
+#include "zorenc_version.h"
 
 #if defined(_WIN32) && !defined(_WIN64)
+/** Calling convention of the exports and callbacks: __stdcall on 32-bit Windows. */
 #define ZORENC_CALL __stdcall
 #else
+/** Calling convention of the exports and callbacks: the platform's default. */
 #define ZORENC_CALL
 #endif
 
 #if defined(_WIN32)
+/** Nothing on Windows: the DLLs export through their .def files. */
 #define ZORENC_API
 #elif defined(ZORENC_BUILDING)
+/** Marks a function that the shared library exports. */
 #define ZORENC_API __attribute__((visibility("default")))
 #else
+/** Nothing for a client of the shared library. */
 #define ZORENC_API
 #endif
 
@@ -69,12 +114,19 @@ typedef uint32_t ZorEncResult;
 #define ZORENC_ERR_TIMEOUT 0xFFF9u  /**< no complete reply within 1000 ms */
 
 /**
- * Frame callback: sees a request as written or a reply as received. The
- * bytes belong to the library and are valid only during the call.
+ * Frame callback: sees a request as written or a reply as received. It runs
+ * on the calling thread inside ZorEncSendData() or ZorEncSendOnly().
+ * @param data The frame's bytes as on the line (stuffed); they belong to the
+ *             library and are valid only during the call.
+ * @param length Number of bytes at data.
  */
 typedef void(ZORENC_CALL *ZorEncEventCallback)(const unsigned char *data, int32_t length);
 
-/** The 32-bit control word of a trigger channel, bit 0 the least significant. */
+/**
+ * The 32-bit control word of a trigger channel (REG_TRG_CONTROL), bit 0 the
+ * least significant; exchanged with the board bit for bit. The meaning of the
+ * fields is the board's.
+ */
 typedef struct TriggerControls {
     uint32_t nibble0 : 4;  /**< bits 0-3 */
     uint32_t nibble1 : 4;  /**< bits 4-7 */
@@ -88,236 +140,911 @@ typedef struct TriggerControls {
     uint32_t bit31 : 1;    /**< bit 31 */
 } TriggerControls;
 
-/* ---- Handler table -------------------------------------------------------- */
+/**
+ * @name Handler table
+ * Handlers name a port object in a process-wide table. These functions change
+ * the table: none of them may overlap any other call into the library.
+ * @{
+ */
 
-/** Creates a handler with a closed port in the lowest free slot. Returns its
- *  handle (1 or more), or 0 when memory runs out. */
+/**
+ * Creates a handler with a closed port in the lowest free slot.
+ * @return The new handle (1 or more; a freed slot is reused before the table
+ *         grows), or 0 when memory runs out.
+ */
 ZORENC_API ZorEncHandle ZORENC_CALL ZorEncCreateHandler(void);
-/** True when the handle names a held slot (its port may be open or closed). */
+/**
+ * Tells whether a handle names a held slot (its port may be open or closed).
+ * @param handle Handle; only its low 32 bits count, 0 and negative values
+ *               name no slot.
+ * @return True for a valid handle, false otherwise.
+ */
 ZORENC_API bool ZORENC_CALL ZorEncIsValidHandle(ZorEncHandle handle);
-/** Destroys the handler (closing its port) and frees its slot and callbacks.
- *  Prints "close_handle() - Index=%d, Pointer=%p" and "close_handle() - delete
- *  Serial" (twice), or "close_handle()" for a handle outside the table. */
+/**
+ * Destroys a handler: closes its port, drops its callbacks and frees its slot
+ * for the next ZorEncCreateHandler(). Prints "close_handle() - Index=%d,
+ * Pointer=%p" and "close_handle() - delete Serial" (twice) to standard
+ * output, only the first line for a free slot, "close_handle()" for a handle
+ * outside the table.
+ * @param handle Handle to destroy; anything else is harmless.
+ */
 ZORENC_API void ZORENC_CALL ZorEncCloseHandler(ZorEncHandle handle);
-/** Destroys every handler and empties the table; the next handle is 1. */
+/**
+ * Destroys every handler (closing open ports) and empties the table; the next
+ * handle is 1. Prints "release() - delete Serial[%d]" for each one destroyed.
+ * Call it, or ZorEncCloseHandler() for each handle, before unloading the
+ * library: unloading alone leaves ports open.
+ */
 ZORENC_API void ZORENC_CALL ZorEncRelease(void);
 
-/* ---- Connection and register transactions -------------------------------- */
+/** @} */
 
-/** Opens the handler's port (COM3, \\.\COM12, /dev/ttyUSB0...) at 115200 8N1.
- *  True when the port is open (also when it already was); false on an
- *  invalid handle, a null name or a port that cannot be opened. */
+/**
+ * @name Connection and register transactions
+ * One call on a handle at a time; different handles may be used from
+ * different threads at once.
+ * @{
+ */
+
+/**
+ * Opens the handler's port at 115200 baud, 8 data bits, no parity, one stop
+ * bit, exclusively. Prints "connected!!!!!" or "connecting failed." to
+ * standard output.
+ * @param handle Handler from ZorEncCreateHandler().
+ * @param portName Port name: COM3, COM12 or \\\\.\\COM12 on Windows (names of
+ *                 five characters or more go through the \\\\.\\ device
+ *                 namespace); a device path such as /dev/ttyUSB0 on Linux,
+ *                 where COMn stands for /dev/ttyS(n-1).
+ * @return True when the port is open, also when it already was (it then stays
+ *         open on its first name); false for an invalid handle, a null name,
+ *         or a port that is missing, busy or refused.
+ */
 ZORENC_API bool ZORENC_CALL ZorEncOpen(ZorEncHandle handle, const char *portName);
-/** Closes the port, keeping the handler. 0, or ZORENC_ERR_NOT_OPEN for an
- *  invalid handle. */
+/**
+ * Closes the handler's port and keeps the handler and its callbacks; the
+ * handle stays valid and can be opened again.
+ * @param handle Handler from ZorEncCreateHandler().
+ * @return 0 (also for a port already closed), or ZORENC_ERR_NOT_OPEN for an
+ *         invalid handle.
+ */
 ZORENC_API int32_t ZORENC_CALL ZorEncClose(ZorEncHandle handle);
-/** True when the handle is valid and its port open. */
+/**
+ * Tells whether a handle is valid and its port open.
+ * @param handle Handle to test.
+ * @return True when valid and open.
+ */
 ZORENC_API bool ZORENC_CALL ZorEncIsOpen(ZorEncHandle handle);
-/** One register transaction: discards stale received bytes, sends the
- *  request, waits up to 1000 ms for the reply. Returns the reply's status
- *  (0 success, 0xFA checksum mismatch; *out receives the value in both
- *  cases), ZORENC_ERR_NOT_OPEN, ZORENC_ERR_TIMEOUT or ZORENC_ERR_FRAME (out
- *  untouched). out may be null. */
+/**
+ * One register transaction: discards bytes still in the receive queue, sends
+ * the request frame, calls the send callback, waits for a reply frame until
+ * 1000 ms after the request began, then calls the receive callback with the
+ * bytes received.
+ * @param handle Handler with an open port.
+ * @param command Command byte: 'R' (0x52) reads, 'W' (0x57) writes; any other
+ *                byte is sent as given.
+ * @param address Register address.
+ * @param value Value sent (the value to write; 0 in a plain read).
+ * @param[out] out Receives the reply's 32-bit value whenever a reply was
+ *                 decoded (status 0, board status or checksum mismatch);
+ *                 untouched otherwise; may be null.
+ * @return The reply's status byte: ZORENC_OK, a board status 1 to 255, or
+ *         ZORENC_ERR_CHECKSUM (0xFA) when its checksum did not match.
+ *         ZORENC_ERR_NOT_OPEN for an invalid handle or closed port (nothing
+ *         sent); ZORENC_ERR_TIMEOUT when no reply ends within 1000 ms, or
+ *         1024 bytes arrive without one; ZORENC_ERR_FRAME for a malformed
+ *         reply (receive callback not called).
+ */
 ZORENC_API ZorEncResult ZORENC_CALL ZorEncSendData(ZorEncHandle handle, unsigned char command,
                                                    unsigned short address, uint32_t value,
                                                    uint32_t *out);
-/** Sends a request without waiting for its reply; ZORENC_OK or
- *  ZORENC_ERR_NOT_OPEN. */
+/**
+ * Sends a request frame without waiting for its reply (after discarding bytes
+ * still in the receive queue) and calls the send callback. The reply stays in
+ * the receive queue: ZorEncRead() can take it, the next transaction discards
+ * it.
+ * @param handle Handler with an open port.
+ * @param command Command byte, as in ZorEncSendData().
+ * @param address Register address.
+ * @param value Value sent.
+ * @return ZORENC_OK at once, or ZORENC_ERR_NOT_OPEN (nothing sent).
+ */
 ZORENC_API ZorEncResult ZORENC_CALL ZorEncSendOnly(ZorEncHandle handle, unsigned char command,
                                                    unsigned short address, uint32_t value);
-/** ZorEncSendData with command 'R'. */
+/**
+ * Reads a register: ZorEncSendData() with command 'R'.
+ * @param handle Handler with an open port.
+ * @param address Register address.
+ * @param value Value sent in the request (0 for a plain read).
+ * @param[out] out Receives the register's value; may be null.
+ * @return As ZorEncSendData().
+ */
 ZORENC_API ZorEncResult ZORENC_CALL ZorEncSendRead(ZorEncHandle handle, unsigned short address,
                                                    uint32_t value, uint32_t *out);
-/** ZorEncSendData with command 'W'. */
+/**
+ * Writes a register: ZorEncSendData() with command 'W'.
+ * @param handle Handler with an open port.
+ * @param address Register address.
+ * @param value Value to write.
+ * @param[out] out Receives the value of the board's reply; may be null.
+ * @return As ZorEncSendData().
+ */
 ZORENC_API ZorEncResult ZORENC_CALL ZorEncSendWrite(ZorEncHandle handle, unsigned short address,
                                                     uint32_t value, uint32_t *out);
 
-/* ---- Raw stream reads and callbacks --------------------------------------- */
+/** @} */
 
-/** Empties the port's transmit and receive queues; false on an invalid
- *  handle or a closed port. */
+/**
+ * @name Raw stream reads and callbacks
+ * The raw reads use the port as a plain byte stream. They have no time-out of
+ * their own: they end when their data are complete or when the caller's abort
+ * flag, a byte that another thread may raise while they run, is nonzero. The
+ * library only reads the flag; clear it before the next read. Registration
+ * must not overlap a transaction on the same handle.
+ * @{
+ */
+
+/**
+ * Empties the port's transmit and receive queues.
+ * @param handle Handler with an open port.
+ * @return True on success; false for an invalid handle or a closed port.
+ */
 ZORENC_API bool ZORENC_CALL ZorEncPurge(ZorEncHandle handle);
-/** Reads exactly length bytes into buffer, or ends with ZORENC_ERR_ABORTED
- *  (buffer untouched) within 100 ms of *abortFlag becoming nonzero.
- *  ZORENC_ERR_NOT_OPEN first; then ZORENC_ERR_PARAM for a null buffer, a
- *  length of 0 or less, a null abortFlag, or no memory. reserved is ignored. */
+/**
+ * Reads exactly length bytes from the port. The abort flag is looked at after
+ * every port read and at least every 50 ms while nothing arrives.
+ * @param handle Handler with an open port.
+ * @param[out] buffer Receives the length bytes, only when all have arrived.
+ * @param reserved Ignored.
+ * @param length Number of bytes to read, 1 or more.
+ * @param abortFlag The caller's abort byte; nonzero ends the read.
+ * @return ZORENC_OK when the bytes are in buffer; ZORENC_ERR_NOT_OPEN first
+ *         for an invalid handle or closed port; ZORENC_ERR_PARAM for a null
+ *         buffer or abortFlag, a length of 0 or less, or no memory for length
+ *         bytes; ZORENC_ERR_ABORTED within 100 ms of the flag being raised
+ *         (buffer untouched, the bytes read so far are lost).
+ */
 ZORENC_API ZorEncResult ZORENC_CALL ZorEncRead(ZorEncHandle handle, unsigned char *buffer,
                                                int32_t reserved, int32_t length,
                                                const volatile unsigned char *abortFlag);
-/** Reads bytes up to and including terminator into buffer (room for 128
- *  bytes); bytes after it stay queued. 128 bytes without the terminator: those
- *  128 are copied and ZORENC_ERR_FRAME is returned. Other results as
- *  ZorEncRead. */
+/**
+ * Reads bytes up to and including a terminator, one at a time, so that bytes
+ * after it stay queued. No count is given back and no zero byte is appended.
+ * @param handle Handler with an open port.
+ * @param[out] buffer Room for 128 bytes; receives the line, terminator last.
+ * @param terminator The byte that ends the line.
+ * @param abortFlag The caller's abort byte, as in ZorEncRead().
+ * @return ZORENC_OK with the line in buffer; ZORENC_ERR_FRAME when 128 bytes
+ *         arrive without the terminator (those 128 are copied to buffer);
+ *         ZORENC_ERR_NOT_OPEN, ZORENC_ERR_PARAM (null buffer or abortFlag)
+ *         and ZORENC_ERR_ABORTED (bytes gathered are lost) as ZorEncRead().
+ */
 ZORENC_API ZorEncResult ZORENC_CALL ZorEncReadUntil(ZorEncHandle handle, unsigned char *buffer,
                                                     unsigned char terminator,
                                                     const volatile unsigned char *abortFlag);
-/** Sets (null: removes) the callback that sees each request as written.
- *  ZORENC_ERR_PARAM on an invalid handle. */
+/**
+ * Sets the callback that sees each request frame as written, replacing any
+ * earlier one. It stays until replaced or the handler is destroyed
+ * (ZorEncClose() keeps it).
+ * @param handle Valid handle; its port may be closed.
+ * @param callback The callback, or null to remove it.
+ * @return ZORENC_OK, or ZORENC_ERR_PARAM for an invalid handle.
+ */
 ZORENC_API ZorEncResult ZORENC_CALL ZorEncRegisterSendEvent(ZorEncHandle handle,
                                                             ZorEncEventCallback callback);
-/** Sets (null: removes) the callback that sees each reply as received. */
+/**
+ * Sets the callback that sees each decoded reply as received (all bytes
+ * collected, including any ahead of the frame), replacing any earlier one.
+ * @param handle Valid handle; its port may be closed.
+ * @param callback The callback, or null to remove it.
+ * @return ZORENC_OK, or ZORENC_ERR_PARAM for an invalid handle.
+ */
 ZORENC_API ZorEncResult ZORENC_CALL ZorEncRegisterRecvEvent(ZorEncHandle handle,
                                                             ZorEncEventCallback callback);
-/** Stores an error callback; the library never calls it. */
+/**
+ * Stores an error callback with the handler; the library never calls it.
+ * @param handle Valid handle; its port may be closed.
+ * @param callback The callback, or null to remove it.
+ * @return ZORENC_OK, or ZORENC_ERR_PARAM for an invalid handle.
+ */
 ZORENC_API ZorEncResult ZORENC_CALL ZorEncRegisterErrorEvent(ZorEncHandle handle,
                                                              ZorEncEventCallback callback);
 
-/* ---- Encoder channels (channel 0..3, else ZORENC_ERR_CHANNEL) -------------- */
+/** @} */
 
-/** Position counter of a channel (REG_ENC_POSITION, offset binary). */
+/**
+ * @name Encoder channels
+ * Channel 0..3, else ZORENC_ERR_CHANNEL with nothing sent. Positions are
+ * counts of the channel's counter. Each function is one transaction
+ * (@ref zorenc_transaction); outputs as in @ref zorenc_outputs. One call on a
+ * handle at a time.
+ * @{
+ */
+
+/**
+ * Reads the position counter of a channel: REG_ENC_POSITION, 0x050C +
+ * channel, offset binary.
+ * @param handle Handler with an open port.
+ * @param channel Channel 0..3.
+ * @param[out] position Receives the position in counts; may be null.
+ * @return ZORENC_ERR_CHANNEL, or the transaction's result.
+ */
 ZORENC_API ZorEncResult ZORENC_CALL ZorEncGetEncoderPosition(ZorEncHandle handle, int32_t channel,
                                                              int32_t *position);
-/** Position as count x period / multiplier (multiplier bounded to 8..1023). */
+/**
+ * Reads a channel's position (REG_ENC_POSITION) and converts it to a length:
+ * count x period / multiplier, multiplied first, truncated toward zero.
+ * @param handle Handler with an open port.
+ * @param channel Channel 0..3.
+ * @param multiplier Counts per period, bounded to 8..1023 (smaller values
+ *                   count as 8, larger ones as 1023).
+ * @param period Length of multiplier counts, in the caller's unit; finite.
+ * @param[out] position Receives the length; may be null.
+ * @return ZORENC_ERR_CHANNEL; ZORENC_ERR_PARAM for a period that is not finite
+ *         (nothing sent), or for a length outside 32 bits after a successful
+ *         read (position untouched); else the transaction's result.
+ */
 ZORENC_API ZorEncResult ZORENC_CALL ZorEncGetEncoderPositionForAnalog(
     ZorEncHandle handle, int32_t channel, int32_t multiplier, double period, int32_t *position);
-/** Position in micrometres: count x period / multiplier (2 or 4, else 1). */
+/**
+ * Reads a channel's position (REG_ENC_POSITION) in micrometres: count x
+ * period / multiplier, multiplied first, truncated toward zero.
+ * @param handle Handler with an open port.
+ * @param channel Channel 0..3.
+ * @param multiplier Counts per period: 2 or 4; any other value counts as 1.
+ * @param period Micrometres per multiplier counts; finite.
+ * @param[out] position Receives the position in micrometres; may be null.
+ * @return As ZorEncGetEncoderPositionForAnalog().
+ */
 ZORENC_API ZorEncResult ZORENC_CALL ZorEncGetEncoderPositionMicrometer(
     ZorEncHandle handle, int32_t channel, int32_t multiplier, double period, int32_t *position);
-/** Counting direction (REG_ENC_DIRECTION, raw). */
+/**
+ * Reads a channel's counting direction: REG_ENC_DIRECTION, channel x 0x100 +
+ * 0x07, raw (the simulated board counts up for 0, down otherwise).
+ * @param handle Handler with an open port.
+ * @param channel Channel 0..3.
+ * @param[out] direction Receives the register's value; may be null.
+ * @return ZORENC_ERR_CHANNEL, or the transaction's result.
+ */
 ZORENC_API ZorEncResult ZORENC_CALL ZorEncGetEncoderDirection(ZorEncHandle handle, int32_t channel,
                                                               int32_t *direction);
+/**
+ * Sets a channel's counting direction: REG_ENC_DIRECTION, channel x 0x100 +
+ * 0x07, raw.
+ * @param handle Handler with an open port.
+ * @param channel Channel 0..3.
+ * @param direction Value to write.
+ * @return ZORENC_ERR_CHANNEL, or the transaction's result.
+ */
 ZORENC_API ZorEncResult ZORENC_CALL ZorEncSetEncoderDirection(ZorEncHandle handle, int32_t channel,
                                                               int32_t direction);
-/** Inversion: the same register as the direction. */
+/**
+ * Reads a channel's inversion: the direction register (REG_ENC_DIRECTION,
+ * channel x 0x100 + 0x07, raw) under another name.
+ * @param handle Handler with an open port.
+ * @param channel Channel 0..3.
+ * @param[out] inversion Receives the register's value; may be null.
+ * @return ZORENC_ERR_CHANNEL, or the transaction's result.
+ */
 ZORENC_API ZorEncResult ZORENC_CALL ZorEncGetEncoderInversion(ZorEncHandle handle, int32_t channel,
                                                               int32_t *inversion);
+/**
+ * Sets a channel's inversion: writes the direction register
+ * (REG_ENC_DIRECTION, channel x 0x100 + 0x07, raw).
+ * @param handle Handler with an open port.
+ * @param channel Channel 0..3.
+ * @param inversion Value to write.
+ * @return ZORENC_ERR_CHANNEL, or the transaction's result.
+ */
 ZORENC_API ZorEncResult ZORENC_CALL ZorEncSetEncoderInversion(ZorEncHandle handle, int32_t channel,
                                                               int32_t inversion);
-/** Multiplier for analog encoders (REG_ENC_MULTI_ANALOG, raw). */
+/**
+ * Reads a channel's multiplier for analog encoders: REG_ENC_MULTI_ANALOG,
+ * channel x 0x100 + 0x04, raw.
+ * @param handle Handler with an open port.
+ * @param channel Channel 0..3.
+ * @param[out] multiplier Receives the register's value; may be null.
+ * @return ZORENC_ERR_CHANNEL, or the transaction's result.
+ */
 ZORENC_API ZorEncResult ZORENC_CALL ZorEncGetEncoderMultiForAnalog(ZorEncHandle handle,
                                                                    int32_t channel,
                                                                    int32_t *multiplier);
+/**
+ * Sets a channel's multiplier for analog encoders: REG_ENC_MULTI_ANALOG,
+ * channel x 0x100 + 0x04, raw.
+ * @param handle Handler with an open port.
+ * @param channel Channel 0..3.
+ * @param multiplier Value to write.
+ * @return ZORENC_ERR_CHANNEL, or the transaction's result.
+ */
 ZORENC_API ZorEncResult ZORENC_CALL ZorEncSetEncoderMultiForAnalog(ZorEncHandle handle,
                                                                    int32_t channel,
                                                                    int32_t multiplier);
-/** Reset value of the position counter (REG_ENC_RESET_VALUE, offset binary). */
+/**
+ * Reads a channel's reset value, the position that clearing the position
+ * sets: REG_ENC_RESET_VALUE, channel x 0x100 + 0x0B, offset binary.
+ * @param handle Handler with an open port.
+ * @param channel Channel 0..3.
+ * @param[out] resetValue Receives the reset value in counts; may be null.
+ * @return ZORENC_ERR_CHANNEL, or the transaction's result.
+ */
 ZORENC_API ZorEncResult ZORENC_CALL ZorEncGetEncoderResetValue(ZorEncHandle handle, int32_t channel,
                                                                int32_t *resetValue);
+/**
+ * Sets a channel's reset value: REG_ENC_RESET_VALUE, channel x 0x100 + 0x0B,
+ * offset binary.
+ * @param handle Handler with an open port.
+ * @param channel Channel 0..3.
+ * @param resetValue Reset value in counts.
+ * @return ZORENC_ERR_CHANNEL, or the transaction's result.
+ */
 ZORENC_API ZorEncResult ZORENC_CALL ZorEncSetEncoderResetValue(ZorEncHandle handle, int32_t channel,
                                                                int32_t resetValue);
-/** Writes 1 (start) or 0 (stop) to REG_ENC_CALIBRATION. */
+/**
+ * Starts a channel's calibration: writes 1 to REG_ENC_CALIBRATION, channel x
+ * 0x100 + 0x05. Nothing is read back.
+ * @param handle Handler with an open port.
+ * @param channel Channel 0..3.
+ * @return ZORENC_ERR_CHANNEL, or the transaction's result.
+ */
 ZORENC_API ZorEncResult ZORENC_CALL ZorEncStartCalibration(ZorEncHandle handle, int32_t channel);
+/**
+ * Stops a channel's calibration: writes 0 to REG_ENC_CALIBRATION, channel x
+ * 0x100 + 0x05.
+ * @param handle Handler with an open port.
+ * @param channel Channel 0..3.
+ * @return ZORENC_ERR_CHANNEL, or the transaction's result.
+ */
 ZORENC_API ZorEncResult ZORENC_CALL ZorEncStopCalibration(ZorEncHandle handle, int32_t channel);
 
-/* ---- Device settings and maintenance ---------------------------------------- */
+/** @} */
 
-/** Encoder resolution in thousandths (REG_ENC_RESOLUTION, unsigned). */
+/**
+ * @name Device settings and maintenance
+ * Board-wide registers at 0xF0xx and the virtual-encoder frequencies. Each
+ * function is one transaction (@ref zorenc_transaction); outputs as in
+ * @ref zorenc_outputs. One call on a handle at a time.
+ * @{
+ */
+
+/**
+ * Reads the encoder resolution: REG_ENC_RESOLUTION (0xF006), unsigned
+ * thousandths.
+ * @param handle Handler with an open port.
+ * @param[out] resolution Receives register / 1000.0 (0 to 4294967.295); may be null.
+ * @return The transaction's result.
+ */
 ZORENC_API ZorEncResult ZORENC_CALL ZorEncGetEncoderResolution(ZorEncHandle handle,
                                                                double *resolution);
-/** ZORENC_ERR_PARAM for NaN, a negative value or one of 4294967.296 or more. */
+/**
+ * Sets the encoder resolution: REG_ENC_RESOLUTION (0xF006) = resolution x
+ * 1000, truncated toward zero.
+ * @param handle Handler with an open port.
+ * @param resolution Resolution, 0 to less than 4294967.296, three decimals.
+ * @return ZORENC_ERR_PARAM for NaN, a negative value or one of 4294967.296 or
+ *         more (nothing sent); else the transaction's result.
+ */
 ZORENC_API ZorEncResult ZORENC_CALL ZorEncSetEncoderResolution(ZorEncHandle handle,
                                                                double resolution);
-/** Firmware version: low 16 bits of REG_FIRMWARE_VERSION / 100. */
+/**
+ * Reads the firmware version: REG_FIRMWARE_VERSION (0xF000), whose low 16
+ * bits hold version x 100 (0x0096 is 1.5).
+ * @param handle Handler with an open port.
+ * @param[out] version Receives (register AND 0xFFFF) / 100.0; may be null.
+ * @return The transaction's result.
+ */
 ZORENC_API ZorEncResult ZORENC_CALL ZorEncGetFirmwareVersion(ZorEncHandle handle, double *version);
-/** Logic version: REG_LOGIC_VERSION / 100. */
+/**
+ * Reads the logic version: REG_LOGIC_VERSION (0xF001), version x 100 in all
+ * 32 bits, unsigned.
+ * @param handle Handler with an open port.
+ * @param[out] version Receives register / 100.0; may be null.
+ * @return The transaction's result.
+ */
 ZORENC_API ZorEncResult ZORENC_CALL ZorEncGetLogicVersion(ZorEncHandle handle, double *version);
+/**
+ * Reads the positive run: REG_POSITIVE_RUN (0xF008), raw.
+ * @param handle Handler with an open port.
+ * @param[out] run Receives the register's value; may be null.
+ * @return The transaction's result.
+ */
 ZORENC_API ZorEncResult ZORENC_CALL ZorEncGetPositiveRun(ZorEncHandle handle, int32_t *run);
+/**
+ * Sets the positive run: REG_POSITIVE_RUN (0xF008), raw.
+ * @param handle Handler with an open port.
+ * @param run Value to write.
+ * @return The transaction's result.
+ */
 ZORENC_API ZorEncResult ZORENC_CALL ZorEncSetPositiveRun(ZorEncHandle handle, int32_t run);
+/**
+ * Reads the negative run: REG_NEGATIVE_RUN (0xF009), raw.
+ * @param handle Handler with an open port.
+ * @param[out] run Receives the register's value; may be null.
+ * @return The transaction's result.
+ */
 ZORENC_API ZorEncResult ZORENC_CALL ZorEncGetNegativeRun(ZorEncHandle handle, int32_t *run);
+/**
+ * Sets the negative run: REG_NEGATIVE_RUN (0xF009), raw.
+ * @param handle Handler with an open port.
+ * @param run Value to write.
+ * @return The transaction's result.
+ */
 ZORENC_API ZorEncResult ZORENC_CALL ZorEncSetNegativeRun(ZorEncHandle handle, int32_t run);
+/**
+ * Reads the trigger mode: REG_TRG_MODE (0xF00A), raw.
+ * @param handle Handler with an open port.
+ * @param[out] trgMode Receives the register's value; may be null.
+ * @return The transaction's result.
+ */
 ZORENC_API ZorEncResult ZORENC_CALL ZorEncGetTrgMode(ZorEncHandle handle, int32_t *trgMode);
+/**
+ * Sets the trigger mode: REG_TRG_MODE (0xF00A), raw.
+ * @param handle Handler with an open port.
+ * @param trgMode Value to write.
+ * @return The transaction's result.
+ */
 ZORENC_API ZorEncResult ZORENC_CALL ZorEncSetTrgMode(ZorEncHandle handle, int32_t trgMode);
-/** Virtual-encoder frequency of a channel (REG_VENC_FREQUENCY, raw). */
+/**
+ * Reads a channel's virtual-encoder frequency: REG_VENC_FREQUENCY, 0x0400 +
+ * channel, raw (counts per second on the simulated board).
+ * @param handle Handler with an open port.
+ * @param channel Channel 0..3.
+ * @param[out] frequency Receives the register's value; may be null.
+ * @return ZORENC_ERR_CHANNEL, or the transaction's result.
+ */
 ZORENC_API ZorEncResult ZORENC_CALL ZorEncGetVirtualEncoderFrequency(ZorEncHandle handle,
                                                                      int32_t channel,
                                                                      int32_t *frequency);
+/**
+ * Sets a channel's virtual-encoder frequency: REG_VENC_FREQUENCY, 0x0400 +
+ * channel, raw.
+ * @param handle Handler with an open port.
+ * @param channel Channel 0..3.
+ * @param frequency Value to write.
+ * @return ZORENC_ERR_CHANNEL, or the transaction's result.
+ */
 ZORENC_API ZorEncResult ZORENC_CALL ZorEncSetVirtualEncoderFrequency(ZorEncHandle handle,
                                                                      int32_t channel,
                                                                      int32_t frequency);
-/** Commands: write 1 to REG_LOAD_DEFAULTS, REG_SAVE_FLASH, REG_LOAD_FLASH. */
+/**
+ * Loads the board's default settings: writes 1 to REG_LOAD_DEFAULTS (0xF002).
+ * @param handle Handler with an open port.
+ * @return The transaction's result; after ZORENC_ERR_TIMEOUT it is unknown
+ *         whether the board carried the command out.
+ */
 ZORENC_API ZorEncResult ZORENC_CALL ZorEncLoadDefaultParameters(ZorEncHandle handle);
+/**
+ * Saves the board's settings to its flash: writes 1 to REG_SAVE_FLASH
+ * (0xF003).
+ * @param handle Handler with an open port.
+ * @return The transaction's result, as ZorEncLoadDefaultParameters().
+ */
 ZORENC_API ZorEncResult ZORENC_CALL ZorEncSaveFlash(ZorEncHandle handle);
+/**
+ * Loads the board's settings from its flash: writes 1 to REG_LOAD_FLASH
+ * (0xF004).
+ * @param handle Handler with an open port.
+ * @return The transaction's result, as ZorEncLoadDefaultParameters().
+ */
 ZORENC_API ZorEncResult ZORENC_CALL ZorEncLoadFlash(ZorEncHandle handle);
 
-/* ---- Trigger channels (channel 0..3, else ZORENC_ERR_CHANNEL) -------------- */
+/** @} */
 
+/**
+ * @name Trigger channels
+ * Registers of the channel's block at channel x 0x100. Channel 0..3, else
+ * ZORENC_ERR_CHANNEL with nothing sent. Each function is one transaction
+ * (@ref zorenc_transaction); outputs as in @ref zorenc_outputs. One call on a
+ * handle at a time.
+ * @{
+ */
+
+/**
+ * Reads a channel's control word: REG_TRG_CONTROL, channel x 0x100 + 0x00.
+ * Bits 8-11 (nibble2) are handed over only when they hold 2 or 4, else as 0.
+ * @param handle Handler with an open port.
+ * @param channel Channel 0..3.
+ * @param[out] controls Receives the word; may be null.
+ * @return ZORENC_ERR_CHANNEL, or the transaction's result.
+ */
 ZORENC_API ZorEncResult ZORENC_CALL ZorEncGetTriggerControls(ZorEncHandle handle, int32_t channel,
                                                              TriggerControls *controls);
-/** ZORENC_ERR_PARAM for a null controls. */
+/**
+ * Writes a channel's control word unchanged: REG_TRG_CONTROL, channel x 0x100 +
+ * 0x00.
+ * @param handle Handler with an open port.
+ * @param channel Channel 0..3.
+ * @param controls The word to write.
+ * @return ZORENC_ERR_CHANNEL; ZORENC_ERR_PARAM for a null controls (nothing
+ *         sent); else the transaction's result.
+ */
 ZORENC_API ZorEncResult ZORENC_CALL ZorEncSetTriggerControls(ZorEncHandle handle, int32_t channel,
                                                              const TriggerControls *controls);
-/** Packs the word; nibble2Code 2 gives 1, 4 gives 2, anything else 0. */
+/**
+ * Packs a control word from its fields and writes it to REG_TRG_CONTROL,
+ * channel x 0x100 + 0x00. Each nibble takes the low 4 bits of its argument,
+ * each bit the low bit; bits 28-29 are 0.
+ * @param handle Handler with an open port.
+ * @param channel Channel 0..3.
+ * @param nibble0 Bits 0-3.
+ * @param nibble1 Bits 4-7.
+ * @param nibble2Code Bits 8-11 from a code: 2 gives 1, 4 gives 2, anything
+ *                    else 0.
+ * @param nibble3 Bits 12-15.
+ * @param nibble4 Bits 16-19.
+ * @param nibble5 Bits 20-23.
+ * @param nibble6 Bits 24-27.
+ * @param bit30 Bit 30.
+ * @param bit31 Bit 31.
+ * @return ZORENC_ERR_CHANNEL, or the transaction's result.
+ */
 ZORENC_API ZorEncResult ZORENC_CALL ZorEncSetTriggerControlsEachTrigger(
     ZorEncHandle handle, int32_t channel, int32_t nibble0, int32_t nibble1, int32_t nibble2Code,
     int32_t nibble3, int32_t nibble4, int32_t nibble5, int32_t nibble6, int32_t bit30,
     int32_t bit31);
+/**
+ * Reads a channel's trigger generator as two halves: REG_TRG_GENERATOR,
+ * channel x 0x100 + 0x01. The lower half is stored first, so when both
+ * pointers name one integer it ends up with the upper half.
+ * @param handle Handler with an open port.
+ * @param channel Channel 0..3.
+ * @param[out] upperHalf Receives bits 16-31, 0 to 65535; may be null.
+ * @param[out] lowerHalf Receives bits 0-15, 0 to 65535; may be null.
+ * @return ZORENC_ERR_CHANNEL, or the transaction's result.
+ */
 ZORENC_API ZorEncResult ZORENC_CALL ZorEncGetTriggerGenerator(ZorEncHandle handle, int32_t channel,
                                                               int32_t *upperHalf,
                                                               int32_t *lowerHalf);
+/**
+ * Writes a channel's trigger generator from two halves: REG_TRG_GENERATOR,
+ * channel x 0x100 + 0x01 = (upperHalf AND 0xFFFF) << 16 OR (lowerHalf AND
+ * 0xFFFF).
+ * @param handle Handler with an open port.
+ * @param channel Channel 0..3.
+ * @param upperHalf Bits 16-31 (its low 16 bits are used).
+ * @param lowerHalf Bits 0-15 (its low 16 bits are used).
+ * @return ZORENC_ERR_CHANNEL, or the transaction's result.
+ */
 ZORENC_API ZorEncResult ZORENC_CALL ZorEncSetTriggerGenerator(ZorEncHandle handle, int32_t channel,
                                                               int32_t upperHalf, int32_t lowerHalf);
+/**
+ * Reads a channel's trigger generator as one word: REG_TRG_GENERATOR,
+ * channel x 0x100 + 0x01, raw.
+ * @param handle Handler with an open port.
+ * @param channel Channel 0..3.
+ * @param[out] value Receives the register's value; may be null.
+ * @return ZORENC_ERR_CHANNEL, or the transaction's result.
+ */
 ZORENC_API ZorEncResult ZORENC_CALL ZorEncGetTriggerGeneratorRoll(ZorEncHandle handle,
                                                                   int32_t channel, int32_t *value);
+/**
+ * Writes a channel's trigger generator as one word: REG_TRG_GENERATOR,
+ * channel x 0x100 + 0x01, raw.
+ * @param handle Handler with an open port.
+ * @param channel Channel 0..3.
+ * @param value Value to write.
+ * @return ZORENC_ERR_CHANNEL, or the transaction's result.
+ */
 ZORENC_API ZorEncResult ZORENC_CALL ZorEncSetTriggerGeneratorRoll(ZorEncHandle handle,
                                                                   int32_t channel, int32_t value);
+/**
+ * Reads a channel's trigger output mode: REG_TRG_OUTPUT_MODE, channel x 0x100 +
+ * 0x08, raw.
+ * @param handle Handler with an open port.
+ * @param channel Channel 0..3.
+ * @param[out] mode Receives the register's value; may be null.
+ * @return ZORENC_ERR_CHANNEL, or the transaction's result.
+ */
 ZORENC_API ZorEncResult ZORENC_CALL ZorEncGetTriggerOutputMode(ZorEncHandle handle, int32_t channel,
                                                                int32_t *mode);
+/**
+ * Sets a channel's trigger output mode: REG_TRG_OUTPUT_MODE, channel x 0x100 +
+ * 0x08, raw.
+ * @param handle Handler with an open port.
+ * @param channel Channel 0..3.
+ * @param mode Value to write.
+ * @return ZORENC_ERR_CHANNEL, or the transaction's result.
+ */
 ZORENC_API ZorEncResult ZORENC_CALL ZorEncSetTriggerOutputMode(ZorEncHandle handle, int32_t channel,
                                                                int32_t mode);
+/**
+ * Reads a channel's first trigger position: REG_TRG_POSITION0, channel x
+ * 0x100 + 0x02, offset binary.
+ * @param handle Handler with an open port.
+ * @param channel Channel 0..3.
+ * @param[out] position Receives the position in counts; may be null.
+ * @return ZORENC_ERR_CHANNEL, or the transaction's result.
+ */
 ZORENC_API ZorEncResult ZORENC_CALL ZorEncGetTriggerPosition0(ZorEncHandle handle, int32_t channel,
                                                               int32_t *position);
+/**
+ * Sets a channel's first trigger position: REG_TRG_POSITION0, channel x 0x100 +
+ * 0x02, offset binary.
+ * @param handle Handler with an open port.
+ * @param channel Channel 0..3.
+ * @param position Position in counts.
+ * @return ZORENC_ERR_CHANNEL, or the transaction's result.
+ */
 ZORENC_API ZorEncResult ZORENC_CALL ZorEncSetTriggerPosition0(ZorEncHandle handle, int32_t channel,
                                                               int32_t position);
+/**
+ * Reads a channel's second trigger position: REG_TRG_POSITION1, channel x
+ * 0x100 + 0x03, offset binary.
+ * @param handle Handler with an open port.
+ * @param channel Channel 0..3.
+ * @param[out] position Receives the position in counts; may be null.
+ * @return ZORENC_ERR_CHANNEL, or the transaction's result.
+ */
 ZORENC_API ZorEncResult ZORENC_CALL ZorEncGetTriggerPosition1(ZorEncHandle handle, int32_t channel,
                                                               int32_t *position);
+/**
+ * Sets a channel's second trigger position: REG_TRG_POSITION1, channel x
+ * 0x100 + 0x03, offset binary.
+ * @param handle Handler with an open port.
+ * @param channel Channel 0..3.
+ * @param position Position in counts.
+ * @return ZORENC_ERR_CHANNEL, or the transaction's result.
+ */
 ZORENC_API ZorEncResult ZORENC_CALL ZorEncSetTriggerPosition1(ZorEncHandle handle, int32_t channel,
                                                               int32_t position);
-/** With convert not 0, position x multiplier / period counts; ZORENC_ERR_PARAM
- *  for a zero or non-finite period or a result outside 32 bits. */
+/**
+ * Sets a channel's first trigger position (REG_TRG_POSITION0, offset binary)
+ * from micrometres: counts = position x multiplier / period, the product
+ * taken in 64 bits, the quotient truncated toward zero.
+ * @param handle Handler with an open port.
+ * @param channel Channel 0..3.
+ * @param position Position in micrometres, or in counts when convert is 0.
+ * @param multiplier Counts per period, used as given.
+ * @param period Micrometres per multiplier counts; nonzero and finite.
+ * @param convert 0: position is already in counts (multiplier and period
+ *                unused); anything else: convert.
+ * @return ZORENC_ERR_CHANNEL; ZORENC_ERR_PARAM when converting with a period
+ *         of 0 or not finite, or counts outside 32 bits (nothing sent); else
+ *         the transaction's result.
+ */
 ZORENC_API ZorEncResult ZORENC_CALL
 ZorEncSetTriggerPositionMicrometer0(ZorEncHandle handle, int32_t channel, int32_t position,
                                     int32_t multiplier, double period, int32_t convert);
+/**
+ * Sets a channel's second trigger position (REG_TRG_POSITION1, offset binary)
+ * from micrometres, as ZorEncSetTriggerPositionMicrometer0().
+ * @param handle Handler with an open port.
+ * @param channel Channel 0..3.
+ * @param position Position in micrometres, or in counts when convert is 0.
+ * @param multiplier Counts per period, used as given.
+ * @param period Micrometres per multiplier counts; nonzero and finite.
+ * @param convert 0: position is already in counts; anything else: convert.
+ * @return As ZorEncSetTriggerPositionMicrometer0().
+ */
 ZORENC_API ZorEncResult ZORENC_CALL
 ZorEncSetTriggerPositionMicrometer1(ZorEncHandle handle, int32_t channel, int32_t position,
                                     int32_t multiplier, double period, int32_t convert);
-/** Pulse width in hundredths; the result code is returned as a double. */
+/**
+ * Reads a channel's trigger pulse width: REG_TRG_PULSE_WIDTH, channel x 0x100 +
+ * 0x09, signed hundredths (the unit is the board's). The one function whose
+ * result code comes back as a double.
+ * @param handle Handler with an open port.
+ * @param channel Channel 0..3.
+ * @param[out] pulseWidth Receives register / 100.0; may be null.
+ * @return The result code as a double: 0.0 on success, 65524.0 for
+ *         ZORENC_ERR_CHANNEL, 65522.0 for ZORENC_ERR_NOT_OPEN, and so on for
+ *         the transaction's result.
+ */
 ZORENC_API double ZORENC_CALL ZorEncGetTriggerPulseWidth(ZorEncHandle handle, int32_t channel,
                                                          double *pulseWidth);
+/**
+ * Sets a channel's trigger pulse width: REG_TRG_PULSE_WIDTH, channel x 0x100 +
+ * 0x09 = pulseWidth x 100, truncated toward zero.
+ * @param handle Handler with an open port.
+ * @param channel Channel 0..3.
+ * @param pulseWidth Pulse width, two decimals.
+ * @return ZORENC_ERR_CHANNEL; ZORENC_ERR_PARAM for NaN, an infinity or a value
+ *         whose hundredfold lies outside 32 bits (nothing sent); else the
+ *         transaction's result.
+ */
 ZORENC_API ZorEncResult ZORENC_CALL ZorEncSetTriggerPulseWidth(ZorEncHandle handle, int32_t channel,
                                                                double pulseWidth);
+/**
+ * Reads a channel's trigger delay: REG_TRG_DELAY, channel x 0x100 + 0x0A,
+ * signed hundredths (the unit is the board's).
+ * @param handle Handler with an open port.
+ * @param channel Channel 0..3.
+ * @param[out] delay Receives register / 100.0; may be null.
+ * @return ZORENC_ERR_CHANNEL, or the transaction's result.
+ */
 ZORENC_API ZorEncResult ZORENC_CALL ZorEncGetTriggerDelay(ZorEncHandle handle, int32_t channel,
                                                           double *delay);
+/**
+ * Sets a channel's trigger delay: REG_TRG_DELAY, channel x 0x100 + 0x0A =
+ * delay x 100, truncated toward zero.
+ * @param handle Handler with an open port.
+ * @param channel Channel 0..3.
+ * @param delay Delay, two decimals.
+ * @return ZORENC_ERR_CHANNEL; ZORENC_ERR_PARAM for NaN, an infinity or a value
+ *         whose hundredfold lies outside 32 bits (nothing sent); else the
+ *         transaction's result.
+ */
 ZORENC_API ZorEncResult ZORENC_CALL ZorEncSetTriggerDelay(ZorEncHandle handle, int32_t channel,
                                                           double delay);
+/**
+ * Reads a channel's last index-trigger index: REG_IDX_TRG_LAST_INDEX,
+ * channel x 0x100 + 0x0C, raw.
+ * @param handle Handler with an open port.
+ * @param channel Channel 0..3.
+ * @param[out] lastIndex Receives the register's value; may be null.
+ * @return ZORENC_ERR_CHANNEL, or the transaction's result.
+ */
 ZORENC_API ZorEncResult ZORENC_CALL ZorEncGetIndexTriggerLastIndex(ZorEncHandle handle,
                                                                    int32_t channel,
                                                                    int32_t *lastIndex);
+/**
+ * Sets a channel's last index-trigger index: REG_IDX_TRG_LAST_INDEX,
+ * channel x 0x100 + 0x0C, raw.
+ * @param handle Handler with an open port.
+ * @param channel Channel 0..3.
+ * @param lastIndex Value to write.
+ * @return ZORENC_ERR_CHANNEL, or the transaction's result.
+ */
 ZORENC_API ZorEncResult ZORENC_CALL ZorEncSetIndexTriggerLastIndex(ZorEncHandle handle,
                                                                    int32_t channel,
                                                                    int32_t lastIndex);
-/** index 0..0xEF, else ZORENC_ERR_CHANNEL. */
+/**
+ * Reads an entry of a channel's index-trigger table: REG_IDX_TRG_POSITION,
+ * channel x 0x100 + 0x10 + index, offset binary.
+ * @param handle Handler with an open port.
+ * @param channel Channel 0..3.
+ * @param index Table entry, 0..0xEF.
+ * @param[out] position Receives the position in counts; may be null.
+ * @return ZORENC_ERR_CHANNEL for a channel or index out of range, or the
+ *         transaction's result.
+ */
 ZORENC_API ZorEncResult ZORENC_CALL ZorEncGetIndexTriggerPosition(ZorEncHandle handle,
                                                                   int32_t channel, int32_t index,
                                                                   int32_t *position);
+/**
+ * Sets an entry of a channel's index-trigger table: REG_IDX_TRG_POSITION,
+ * channel x 0x100 + 0x10 + index, offset binary.
+ * @param handle Handler with an open port.
+ * @param channel Channel 0..3.
+ * @param index Table entry, 0..0xEF.
+ * @param position Position in counts.
+ * @return ZORENC_ERR_CHANNEL for a channel or index out of range, or the
+ *         transaction's result.
+ */
 ZORENC_API ZorEncResult ZORENC_CALL ZorEncSetIndexTriggerPosition(ZorEncHandle handle,
                                                                   int32_t channel, int32_t index,
                                                                   int32_t position);
 
-/* ---- Digital inputs (0..6), counters and clears ----------------------------- */
+/** @} */
 
-/** The seven digital inputs, 0 or 1 each; null outputs are skipped. */
+/**
+ * @name Digital inputs, counters and clears
+ * Inputs 0..6 and channels 0..3, else ZORENC_ERR_CHANNEL with nothing sent.
+ * The clear functions write a bit mask to REG_CLEAR (0xF005), one bit per
+ * item. Each function is one transaction (@ref zorenc_transaction); outputs
+ * as in @ref zorenc_outputs. One call on a handle at a time.
+ * @{
+ */
+
+/**
+ * Reads the seven digital inputs at once: REG_DI_STATE (0x0500), bit n is
+ * input n.
+ * @param handle Handler with an open port.
+ * @param[out] input0 Receives input 0, 0 or 1; may be null.
+ * @param[out] input1 Receives input 1; may be null.
+ * @param[out] input2 Receives input 2; may be null.
+ * @param[out] input3 Receives input 3; may be null.
+ * @param[out] input4 Receives input 4; may be null.
+ * @param[out] input5 Receives input 5; may be null.
+ * @param[out] input6 Receives input 6; may be null.
+ * @return The transaction's result.
+ */
 ZORENC_API ZorEncResult ZORENC_CALL ZorEncGetDI(ZorEncHandle handle, int32_t *input0,
                                                 int32_t *input1, int32_t *input2, int32_t *input3,
                                                 int32_t *input4, int32_t *input5, int32_t *input6);
+/**
+ * Reads one digital input: bit input of REG_DI_STATE (0x0500).
+ * @param handle Handler with an open port.
+ * @param input Input 0..6.
+ * @param[out] state Receives 0 or 1; may be null.
+ * @return ZORENC_ERR_CHANNEL, or the transaction's result.
+ */
 ZORENC_API ZorEncResult ZORENC_CALL ZorEncGetDIState(ZorEncHandle handle, int32_t input,
                                                      int32_t *state);
+/**
+ * Reads the counter of a digital input: REG_DI_COUNT, 0x0501 + input, raw
+ * (rising edges on the simulated board).
+ * @param handle Handler with an open port.
+ * @param input Input 0..6.
+ * @param[out] count Receives the counter; may be null.
+ * @return ZORENC_ERR_CHANNEL, or the transaction's result.
+ */
 ZORENC_API ZorEncResult ZORENC_CALL ZorEncGetDiCount(ZorEncHandle handle, int32_t input,
                                                      int32_t *count);
+/**
+ * Reads a channel's trigger counter: REG_TRG_COUNT, 0x0508 + channel, raw.
+ * @param handle Handler with an open port.
+ * @param channel Channel 0..3.
+ * @param[out] count Receives the counter; may be null.
+ * @return ZORENC_ERR_CHANNEL, or the transaction's result.
+ */
 ZORENC_API ZorEncResult ZORENC_CALL ZorEncGetTriggerCount(ZorEncHandle handle, int32_t channel,
                                                           int32_t *count);
+/**
+ * Reads a channel's trigger error counter: REG_TRG_ERROR_COUNT, 0x0510 +
+ * channel, raw.
+ * @param handle Handler with an open port.
+ * @param channel Channel 0..3.
+ * @param[out] count Receives the counter; may be null.
+ * @return ZORENC_ERR_CHANNEL, or the transaction's result.
+ */
 ZORENC_API ZorEncResult ZORENC_CALL ZorEncGetTriggerErrorCount(ZorEncHandle handle, int32_t channel,
                                                                int32_t *count);
-/** Clears write a mask to REG_CLEAR. */
+/**
+ * Clears everything the clear register reaches: writes 0xFFFFFFFF to
+ * REG_CLEAR (0xF005).
+ * @param handle Handler with an open port.
+ * @return The transaction's result.
+ */
 ZORENC_API ZorEncResult ZORENC_CALL ZorEncClearAll(ZorEncHandle handle);
+/**
+ * Clears the counters of all digital inputs: writes 0x7F to REG_CLEAR.
+ * @param handle Handler with an open port.
+ * @return The transaction's result.
+ */
 ZORENC_API ZorEncResult ZORENC_CALL ZorEncClearDiAll(ZorEncHandle handle);
+/**
+ * Clears the counter of one digital input: writes 1 << input to REG_CLEAR.
+ * @param handle Handler with an open port.
+ * @param input Input 0..6.
+ * @return ZORENC_ERR_CHANNEL, or the transaction's result.
+ */
 ZORENC_API ZorEncResult ZORENC_CALL ZorEncClearDiCount(ZorEncHandle handle, int32_t input);
+/**
+ * Clears the trigger counters of all channels: writes 0x780 to REG_CLEAR.
+ * @param handle Handler with an open port.
+ * @return The transaction's result.
+ */
 ZORENC_API ZorEncResult ZORENC_CALL ZorEncClearTriggerAll(ZorEncHandle handle);
+/**
+ * Clears a channel's trigger counter: writes 0x80 << channel to REG_CLEAR.
+ * @param handle Handler with an open port.
+ * @param channel Channel 0..3.
+ * @return ZORENC_ERR_CHANNEL, or the transaction's result.
+ */
 ZORENC_API ZorEncResult ZORENC_CALL ZorEncClearTriggerCount(ZorEncHandle handle, int32_t channel);
+/**
+ * Clears the positions of all channels (each goes to its reset value): writes
+ * 0x7800 to REG_CLEAR.
+ * @param handle Handler with an open port.
+ * @return The transaction's result.
+ */
 ZORENC_API ZorEncResult ZORENC_CALL ZorEncClearEncoderPositionAll(ZorEncHandle handle);
+/**
+ * Clears a channel's position (it goes to its reset value): writes 0x800 <<
+ * channel to REG_CLEAR.
+ * @param handle Handler with an open port.
+ * @param channel Channel 0..3.
+ * @return ZORENC_ERR_CHANNEL, or the transaction's result.
+ */
 ZORENC_API ZorEncResult ZORENC_CALL ZorEncClearEncoderPosition(ZorEncHandle handle,
                                                                int32_t channel);
+/**
+ * Clears the trigger error counters of all channels: writes 0x78000 to
+ * REG_CLEAR.
+ * @param handle Handler with an open port.
+ * @return The transaction's result.
+ */
 ZORENC_API ZorEncResult ZORENC_CALL ZorEncClearErrorCountAll(ZorEncHandle handle);
+/**
+ * Clears a channel's trigger error counter: writes 0x8000 << channel to
+ * REG_CLEAR.
+ * @param handle Handler with an open port.
+ * @param channel Channel 0..3.
+ * @return ZORENC_ERR_CHANNEL, or the transaction's result.
+ */
 ZORENC_API ZorEncResult ZORENC_CALL ZorEncClearErrorCount(ZorEncHandle handle, int32_t channel);
+
+/** @} */
 
 #ifdef __cplusplus
 }

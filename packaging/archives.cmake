@@ -1,0 +1,84 @@
+# Makes zorenc's release archives from built folders, through their install
+# rules (cmake --install), so that an archive holds exactly what an install
+# tree holds:
+#
+#   cmake -DNATIVE_DIR=<native build> [-DWIN64_DIR=<x86_64 MinGW build>
+#         -DWIN32_DIR=<i686 MinGW build>] -DOUT_DIR=<folder> -P archives.cmake
+#
+#   OUT_DIR/zorenc-<version>-linux-x86_64.tar.gz   from NATIVE_DIR
+#   OUT_DIR/zorenc-<version>-windows.zip           both DLLs, when both MinGW
+#                                                  folders are given, with the
+#                                                  HTML reference of NATIVE_DIR
+#
+# The version is read from each build's zorenc_version.h; builds of different
+# versions are refused. The trees are left in OUT_DIR/stage.
+cmake_minimum_required(VERSION 3.20)
+
+foreach(var NATIVE_DIR OUT_DIR)
+    if(NOT ${var})
+        message(FATAL_ERROR "archives.cmake: ${var} is not set")
+    endif()
+endforeach()
+
+function(read_version dir out)
+    set(header ${dir}/include/zorenc_version.h)
+    if(NOT EXISTS ${header})
+        message(FATAL_ERROR "archives.cmake: ${dir} is not a configured zorenc build (no ${header})")
+    endif()
+    file(STRINGS ${header} line REGEX "#define ZORENC_VERSION_STRING ")
+    string(REGEX REPLACE ".*\"([^\"]+)\".*" "\\1" version "${line}")
+    set(${out} ${version} PARENT_SCOPE)
+endfunction()
+
+function(run)
+    execute_process(COMMAND ${ARGN} RESULT_VARIABLE rc OUTPUT_QUIET)
+    if(NOT rc EQUAL 0)
+        string(REPLACE ";" " " text "${ARGN}")
+        message(FATAL_ERROR "archives.cmake: failed (${rc}): ${text}")
+    endif()
+endfunction()
+
+# Installs the build folders, in order, into one fresh tree and packs it.
+function(make_archive name format)
+    set(tree ${OUT_DIR}/stage/${name})
+    file(REMOVE_RECURSE ${tree})
+    foreach(dir IN LISTS ARGN)
+        run(${CMAKE_COMMAND} --install ${dir} --prefix ${tree} --strip)
+    endforeach()
+    if(format STREQUAL "zip")
+        set(archive ${OUT_DIR}/${name}.zip)
+        set(tar_args cf ${archive} --format=zip)
+    else()
+        set(archive ${OUT_DIR}/${name}.tar.gz)
+        set(tar_args czf ${archive} --format=gnutar)
+    endif()
+    if(DEFINED ZORENC_HTML AND EXISTS ${ZORENC_HTML}/index.html)
+        file(COPY ${ZORENC_HTML}/ DESTINATION ${tree}/share/doc/zorenc/html)
+    endif()
+    file(REMOVE ${archive})
+    execute_process(COMMAND ${CMAKE_COMMAND} -E tar ${tar_args} ${name}
+        WORKING_DIRECTORY ${OUT_DIR}/stage RESULT_VARIABLE rc)
+    if(NOT rc EQUAL 0)
+        message(FATAL_ERROR "archives.cmake: cannot write ${archive}")
+    endif()
+    message(STATUS "Archive: ${archive}")
+endfunction()
+
+read_version(${NATIVE_DIR} version)
+file(MAKE_DIRECTORY ${OUT_DIR}/stage)
+
+make_archive(zorenc-${version}-linux-x86_64 tar.gz ${NATIVE_DIR})
+
+if(WIN64_DIR AND WIN32_DIR)
+    foreach(dir ${WIN64_DIR} ${WIN32_DIR})
+        read_version(${dir} v)
+        if(NOT v STREQUAL version)
+            message(FATAL_ERROR "archives.cmake: ${dir} is version ${v}, ${NATIVE_DIR} ${version}")
+        endif()
+    endforeach()
+    # The 64-bit build brings zorenc.exe; the 32-bit build installs no tool.
+    set(ZORENC_HTML ${NATIVE_DIR}/docs/html)
+    make_archive(zorenc-${version}-windows zip ${WIN64_DIR} ${WIN32_DIR})
+elseif(WIN64_DIR OR WIN32_DIR)
+    message(FATAL_ERROR "archives.cmake: the Windows archive needs both WIN64_DIR and WIN32_DIR")
+endif()
