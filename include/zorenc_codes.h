@@ -8,18 +8,22 @@
 #ifndef ZORENC_CODES_H
 #define ZORENC_CODES_H
 
+#include <stddef.h>
+
 #include "zorenc.h"
 
 #ifdef __cplusplus
 extern "C" {
 #endif
 
+/** A result code with its name and meaning. */
 typedef struct ZorEncCodeInfo {
-    ZorEncResult code;
-    const char *name;
-    const char *meaning;
+    ZorEncResult code;   /**< the code */
+    const char *name;    /**< its name, as "ZORENC_ERR_TIMEOUT" */
+    const char *meaning; /**< one line saying what it means */
 } ZorEncCodeInfo;
 
+/** X-macro over the library's own codes: X(code, meaning). */
 /* clang-format off */
 #define ZORENC_CODE_TABLE(X) \
     X(ZORENC_OK,           "success") \
@@ -32,24 +36,27 @@ typedef struct ZorEncCodeInfo {
     X(ZORENC_ERR_TIMEOUT,  "no reply from the board within 1000 ms")
 /* clang-format on */
 
-/** The name and meaning of a code; a board status byte (1..255 but 0xFA)
- *  gives name "ZORENC_STATUS" and meaning "the board answered with a non-zero
- *  status"; anything else "ZORENC_UNKNOWN". */
+/** One ZorEncCodeInfo initialiser from a ZORENC_CODE_TABLE row. */
+#define ZORENC_CODE_ENTRY(c, text) {c, #c, text},
+
+/**
+ * @brief The name and meaning of a result code.
+ * @param code a result of any zorenc function
+ * @return the code's entry; a board status byte (1..255 but 0xFA) gives the
+ *         name "ZORENC_STATUS", anything else "ZORENC_UNKNOWN".
+ */
 static inline ZorEncCodeInfo ZorEncDescribe(ZorEncResult code)
 {
-#define ZORENC_CODE_CASE(c, text)                                                                  \
-    if (code == (c)) {                                                                             \
-        ZorEncCodeInfo info = {c, #c, text};                                                       \
-        return info;                                                                               \
+    static const ZorEncCodeInfo table[] = {ZORENC_CODE_TABLE(ZORENC_CODE_ENTRY)};
+    ZorEncCodeInfo status = {code, "ZORENC_STATUS", "the board answered with a non-zero status"};
+    ZorEncCodeInfo unknown = {code, "ZORENC_UNKNOWN", "an unknown result code"};
+    size_t i;
+    for (i = 0; i < sizeof table / sizeof table[0]; ++i) {
+        if (table[i].code == code) {
+            return table[i];
+        }
     }
-    ZORENC_CODE_TABLE(ZORENC_CODE_CASE)
-#undef ZORENC_CODE_CASE
-    {
-        ZorEncCodeInfo status = {code, "ZORENC_STATUS",
-                                 "the board answered with a non-zero status"};
-        ZorEncCodeInfo unknown = {code, "ZORENC_UNKNOWN", "an unknown result code"};
-        return code >= 1 && code <= 255 ? status : unknown;
-    }
+    return code >= 1 && code <= 255 ? status : unknown;
 }
 
 #ifdef __cplusplus
