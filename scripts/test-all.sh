@@ -37,7 +37,7 @@ build_native() {
 
 build_fuzz() {
     CC=clang CXX=clang++ configure "$out/fuzz" -DZORENC_FUZZ=ON -DZORENC_TESTS=OFF
-    ninja -C "$out/fuzz" fuzz_decode >/dev/null
+    ninja -C "$out/fuzz" fuzz_decode fuzz_transaction >/dev/null
 }
 
 run_tests() {
@@ -52,4 +52,5 @@ if [ -f tests/fuzz/run.sh ]; then
     stage "fuzz" bash tests/fuzz/run.sh "$out/fuzz" "${ZORENC_FUZZ_SECONDS:-30}"
 fi
 stage "tests" run_tests
+stage "sanitizers and valgrind" bash scripts/reliability.sh asan tsan valgrind
 echo "== all stages: $(( $(date +%s) - started )) s"

@@ -16,16 +16,20 @@ constexpr DWORD kWaitSliceMs = 50;
 constexpr uint8_t kCommandRead = 'R';
 constexpr uint8_t kCommandWrite = 'W';
 
-// Writes the request after discarding whatever the receive queue still holds
-// (a reply left by a send-only request or a late reply to a timed-out one),
-// so that it cannot be taken for this request's reply. Only the receive queue
-// is emptied: the transmit queue may still hold an earlier request.
+// Writes the request after discarding whatever the receive queue already
+// holds (a reply left by a send-only request or a late reply to a timed-out
+// one), so that it cannot be taken for this request's reply. A reply that is
+// still on its way when the queue is emptied can still be: replies carry no
+// sequence number to tell them apart. Only the receive queue
+// is emptied: the transmit queue may still hold an earlier request. The write
+// is bounded too: a driver that holds it back (flow control) must not hold
+// the caller past the deadline.
 int32_t SendRequest(HandlerEntry &entry, uint8_t *buffer, uint8_t command, uint16_t address,
                     uint32_t value)
 {
     entry.port->PurgeRx();
     const int32_t length = zorenc::protocol::EncodeFrame(command, address, value, buffer);
-    entry.port->Write(buffer, static_cast<size_t>(length), nullptr, nullptr, INFINITE);
+    entry.port->Write(buffer, static_cast<size_t>(length), nullptr, nullptr, kReplyDeadlineMs);
     if (entry.sendEvent != nullptr) {
         entry.sendEvent(buffer, length);
     }
@@ -33,11 +37,10 @@ int32_t SendRequest(HandlerEntry &entry, uint8_t *buffer, uint8_t command, uint1
 }
 
 // Collects reply bytes until the last one received is the terminator. Wakes
-// when bytes arrive; never waits past the deadline. Returns the count, or 0
-// when the deadline passed first.
-size_t CollectReply(CSerial &port, uint8_t *buffer)
+// when bytes arrive; never waits past the deadline, counted from start.
+// Returns the count, or 0 when the deadline passed first.
+size_t CollectReply(CSerial &port, uint8_t *buffer, DWORD start)
 {
-    const DWORD start = GetTickCount();
     size_t received = 0;
     for (;;) {
         const DWORD elapsed = GetTickCount() - start;
@@ -52,11 +55,14 @@ size_t CollectReply(CSerial &port, uint8_t *buffer)
         if (received > 0 && buffer[received - 1] == zorenc::protocol::kEtx) {
             return received;
         }
-        if (GetTickCount() - start > kReplyDeadlineMs || received == kWorkBufferSize) {
+        const DWORD spent = GetTickCount() - start;
+        if (spent > kReplyDeadlineMs || received == kWorkBufferSize) {
             return 0; // no complete reply in time, or no room left for one
         }
         if (count == 0) {
-            WaitForInput(port, left < kWaitSliceMs ? (left > 0 ? left : 1) : kWaitSliceMs);
+            // What is left now: the read may have waited out most of it.
+            const DWORD rest = spent < kReplyDeadlineMs ? kReplyDeadlineMs - spent : 1;
+            WaitForInput(port, rest < kWaitSliceMs ? rest : kWaitSliceMs);
         }
     }
 }
@@ -74,8 +80,10 @@ ZORENC_API ZorEncResult ZORENC_CALL ZorEncSendData(ZorEncHandle handle, unsigned
         return ZORENC_ERR_NOT_OPEN;
     }
     uint8_t buffer[kWorkBufferSize];
+    // The deadline covers the write as well as the reply.
+    const DWORD start = GetTickCount();
     SendRequest(*entry, buffer, command, address, value);
-    const size_t received = CollectReply(*entry->port, buffer);
+    const size_t received = CollectReply(*entry->port, buffer, start);
     if (received == 0) {
         return ZORENC_ERR_TIMEOUT;
     }

@@ -280,7 +280,8 @@ bool Drive(Op &op, uint64_t budget)
             return true;
         }
         const uint64_t next = NextWake(op);
-        if (next > end || next <= s.now) {
+        // Nothing will ever wake an unlimited drive (next is Never too): stalled.
+        if (next == Never || next > end || next <= s.now) {
             if (end == Never) {
                 s.stalled = true;
             } else {

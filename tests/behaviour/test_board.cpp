@@ -38,6 +38,9 @@ zorsim::Board &LocalBoard()
             std::fprintf(stderr, "cannot start the simulated board\n");
             std::abort();
         }
+        // Stopped before the statics it reads are destroyed at exit.
+        static zorsim::Board *running = b;
+        std::atexit([] { running->Stop(); });
         return b;
     }();
     return *board;
