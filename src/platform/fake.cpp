@@ -2,6 +2,7 @@
 // STATUS_PENDING while an operation runs and its Win32 result afterwards;
 // InternalHigh holds the count.
 #include "platform/fake.h"
+#include "platform/default_dcb.h"
 
 #include <algorithm>
 #include <cstring>
@@ -62,23 +63,6 @@ struct Failure {
     DWORD code;
     int left;
 };
-
-DCB DefaultDcb()
-{
-    DCB dcb;
-    std::memset(&dcb, 0, sizeof(dcb));
-    dcb.DCBlength = sizeof(dcb);
-    dcb.BaudRate = CBR_9600;
-    dcb.fBinary = 1;
-    dcb.fDtrControl = DTR_CONTROL_ENABLE;
-    dcb.fRtsControl = RTS_CONTROL_ENABLE;
-    dcb.XonLim = 2048;
-    dcb.XoffLim = 512;
-    dcb.ByteSize = 8;
-    dcb.XonChar = 0x11;
-    dcb.XoffChar = 0x13;
-    return dcb;
-}
 
 struct State {
     std::vector<Call> calls;

@@ -31,6 +31,7 @@
 // Keep the layer out of the library's exported symbols.
 #pragma GCC visibility push(hidden)
 
+#include "platform/default_dcb.h"
 #include "platform/win32.h"
 
 namespace {
@@ -489,27 +490,6 @@ DWORD RateOf(speed_t code)
         }
     }
     return CBR_9600;
-}
-
-// A DCB as a freshly configured port reports it: 9600 8N1, no flow control,
-// DTR and RTS on.
-DCB DefaultDcb()
-{
-    DCB dcb;
-    std::memset(&dcb, 0, sizeof(dcb));
-    dcb.DCBlength = sizeof(dcb);
-    dcb.BaudRate = CBR_9600;
-    dcb.fBinary = 1;
-    dcb.fDtrControl = DTR_CONTROL_ENABLE;
-    dcb.fRtsControl = RTS_CONTROL_ENABLE;
-    dcb.XonLim = 2048;
-    dcb.XoffLim = 512;
-    dcb.ByteSize = 8;
-    dcb.Parity = NOPARITY;
-    dcb.StopBits = ONESTOPBIT;
-    dcb.XonChar = 0x11;
-    dcb.XoffChar = 0x13;
-    return dcb;
 }
 
 DCB DcbFromTermios(const termios &t)

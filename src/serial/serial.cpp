@@ -217,15 +217,22 @@ int32_t CSerial::SetMask(DWORD mask)
     return lastError;
 }
 
-int32_t CSerial::WaitEvent(LPOVERLAPPED overlapped, DWORD timeout)
+// The checks Read, Write and WaitEvent make before anything starts: a closed
+// port, and a synchronous port given an OVERLAPPED or a finite time-out.
+int32_t CSerial::CheckIo(LPOVERLAPPED overlapped, DWORD timeout)
 {
     lastError = Code(ERROR_SUCCESS);
     if (portHandle == nullptr) {
         lastError = Code(ERROR_INVALID_HANDLE);
-        return lastError;
-    }
-    if (ioEvent == nullptr && (overlapped != nullptr || timeout != INFINITE)) {
+    } else if (ioEvent == nullptr && (overlapped != nullptr || timeout != INFINITE)) {
         lastError = Code(ERROR_INVALID_FUNCTION);
+    }
+    return lastError;
+}
+
+int32_t CSerial::WaitEvent(LPOVERLAPPED overlapped, DWORD timeout)
+{
+    if (CheckIo(overlapped, timeout) != ERROR_SUCCESS) {
         return lastError;
     }
 
@@ -381,16 +388,10 @@ int32_t CSerial::WriteString(const char *text, DWORD *written, LPOVERLAPPED over
 int32_t CSerial::Write(const void *data, size_t length, DWORD *written, LPOVERLAPPED overlapped,
                        DWORD timeout)
 {
-    lastError = Code(ERROR_SUCCESS);
     DWORD localCount = 0;
     DWORD *count = written != nullptr ? written : &localCount;
     *count = 0;
-    if (portHandle == nullptr) {
-        lastError = Code(ERROR_INVALID_HANDLE);
-        return lastError;
-    }
-    if (ioEvent == nullptr && (overlapped != nullptr || timeout != INFINITE)) {
-        lastError = Code(ERROR_INVALID_FUNCTION);
+    if (CheckIo(overlapped, timeout) != ERROR_SUCCESS) {
         return lastError;
     }
 
@@ -406,16 +407,10 @@ int32_t CSerial::Write(const void *data, size_t length, DWORD *written, LPOVERLA
 int32_t CSerial::Read(void *buffer, size_t length, DWORD *read, LPOVERLAPPED overlapped,
                       DWORD timeout)
 {
-    lastError = Code(ERROR_SUCCESS);
     DWORD localCount = 0;
     DWORD *count = read != nullptr ? read : &localCount;
     *count = 0;
-    if (portHandle == nullptr) {
-        lastError = Code(ERROR_INVALID_HANDLE);
-        return lastError;
-    }
-    if (ioEvent == nullptr && (overlapped != nullptr || timeout != INFINITE)) {
-        lastError = Code(ERROR_INVALID_FUNCTION);
+    if (CheckIo(overlapped, timeout) != ERROR_SUCCESS) {
         return lastError;
     }
 

@@ -55,6 +55,7 @@ public:
 
 protected:
     void CancelPendingIo();
+    int32_t CheckIo(LPOVERLAPPED overlapped, DWORD timeout);
 
     int32_t lastError = ERROR_SUCCESS;
     HANDLE portHandle = nullptr;
