@@ -36,31 +36,6 @@ int32_t SendRequest(HandlerEntry &entry, uint8_t *buffer, uint8_t command, uint1
     return length;
 }
 
-// Bytes that must still come before the frame begun in buffer can be whole:
-// a frame is at least kFrameSize bytes from its 0x02 (escapes only lengthen
-// it). A whole frame when no 0x02 has come yet.
-size_t StillToCome(const uint8_t *buffer, size_t received)
-{
-    size_t i = received;
-    while (i > 0 && buffer[i - 1] != zorenc::protocol::kStx) {
-        --i;
-    }
-    const size_t frameSize = static_cast<size_t>(zorenc::protocol::kFrameSize);
-    if (i == 0) {
-        return frameSize;
-    }
-    const size_t have = received - (i - 1);
-    return have < frameSize ? frameSize - have : 1;
-}
-
-// Reads exactly length bytes, or what came within ms.
-void ReadExactly(CSerial &port, uint8_t *buffer, size_t length, DWORD *count, DWORD ms)
-{
-    port.SetupReadTimeouts(CSerial::ReadBlocking);
-    port.Read(buffer, length, count, nullptr, ms);
-    port.SetupReadTimeouts(CSerial::ReadNonBlocking);
-}
-
 // Collects reply bytes until the last one received is the terminator. Wakes
 // when bytes arrive; never waits past the deadline, counted from start.
 // Returns the count, or 0 when the deadline passed first.
@@ -72,17 +47,9 @@ size_t CollectReply(CSerial &port, uint8_t *buffer, DWORD start)
         const DWORD left = elapsed < kReplyDeadlineMs ? kReplyDeadlineMs - elapsed : 0;
         DWORD count = 0;
         if (received < kWorkBufferSize) {
-            const size_t missing = StillToCome(buffer, received);
-            if (received > 0 && missing > 1) {
-                // One read for the rest of the shortest frame, not a wake per byte.
-                const size_t room = kWorkBufferSize - received;
-                ReadExactly(port, buffer + received, missing < room ? missing : room, &count,
-                            left > 0 ? left : 1);
-            } else {
-                // Bounded even on drivers that let an immediate-return read pend.
-                port.Read(buffer + received, kWorkBufferSize - received, &count, nullptr,
-                          left > 0 ? left : 1);
-            }
+            // Bounded even on drivers that let an immediate-return read pend.
+            port.Read(buffer + received, kWorkBufferSize - received, &count, nullptr,
+                      left > 0 ? left : 1);
             received += count;
         }
         if (received > 0 && buffer[received - 1] == zorenc::protocol::kEtx) {
