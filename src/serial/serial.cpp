@@ -388,36 +388,32 @@ int32_t CSerial::WriteString(const char *text, DWORD *written, LPOVERLAPPED over
 int32_t CSerial::Write(const void *data, size_t length, DWORD *written, LPOVERLAPPED overlapped,
                        DWORD timeout)
 {
-    DWORD localCount = 0;
-    DWORD *count = written != nullptr ? written : &localCount;
-    *count = 0;
-    if (CheckIo(overlapped, timeout) != ERROR_SUCCESS) {
-        return lastError;
-    }
-
-    lastError = RunIo(
-        portHandle, ioEvent, overlapped, timeout, count, true,
-        [&](LPOVERLAPPED used) {
-            return WriteFile(portHandle, data, ClampLength(length), count, used);
-        },
-        [this] { CancelPendingIo(); });
-    return lastError;
+    return Transfer(true, const_cast<void *>(data), length, written, overlapped, timeout);
 }
 
 int32_t CSerial::Read(void *buffer, size_t length, DWORD *read, LPOVERLAPPED overlapped,
                       DWORD timeout)
 {
+    return Transfer(false, buffer, length, read, overlapped, timeout);
+}
+
+// Write and Read: the count (the caller's or a local one) is 0 before
+// anything can fail, and the platform call runs under the shared I/O scheme.
+int32_t CSerial::Transfer(bool write, void *buffer, size_t length, DWORD *userCount,
+                          LPOVERLAPPED overlapped, DWORD timeout)
+{
     DWORD localCount = 0;
-    DWORD *count = read != nullptr ? read : &localCount;
+    DWORD *count = userCount != nullptr ? userCount : &localCount;
     *count = 0;
     if (CheckIo(overlapped, timeout) != ERROR_SUCCESS) {
         return lastError;
     }
-
     lastError = RunIo(
         portHandle, ioEvent, overlapped, timeout, count, true,
         [&](LPOVERLAPPED used) {
-            return ReadFile(portHandle, buffer, ClampLength(length), count, used);
+            const DWORD n = ClampLength(length);
+            return write ? WriteFile(portHandle, buffer, n, count, used)
+                         : ReadFile(portHandle, buffer, n, count, used);
         },
         [this] { CancelPendingIo(); });
     return lastError;

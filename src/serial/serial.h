@@ -56,6 +56,8 @@ public:
 protected:
     void CancelPendingIo();
     int32_t CheckIo(LPOVERLAPPED overlapped, DWORD timeout);
+    int32_t Transfer(bool write, void *buffer, size_t length, DWORD *userCount,
+                     LPOVERLAPPED overlapped, DWORD timeout);
 
     int32_t lastError = ERROR_SUCCESS;
     HANDLE portHandle = nullptr;
