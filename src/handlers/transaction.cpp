@@ -36,22 +36,66 @@ int32_t SendRequest(HandlerEntry &entry, uint8_t *buffer, uint8_t command, uint1
     return length;
 }
 
+// Bytes that must still come before the frame begun in buffer can be whole:
+// a frame runs at least kFrameSize bytes from its 0x02 (stuffing only
+// lengthens it, and never puts a 0x02 inside it), and before any 0x02 has
+// come it is all still to come. Reading no more than this can never take a
+// byte beyond the end of a frame.
+size_t StillToCome(const uint8_t *buffer, size_t received)
+{
+    const size_t frameSize = static_cast<size_t>(zorenc::protocol::kFrameSize);
+    size_t start = received;
+    while (start > 0 && buffer[start - 1] != zorenc::protocol::kStx) {
+        --start;
+    }
+    if (start == 0) {
+        return frameSize;
+    }
+    const size_t have = received - (start - 1);
+    return have < frameSize ? frameSize - have : 1;
+}
+
+// Reads length bytes in one request, so that the driver completes it once
+// they have all come instead of waking the caller for each byte; at most ms.
+// True when it took bytes or waited out its time; false when it could not
+// wait (blocking reads refused, or a read that failed at once), so that the
+// caller waits on the port instead of asking again at once.
+bool ReadLength(CSerial &port, uint8_t *buffer, size_t length, DWORD *count, DWORD ms)
+{
+    if (port.SetupReadTimeouts(CSerial::ReadBlocking) != ERROR_SUCCESS) {
+        return false;
+    }
+    const int32_t result = port.Read(buffer, length, count, nullptr, ms);
+    port.SetupReadTimeouts(CSerial::ReadNonBlocking);
+    return *count > 0 || result == ERROR_TIMEOUT;
+}
+
 // Collects reply bytes until the last one received is the terminator. Wakes
-// when bytes arrive; never waits past the deadline, counted from start.
+// when bytes arrive; once a reply has begun, asks for the rest of the
+// shortest frame in one read. Never waits past the deadline, counted from
+// start; such a read waits one slice at most, so that a reply that lost
+// bytes on the way but ends in 0x03 is soon a frame error, not a time-out.
 // Returns the count, or 0 when the deadline passed first.
 size_t CollectReply(CSerial &port, uint8_t *buffer, DWORD start)
 {
     size_t received = 0;
     for (;;) {
         const DWORD elapsed = GetTickCount() - start;
-        const DWORD left = elapsed < kReplyDeadlineMs ? kReplyDeadlineMs - elapsed : 0;
+        const DWORD left = elapsed < kReplyDeadlineMs ? kReplyDeadlineMs - elapsed : 1;
+        const size_t room = kWorkBufferSize - received;
+        const size_t missing = StillToCome(buffer, received);
         DWORD count = 0;
-        if (received < kWorkBufferSize) {
-            // Bounded even on drivers that let an immediate-return read pend.
-            port.Read(buffer + received, kWorkBufferSize - received, &count, nullptr,
-                      left > 0 ? left : 1);
-            received += count;
+        bool waited = false;
+        if (received > 0 && missing > 1) {
+            waited = ReadLength(port, buffer + received, missing < room ? missing : room, &count,
+                                left < kWaitSliceMs ? left : kWaitSliceMs);
         }
+        if (!waited) {
+            // What has come so far; bounded even on drivers that let an
+            // immediate-return read pend.
+            port.Read(buffer + received, room, &count, nullptr, left);
+        }
+        received += count;
         if (received > 0 && buffer[received - 1] == zorenc::protocol::kEtx) {
             return received;
         }
@@ -59,7 +103,7 @@ size_t CollectReply(CSerial &port, uint8_t *buffer, DWORD start)
         if (spent > kReplyDeadlineMs || received == kWorkBufferSize) {
             return 0; // no complete reply in time, or no room left for one
         }
-        if (count == 0) {
+        if (count == 0 && !waited) {
             // What is left now: the read may have waited out most of it.
             const DWORD rest = spent < kReplyDeadlineMs ? kReplyDeadlineMs - spent : 1;
             WaitForInput(port, rest < kWaitSliceMs ? rest : kWaitSliceMs);

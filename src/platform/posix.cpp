@@ -335,6 +335,47 @@ int64_t NextWake(const Operation &op)
     return wake;
 }
 
+// A read still missing n bytes cannot end before n - 1 more byte times of
+// the line have passed, even if the next byte is arriving now: sleeps through
+// them instead of waking for each byte. The sleep is cut short by the
+// kernel's default timer slack (a sleep may end that much late), so that it
+// never ends after the read could have. Never past `wake` (absolute ms, -1
+// none); at most 20 ms at a time. True when it slept. Drive pauses again only
+// after bytes have come: a silent line is waited for in poll().
+bool PauseForLine(const Operation &op, int64_t wake)
+{
+    if (op.kind != OpKind::Read || op.immediate || op.firstByteEnds) {
+        return false;
+    }
+    const DWORD missing = op.length - op.done;
+    const DCB &dcb = op.file->dcb;
+    if (missing < 2 || dcb.BaudRate == 0) {
+        return false;
+    }
+    const int64_t bits =
+        2 + dcb.ByteSize + (dcb.Parity != NOPARITY ? 1 : 0) + (dcb.StopBits != ONESTOPBIT ? 1 : 0);
+    constexpr int64_t kTimerSlackUs = 50;
+    int64_t pauseUs =
+        static_cast<int64_t>(missing - 1) * bits * 1000000 / dcb.BaudRate - kTimerSlackUs;
+    if (pauseUs > 20000) {
+        pauseUs = 20000;
+    }
+    if (wake >= 0) {
+        const int64_t leftUs = (wake - NowMs()) * 1000;
+        if (leftUs < pauseUs) {
+            pauseUs = leftUs;
+        }
+    }
+    if (pauseUs < 50) {
+        return false;
+    }
+    timespec ts{};
+    ts.tv_sec = static_cast<time_t>(pauseUs / 1000000);
+    ts.tv_nsec = static_cast<long>(pauseUs % 1000000) * 1000;
+    nanosleep(&ts, nullptr);
+    return true;
+}
+
 // Drives an operation until it ends or `budgetMs` has passed (negative: no
 // limit). Each turn sleeps in poll() until data, a hangup, the operation's
 // own deadline or the end of the budget.
@@ -342,6 +383,7 @@ void Drive(Operation &op, int64_t budgetMs)
 {
     const int64_t start = NowMs();
     short revents = 0;
+    DWORD pausedAt = MAXDWORD; // bytes done at the last pause
     while (op.active) {
         const int64_t now = NowMs();
         if (Step(op, now, revents)) {
@@ -359,6 +401,10 @@ void Drive(Operation &op, int64_t budgetMs)
         if (wake >= 0) {
             const int64_t left = wake > now ? wake - now : 0;
             timeout = left > INT_MAX ? INT_MAX : static_cast<int>(left);
+        }
+        if (op.done != pausedAt && PauseForLine(op, wake)) {
+            pausedAt = op.done;
+            continue;
         }
         pollfd pfd{};
         pfd.fd = op.file->fd;

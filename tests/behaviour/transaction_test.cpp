@@ -104,6 +104,21 @@ TEST_F(Transactions, ACutShortReplyTimesOutAndTheNextReadIsClean)
     EXPECT_EQ(value, 7u);
 }
 
+TEST_F(Transactions, AReplyThatLostBytesButEndsInATerminatorIsAFrameErrorSoon)
+{
+    // Bytes lost on the way in the middle of a reply: what arrives is too
+    // short for a frame yet ends in 0x03. Its start comes first and the rest
+    // later, so the library is already asking for the rest of a whole frame;
+    // it must give up on that within a short wait, not at the deadline.
+    Fault(handle, zorsim::Fault::kSilence);
+    SendRawLater(handle, {0x02}, {0x52, 0x0A, 0xF0, 0x07, 0x00, 0x00, 0x03}, 20);
+    uint32_t value = 0xDEADBEEF;
+    const double start = NowMs();
+    EXPECT_EQ(ZorEncSendRead(handle, kMode, 0, &value), ZORENC_ERR_FRAME);
+    EXPECT_LT(NowMs() - start, 700.0);
+    EXPECT_EQ(value, 0xDEADBEEFu);
+}
+
 TEST_F(Transactions, ClosedOrInvalidHandlesDoNotTouchTheLine)
 {
     const uint32_t before = RequestCount(handle);

@@ -8,7 +8,9 @@
 //
 //   - the result is a documented code: 0 to 255 or one of the ZORENC_ERR_ set;
 //   - a reply (a status, 0xFA included) is the first run of received bytes
-//     that ends in 0x03 within the deadline, and its value is what was stored;
+//     read that ends in 0x03 within the deadline (reads stop at the length
+//     of the shortest frame once one has begun), and its value is what was
+//     stored;
 //   - a malformed reply, a time-out or a refused argument stores nothing;
 //   - the request on the line is the one asked for, or nothing when refused;
 //   - the call ends within the 1000 ms deadline on the fake clock, makes a
@@ -35,6 +37,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 #include <vector>
 
 #include "platform/fake.h"
@@ -181,39 +184,80 @@ bool Truncate(double x, int32_t &out)
     return true;
 }
 
-// The reply the stream should give, by the transaction's rule: bytes are read
-// as they arrive, and the first read after which the last byte received is
-// 0x03 completes the reply; stale bytes are discarded before the request; the
-// work buffer holds 1024 bytes.
+// The reply the stream should give, by the transaction's rule: stale bytes
+// are discarded before the request; until a reply has begun, each read takes
+// what has arrived (the work buffer holds 1024 bytes); once one has, a read
+// asks for just the bytes the shortest frame still lacks and ends when they
+// have come, or after a slice of 50 ms with what it has; the first read after
+// which the last byte received is 0x03 completes the reply.
 struct Expected {
     bool reply = false; // else a time-out
     uint64_t at = 0;    // when the reply or the full buffer came
     std::vector<uint8_t> bytes;
 };
 
+constexpr uint64_t kSliceMs = 50;
+
+// Bytes a frame begun in `bytes` still needs: 11 from its last 0x02, a whole
+// frame before any 0x02, and at least one.
+size_t Lacking(const std::vector<uint8_t> &bytes)
+{
+    size_t start = bytes.size();
+    while (start > 0 && bytes[start - 1] != zp::kStx) {
+        --start;
+    }
+    if (start == 0) {
+        return 11;
+    }
+    const size_t have = bytes.size() - (start - 1);
+    return have < 11 ? 11 - have : 1;
+}
+
 Expected Expect(const std::vector<Piece> &pieces)
 {
-    Expected expected;
-    for (size_t i = 0; i < pieces.size();) {
-        const uint64_t at = pieces[i].at;
-        // Pieces that arrive together are read together.
-        for (; i < pieces.size() && pieces[i].at == at; ++i) {
-            if (at == 0) {
-                continue; // discarded with the receive queue before the request
+    // The bytes that outlive the discard, each with its arrival.
+    std::vector<std::pair<uint64_t, uint8_t>> stream;
+    for (const Piece &piece : pieces) {
+        for (uint8_t b : piece.bytes) {
+            if (piece.at != 0) {
+                stream.emplace_back(piece.at, b);
             }
-            for (uint8_t b : pieces[i].bytes) {
-                if (expected.bytes.size() < kWorkBuffer) {
-                    expected.bytes.push_back(b);
-                }
+        }
+    }
+    Expected expected;
+    uint64_t now = 0;
+    size_t next = 0;
+    while (next < stream.size() && now <= kDeadlineMs) {
+        const size_t room = kWorkBuffer - expected.bytes.size();
+        const size_t lacking = Lacking(expected.bytes);
+        if (!expected.bytes.empty() && lacking > 1) {
+            const uint64_t left = now < kDeadlineMs ? kDeadlineMs - now : 1;
+            const uint64_t until = now + (left < kSliceMs ? left : kSliceMs);
+            size_t want = lacking < room ? lacking : room;
+            while (want > 0 && next < stream.size() && stream[next].first <= until) {
+                now = stream[next].first > now ? stream[next].first : now;
+                expected.bytes.push_back(stream[next++].second);
+                --want;
+            }
+            if (want > 0) {
+                now = until;
+            }
+        } else {
+            // Woken by the next arrival, then takes everything that has come.
+            now = stream[next].first > now ? stream[next].first : now;
+            for (; next < stream.size() && stream[next].first <= now &&
+                   expected.bytes.size() < kWorkBuffer;
+                 ++next) {
+                expected.bytes.push_back(stream[next].second);
             }
         }
         if (!expected.bytes.empty() && expected.bytes.back() == zp::kEtx) {
             expected.reply = true;
-            expected.at = at;
+            expected.at = now;
             return expected;
         }
         if (expected.bytes.size() == kWorkBuffer) {
-            expected.at = at;
+            expected.at = now;
             return expected; // full without a reply
         }
     }

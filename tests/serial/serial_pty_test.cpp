@@ -5,12 +5,15 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
+#include <sys/resource.h>
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 #include <string>
+#include <thread>
 
 #include "serial/serial.h"
 
@@ -211,6 +214,47 @@ TEST_F(SerialPtyTest, TimedOutReadKeepsItsBytesAndThePortWorks)
     Send("7");
     EXPECT_EQ(port.WaitEvent(nullptr, 3000), 0);
     EXPECT_EQ(port.ReceivedEvents(), EV_RXCHAR);
+}
+
+// A blocking read of bytes paced at the line's speed sleeps through their
+// byte times instead of waking for each byte, and still has them all within
+// a few milliseconds. The fewest wake-ups of several tries is counted, so
+// that a loaded machine delaying the device thread does not matter.
+TEST_F(SerialPtyTest, BlockingReadOfAPacedLineWakesFewTimes)
+{
+    ASSERT_EQ(port.Open(path.c_str(), 0, 0, true), 0);
+    ASSERT_EQ(port.Setup(CBR_115200, 8, NOPARITY, ONESTOPBIT), 0);
+    ASSERT_EQ(port.SetupReadTimeouts(CSerial::ReadBlocking), 0);
+    constexpr int kBytes = 10;
+    const auto byteTime = std::chrono::nanoseconds(86806); // 10 bits at 115200
+    long fewest = 1000;
+    for (int attempt = 0; attempt < 12; ++attempt) {
+        std::thread device([this, byteTime] {
+            auto due = Clock::now();
+            for (int i = 0; i < kBytes; ++i) {
+                due += byteTime;
+                std::this_thread::sleep_until(due);
+                const char b = static_cast<char>('0' + i);
+                ASSERT_EQ(write(master, &b, 1), 1);
+            }
+        });
+        rusage before{};
+        getrusage(RUSAGE_THREAD, &before);
+        const auto start = Clock::now();
+        char buffer[kBytes] = {};
+        DWORD count = 0;
+        EXPECT_EQ(port.Read(buffer, kBytes, &count, nullptr, 2000), 0);
+        const int64_t elapsed = MsSince(start);
+        rusage after{};
+        getrusage(RUSAGE_THREAD, &after);
+        device.join();
+        EXPECT_EQ(std::string(buffer, count), "0123456789");
+        EXPECT_LT(elapsed, 1000);
+        fewest = std::min(fewest, after.ru_nvcsw - before.ru_nvcsw);
+    }
+    // Waking as bytes come takes four or more even where the pseudo-terminal
+    // hands them over a few at a time.
+    EXPECT_LE(fewest, 3);
 }
 
 TEST_F(SerialPtyTest, CallersOverlappedCompletesThroughItsEvent)
