@@ -67,7 +67,44 @@ int32_t RunIo(HANDLE port, HANDLE ioEvent, LPOVERLAPPED overlapped, DWORD timeou
     return result;
 }
 
+// The driver's DCB, with its length filled in; false (GetLastError set) when
+// it cannot be read.
+bool ReadState(HANDLE port, DCB &dcb)
+{
+    std::memset(&dcb, 0, sizeof(dcb));
+    dcb.DCBlength = sizeof(dcb);
+    return GetCommState(port, &dcb) != FALSE;
+}
+
+// The setters' common path: reads the DCB, lets edit change it and writes it
+// back. Keeps lastError unless a DCB call fails, so that an edit may leave
+// its own outcome there.
+template <typename Edit> int32_t EditState(HANDLE port, int32_t &lastError, Edit edit)
+{
+    DCB dcb;
+    if (!ReadState(port, dcb)) {
+        lastError = Code(GetLastError());
+        return lastError;
+    }
+    edit(dcb);
+    if (!SetCommState(port, &dcb)) {
+        lastError = Code(GetLastError());
+    }
+    return lastError;
+}
+
 } // namespace
+
+// Clears lastError; false, with ERROR_INVALID_HANDLE, for a closed port.
+bool CSerial::Ready()
+{
+    lastError = Code(ERROR_SUCCESS);
+    if (portHandle == nullptr) {
+        lastError = Code(ERROR_INVALID_HANDLE);
+        return false;
+    }
+    return true;
+}
 
 CSerial::~CSerial()
 {
@@ -154,59 +191,36 @@ int32_t CSerial::Close()
 
 int32_t CSerial::Setup(DWORD baudRate, int dataBits, int parity, int stopBits)
 {
-    lastError = Code(ERROR_SUCCESS);
-    if (portHandle == nullptr) {
-        lastError = Code(ERROR_INVALID_HANDLE);
+    if (!Ready()) {
         return lastError;
     }
-    DCB dcb;
-    std::memset(&dcb, 0, sizeof(dcb));
-    dcb.DCBlength = sizeof(dcb);
-    if (!GetCommState(portHandle, &dcb)) {
-        lastError = Code(GetLastError());
-        return lastError;
-    }
-    dcb.BaudRate = baudRate;
-    dcb.ByteSize = static_cast<BYTE>(dataBits & 0xFF);
-    dcb.Parity = static_cast<BYTE>(parity & 0xFF);
-    dcb.StopBits = static_cast<BYTE>(stopBits & 0xFF);
-    dcb.fParity = parity != 0 ? 1 : 0;
-    if (!SetCommState(portHandle, &dcb)) {
-        lastError = Code(GetLastError());
-    }
-    return lastError;
+    return EditState(portHandle, lastError, [&](DCB &dcb) {
+        dcb.BaudRate = baudRate;
+        dcb.ByteSize = static_cast<BYTE>(dataBits & 0xFF);
+        dcb.Parity = static_cast<BYTE>(parity & 0xFF);
+        dcb.StopBits = static_cast<BYTE>(stopBits & 0xFF);
+        dcb.fParity = parity != 0 ? 1 : 0;
+    });
 }
 
 int32_t CSerial::SetEventChar(char ch, bool adjustMask)
 {
-    lastError = Code(ERROR_SUCCESS);
-    if (portHandle == nullptr) {
-        lastError = Code(ERROR_INVALID_HANDLE);
+    if (!Ready()) {
         return lastError;
     }
-    DCB dcb;
-    std::memset(&dcb, 0, sizeof(dcb));
-    dcb.DCBlength = sizeof(dcb);
-    if (!GetCommState(portHandle, &dcb)) {
-        lastError = Code(GetLastError());
-        return lastError;
-    }
-    dcb.EvtChar = ch;
-    if (adjustMask) {
-        // Leaves its outcome in lastError: reported unless the DCB write fails.
-        CSerial::SetMask(CSerial::GetEventMask() | EV_RXFLAG);
-    }
-    if (!SetCommState(portHandle, &dcb)) {
-        lastError = Code(GetLastError());
-    }
-    return lastError;
+    return EditState(portHandle, lastError, [&](DCB &dcb) {
+        dcb.EvtChar = ch;
+        if (adjustMask) {
+            // Leaves its outcome in lastError: reported unless the DCB write
+            // fails.
+            CSerial::SetMask(CSerial::GetEventMask() | EV_RXFLAG);
+        }
+    });
 }
 
 int32_t CSerial::SetMask(DWORD mask)
 {
-    lastError = Code(ERROR_SUCCESS);
-    if (portHandle == nullptr) {
-        lastError = Code(ERROR_INVALID_HANDLE);
+    if (!Ready()) {
         return lastError;
     }
     if (!SetCommMask(portHandle, mask)) {
@@ -221,10 +235,7 @@ int32_t CSerial::SetMask(DWORD mask)
 // port, and a synchronous port given an OVERLAPPED or a finite time-out.
 int32_t CSerial::CheckIo(LPOVERLAPPED overlapped, DWORD timeout)
 {
-    lastError = Code(ERROR_SUCCESS);
-    if (portHandle == nullptr) {
-        lastError = Code(ERROR_INVALID_HANDLE);
-    } else if (ioEvent == nullptr && (overlapped != nullptr || timeout != INFINITE)) {
+    if (Ready() && ioEvent == nullptr && (overlapped != nullptr || timeout != INFINITE)) {
         lastError = Code(ERROR_INVALID_FUNCTION);
     }
     return lastError;
@@ -248,41 +259,28 @@ int32_t CSerial::WaitEvent(LPOVERLAPPED overlapped, DWORD timeout)
 
 int32_t CSerial::SetupHandshaking(int mode)
 {
-    lastError = Code(ERROR_SUCCESS);
-    if (portHandle == nullptr) {
-        lastError = Code(ERROR_INVALID_HANDLE);
+    if (!Ready()) {
         return lastError;
     }
     if (mode != HandshakeOff && mode != HandshakeHardware && mode != HandshakeSoftware) {
         lastError = static_cast<int32_t>(E_INVALIDARG);
         return lastError;
     }
-    DCB dcb;
-    std::memset(&dcb, 0, sizeof(dcb));
-    dcb.DCBlength = sizeof(dcb);
-    if (!GetCommState(portHandle, &dcb)) {
-        lastError = Code(GetLastError());
-        return lastError;
-    }
     const bool hardware = mode == HandshakeHardware;
     const bool software = mode == HandshakeSoftware;
-    dcb.fOutxCtsFlow = hardware ? 1 : 0;
-    dcb.fOutxDsrFlow = hardware ? 1 : 0;
-    dcb.fDtrControl = hardware ? DTR_CONTROL_HANDSHAKE : DTR_CONTROL_DISABLE;
-    dcb.fRtsControl = hardware ? RTS_CONTROL_HANDSHAKE : RTS_CONTROL_DISABLE;
-    dcb.fOutX = software ? 1 : 0;
-    dcb.fInX = software ? 1 : 0;
-    if (!SetCommState(portHandle, &dcb)) {
-        lastError = Code(GetLastError());
-    }
-    return lastError;
+    return EditState(portHandle, lastError, [&](DCB &dcb) {
+        dcb.fOutxCtsFlow = hardware ? 1 : 0;
+        dcb.fOutxDsrFlow = hardware ? 1 : 0;
+        dcb.fDtrControl = hardware ? DTR_CONTROL_HANDSHAKE : DTR_CONTROL_DISABLE;
+        dcb.fRtsControl = hardware ? RTS_CONTROL_HANDSHAKE : RTS_CONTROL_DISABLE;
+        dcb.fOutX = software ? 1 : 0;
+        dcb.fInX = software ? 1 : 0;
+    });
 }
 
 int32_t CSerial::SetupReadTimeouts(int mode)
 {
-    lastError = Code(ERROR_SUCCESS);
-    if (portHandle == nullptr) {
-        lastError = Code(ERROR_INVALID_HANDLE);
+    if (!Ready()) {
         return lastError;
     }
     if (mode != ReadNonBlocking && mode != ReadBlocking) {
@@ -319,9 +317,7 @@ T ReadSetting(HANDLE port, int32_t &lastError, T failure, Pick pick)
         return failure;
     }
     DCB dcb;
-    std::memset(&dcb, 0, sizeof(dcb));
-    dcb.DCBlength = sizeof(dcb);
-    if (!GetCommState(port, &dcb)) {
+    if (!ReadState(port, dcb)) {
         lastError = Code(GetLastError());
         return failure;
     }
@@ -366,12 +362,7 @@ int CSerial::GetHandshaking()
 
 DWORD CSerial::GetEventMask()
 {
-    lastError = Code(ERROR_SUCCESS);
-    if (portHandle == nullptr) {
-        lastError = Code(ERROR_INVALID_HANDLE);
-        return 0;
-    }
-    return eventMask;
+    return Ready() ? eventMask : 0;
 }
 
 char CSerial::GetEventChar()
@@ -421,9 +412,7 @@ int32_t CSerial::Transfer(bool write, void *buffer, size_t length, DWORD *userCo
 
 int32_t CSerial::Purge()
 {
-    lastError = Code(ERROR_SUCCESS);
-    if (portHandle == nullptr) {
-        lastError = Code(ERROR_INVALID_HANDLE);
+    if (!Ready()) {
         return lastError;
     }
     if (!PurgeComm(portHandle, PURGE_TXCLEAR | PURGE_RXCLEAR)) {
@@ -434,9 +423,7 @@ int32_t CSerial::Purge()
 
 int32_t CSerial::PurgeRx()
 {
-    lastError = Code(ERROR_SUCCESS);
-    if (portHandle == nullptr) {
-        lastError = Code(ERROR_INVALID_HANDLE);
+    if (!Ready()) {
         return lastError;
     }
     if (!PurgeComm(portHandle, PURGE_RXCLEAR)) {

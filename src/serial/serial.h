@@ -54,6 +54,7 @@ public:
     int32_t LastError() const { return lastError; }
 
 protected:
+    bool Ready();
     void CancelPendingIo();
     int32_t CheckIo(LPOVERLAPPED overlapped, DWORD timeout);
     int32_t Transfer(bool write, void *buffer, size_t length, DWORD *userCount,
