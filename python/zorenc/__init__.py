@@ -9,13 +9,24 @@
         print(board.encoder_position(0), board.digital_inputs())
 
 The native library is loaded from the path given to :func:`load_library` (or
-``Board(..., library=path)``), else from ``$ZORENC_LIBRARY``, else by its
-platform name: ``libzorenc_x64.so``, ``zorenc_x64.dll`` or ``zorenc_x32.dll``.
-Failures raise :class:`ZorEncError` subclasses.  :mod:`zorenc.sim` runs the
-simulated board.
+``Board(..., library=path)``), else from ``$ZORENC_LIBRARY``, else from the
+package's own folder (a wheel's copy), else by its platform name from the
+system: ``libzorenc_x64.so``, ``zorenc_x64.dll`` or ``zorenc_x32.dll``;
+:func:`library_path` names the file taken.  Failures raise
+:class:`ZorEncError` subclasses.  :class:`SimulatedBoard` runs the simulated
+board; the pytest plugin of the wheel offers it as the fixture ``zorenc_sim``.
 """
 
-from ._library import LIBRARY_ENV, PROTOTYPES, Library, library_file_name, load_library
+from importlib import metadata as _metadata
+
+from ._library import (
+    LIBRARY_ENV,
+    PROTOTYPES,
+    Library,
+    library_file_name,
+    library_path,
+    load_library,
+)
 from .board import CHANNELS, DIGITAL_INPUTS, LINE_LIMIT, Abort, Board, TriggerControls
 from .errors import (
     CODES,
@@ -39,8 +50,12 @@ from .errors import (
     ZorEncTimeout,
     describe,
 )
+from .sim import SimCommands, SimulatedBoard
 
-__version__ = "1.0.0"
+try:
+    __version__ = _metadata.version(__name__)
+except _metadata.PackageNotFoundError:  # a source folder, not an installed wheel
+    __version__ = "0+source"
 
 __all__ = [
     "Abort",
@@ -53,6 +68,8 @@ __all__ = [
     "LINE_LIMIT",
     "Library",
     "PROTOTYPES",
+    "SimCommands",
+    "SimulatedBoard",
     "TriggerControls",
     "ZORENC_ERR_ABORTED",
     "ZORENC_ERR_CHANNEL",
@@ -73,5 +90,6 @@ __all__ = [
     "ZorEncTimeout",
     "describe",
     "library_file_name",
+    "library_path",
     "load_library",
 ]

@@ -1,7 +1,10 @@
 """Loading the native zorenc library and declaring its 82 functions.
 
 The library is ``libzorenc_x64.so`` on Linux, and ``zorenc_x64.dll`` or
-``zorenc_x32.dll`` on Windows by the interpreter's bitness.  The 32-bit DLL
+``zorenc_x32.dll`` on Windows by the interpreter's bitness.  It is taken from
+the path given, else from ``$ZORENC_LIBRARY``, else from the package's own
+folder (where a wheel puts it), else from the system's search; see
+:func:`library_path` for the file that was loaded.  The 32-bit DLL
 uses stdcall and exports decorated names (``_ZorEncOpen@8``); the number after
 the at-sign is the byte count of the arguments, which :func:`argument_bytes`
 computes from the prototype, so the one table below serves every build.
@@ -26,14 +29,22 @@ from ctypes import (
     c_ubyte,
     c_uint16,
     c_uint32,
+    c_void_p,
 )
-from typing import Callable, Dict, Iterator, List, Optional, Sequence, Tuple, Union
+from typing import Any, Callable, Dict, Iterator, List, Optional, Sequence, Tuple, TypeVar, Union
 
 #: Environment variable naming the library file to load.
 LIBRARY_ENV = "ZORENC_LIBRARY"
 
+#: The package's own folder: a wheel carries its platform's library here.
+PACKAGE_DIR = os.path.dirname(os.path.abspath(__file__))
+
+PathArg = Union[str, "os.PathLike[str]"]
+
 #: True on 32-bit Windows, where the library and its callbacks use stdcall.
 STDCALL = sys.platform == "win32" and struct.calcsize("P") == 4
+
+_R = TypeVar("_R")
 
 HANDLE = c_ssize_t  # ZorEncHandle: intptr_t
 RESULT = c_uint32  # ZorEncResult
@@ -186,7 +197,9 @@ def library_file_name() -> str:
     return "libzorenc_x64.so"
 
 
-def _candidates(path: Optional[Union[str, os.PathLike]]) -> Tuple[str, ...]:
+def _candidates(path: Optional[PathArg]) -> Tuple[str, ...]:
+    """The files to try, in order: the given path alone, else
+    ``$ZORENC_LIBRARY`` alone, else the package's copy and the system's."""
     if path is not None:
         return (os.fspath(path),)
     env = os.environ.get(LIBRARY_ENV)
@@ -194,10 +207,9 @@ def _candidates(path: Optional[Union[str, os.PathLike]]) -> Tuple[str, ...]:
         return (env,)
     name = library_file_name()
     found = []
-    # A copy next to the package comes first, then the system's search.
-    beside = os.path.join(os.path.dirname(os.path.abspath(__file__)), name)
-    if os.path.exists(beside):
-        found.append(beside)
+    inside = os.path.join(PACKAGE_DIR, name)
+    if os.path.exists(inside):
+        found.append(inside)
     if sys.platform == "win32":
         # Bare names are not looked up on PATH by LoadLibraryEx here.
         located = ctypes.util.find_library(os.path.splitext(name)[0])
@@ -205,6 +217,39 @@ def _candidates(path: Optional[Union[str, os.PathLike]]) -> Tuple[str, ...]:
             found.append(located)
     found.append(name)
     return tuple(found)
+
+
+class _DlInfo(ctypes.Structure):
+    _fields_ = [
+        ("dli_fname", c_char_p),
+        ("dli_fbase", c_void_p),
+        ("dli_sname", c_char_p),
+        ("dli_saddr", c_void_p),
+    ]
+
+
+def _loaded_file(dll: ctypes.CDLL, symbol: str, candidate: str) -> str:
+    """The absolute path of the file the loader took for candidate (which may
+    be a bare name that the system's search resolved)."""
+    if sys.platform == "win32":
+        buffer = ctypes.create_unicode_buffer(32768)
+        if ctypes.windll.kernel32.GetModuleFileNameW(
+            ctypes.c_void_p(dll._handle), buffer, len(buffer)
+        ):
+            return buffer.value
+    else:
+        try:
+            dladdr = ctypes.CDLL(None).dladdr
+        except (OSError, AttributeError):
+            dladdr = None
+        if dladdr is not None:
+            dladdr.argtypes = (c_void_p, POINTER(_DlInfo))
+            dladdr.restype = ctypes.c_int
+            info = _DlInfo()
+            address = ctypes.cast(dll[symbol], c_void_p)
+            if dladdr(address, ctypes.byref(info)) and info.dli_fname:
+                return os.path.abspath(os.fsdecode(info.dli_fname))
+    return os.path.abspath(candidate) if os.path.sep in candidate else candidate
 
 
 class _HandlerTable:
@@ -245,7 +290,7 @@ class _HandlerTable:
                     self._destroy_doomed()
                     self._cond.notify_all()
 
-    def change(self, function: Callable[..., object], *args: object) -> object:
+    def change(self, function: Callable[..., _R], *args: object) -> _R:
         """Runs function (create, close or release) once no call runs."""
         if self.in_call():
             raise RuntimeError("boards cannot be created or closed from a frame callback")
@@ -283,10 +328,12 @@ class Library:
     codes and raise nothing; :class:`zorenc.Board` is the Python interface.
     """
 
+    #: The file loaded, as an absolute path (see :func:`library_path`).
     path: str
-    functions: Dict[str, object]
+    #: The ctypes function of each C name.
+    functions: Dict[str, Any]
 
-    def __init__(self, path: Optional[Union[str, os.PathLike]] = None):
+    def __init__(self, path: Optional[PathArg] = None) -> None:
         loader = ctypes.WinDLL if STDCALL else ctypes.CDLL  # type: ignore[attr-defined]
         errors = []
         dll = None
@@ -296,7 +343,7 @@ class Library:
             except OSError as e:
                 errors.append(f"{candidate}: {e}")
                 continue
-            self.path = candidate
+            self.path = _loaded_file(dll, export_name("ZorEncRelease", ()), candidate)
             break
         if dll is None:
             raise OSError(
@@ -329,9 +376,9 @@ _loaded: Dict[str, Library] = {}
 _loaded_lock = threading.Lock()
 
 
-def load_library(path: Optional[Union[str, os.PathLike]] = None) -> Library:
-    """The library at path, else at ``$ZORENC_LIBRARY``, else the platform's
-    default; loaded once per path and shared afterwards."""
+def load_library(path: Optional[PathArg] = None) -> Library:
+    """The library at path, else at ``$ZORENC_LIBRARY``, else the package's
+    own copy, else the system's; loaded once per path and shared afterwards."""
     key = os.fspath(path) if path is not None else os.environ.get(LIBRARY_ENV, "")
     with _loaded_lock:
         library = _loaded.get(key)
@@ -339,3 +386,12 @@ def load_library(path: Optional[Union[str, os.PathLike]] = None) -> Library:
             library = Library(path)
             _loaded[key] = library
         return library
+
+
+def library_path(path: Optional[PathArg] = None) -> str:
+    """The file that :func:`load_library` (with the same argument) takes,
+    as an absolute path; loads it if that has not happened yet.
+
+    The companion library of the toolkit is looked for in the same folder.
+    """
+    return load_library(path).path

@@ -15,7 +15,7 @@ import threading
 import weakref
 from ctypes import byref, c_double, c_int32, c_ubyte, c_uint32
 from dataclasses import dataclass
-from typing import Callable, Dict, List, Optional, Tuple, Union
+from typing import TYPE_CHECKING, Any, Callable, Dict, List, Optional, Tuple, Type, TypeVar, Union
 
 from ._library import (
     HANDLER_TABLE,
@@ -48,6 +48,11 @@ LINE_LIMIT = 128
 _INT32_MIN = -(1 << 31)
 _INT32_MAX = (1 << 31) - 1
 _UINT32_MAX = (1 << 32) - 1
+
+if TYPE_CHECKING:
+    from ctypes import _SimpleCData
+
+_T = TypeVar("_T")
 
 
 # ---- Values ------------------------------------------------------------------------------
@@ -95,9 +100,9 @@ class TriggerControls:
         word = operator.index(word)
         if not 0 <= word <= _UINT32_MAX:
             raise ValueError(f"a control word has 32 bits, not {word:#x}")
-        nibbles = [(word >> (4 * i)) & 0xF for i in range(7)]
+        n = [(word >> (4 * i)) & 0xF for i in range(7)]
         return cls(
-            *nibbles,
+            n[0], n[1], n[2], n[3], n[4], n[5], n[6],
             bit30=bool(word >> 30 & 1),
             bit31=bool(word >> 31 & 1),
             reserved=word >> 28 & 3,
@@ -244,7 +249,7 @@ class Board:
         handle = HANDLER_TABLE.change(self._fn["ZorEncCreateHandler"])
         if not handle:
             raise MemoryError("the library could not create a handler")
-        self._handle: int = int(handle)  # type: ignore[call-overload]
+        self._handle: int = int(handle)
         self._finalizer = weakref.finalize(
             self, HANDLER_TABLE.destroy, self._fn["ZorEncCloseHandler"], handle, self._callbacks
         )
@@ -257,7 +262,7 @@ class Board:
 
     # ---- calling the library ----
 
-    def _invoke(self, name: str, *args: object) -> object:
+    def _invoke(self, name: str, *args: object) -> Any:
         if self._owner == threading.get_ident():
             raise RuntimeError(f"{name}: a frame callback cannot call its own board")
         with self._lock:
@@ -276,16 +281,16 @@ class Board:
     def _do(self, name: str, *args: object) -> None:
         result = self._invoke(name, *args)
         if result:
-            raise error_for(int(result), name)  # type: ignore[arg-type]
+            raise error_for(int(result), name)
 
-    def _get(self, name: str, ctype: type, *args: object):  # type: ignore[no-untyped-def]
+    def _get(self, name: str, ctype: "Type[_SimpleCData[_T]]", *args: object) -> _T:
         out = ctype()
         self._do(name, *args, byref(out))
         return out.value
 
     def _transact(self, name: str, *args: object) -> int:
         out = c_uint32(0)
-        result = int(self._invoke(name, *args, byref(out)))  # type: ignore[call-overload]
+        result = int(self._invoke(name, *args, byref(out)))
         if result:
             error = error_for(result, name)
             if isinstance(error, (ZorEncStatusError, ZorEncChecksumError)):
@@ -455,10 +460,11 @@ class Board:
             self._callbacks.pop(kind, None)
             return
         errors = self._callback_errors  # not self: the finalizer keeps the callbacks
+        deliver = callback
 
         def trampoline(data: "ctypes._Pointer[c_ubyte]", length: int) -> None:
             try:
-                callback(ctypes.string_at(data, length) if length > 0 else b"")
+                deliver(ctypes.string_at(data, length) if length > 0 else b"")
             except BaseException as e:  # raised again when the call returns
                 errors.append(e)
 
@@ -712,7 +718,7 @@ class Board:
         result = self._invoke(name, _channel(channel), byref(out))
         # This one function gives its result code as a double.
         if result:
-            raise error_for(int(result), name)  # type: ignore[call-overload]
+            raise error_for(int(result), name)
         return out.value
 
     def set_trigger_pulse_width(self, channel: int, width: float) -> None:

@@ -96,7 +96,7 @@ class ZorEncError(Exception):
             text = f"{function}: {text}"
         super().__init__(text)
 
-    def __reduce__(self):
+    def __reduce__(self) -> Tuple[Type["ZorEncError"], Tuple[int, Optional[str]]]:
         # Rebuilt from its own arguments, not from the formatted text.
         return (type(self), (self.code, self.function))
 

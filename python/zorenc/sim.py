@@ -27,6 +27,9 @@ from .board import Board
 #: Environment variable naming the zorenc-sim program.
 SIM_ENV = "ZORENC_SIM"
 
+#: The program's file name; the Linux wheel carries it in the package folder.
+SIM_PROGRAM = "zorenc-sim"
+
 
 class Fault(enum.IntEnum):
     """Faults the simulated board applies to its next replies."""
@@ -56,15 +59,19 @@ class Status(enum.IntEnum):
 
 
 def find_simulator(executable: Optional[Union[str, "os.PathLike[str]"]] = None) -> str:
-    """The zorenc-sim program: the given path, else ``$ZORENC_SIM``, else PATH."""
+    """The zorenc-sim program: the given path, else ``$ZORENC_SIM``, else the
+    package's own copy, else the first on PATH."""
     if executable is not None:
         return os.fspath(executable)
     env = os.environ.get(SIM_ENV)
     if env:
         return env
-    found = shutil.which("zorenc-sim")
+    inside = os.path.join(os.path.dirname(os.path.abspath(__file__)), SIM_PROGRAM)
+    if os.path.isfile(inside) and os.access(inside, os.X_OK):
+        return inside
+    found = shutil.which(SIM_PROGRAM)
     if found is None:
-        raise FileNotFoundError(f"zorenc-sim not found: pass its path or set {SIM_ENV}")
+        raise FileNotFoundError(f"{SIM_PROGRAM} not found: pass its path or set {SIM_ENV}")
     return found
 
 
@@ -93,7 +100,8 @@ class SimulatedBoard:
     """Runs ``zorenc-sim`` for the duration of a ``with`` block.
 
     Args:
-        executable: the program (default: ``$ZORENC_SIM``, then PATH).
+        executable: the program (default: ``$ZORENC_SIM``, then the
+            package's own copy, then PATH).
         test_commands: answer the test commands of :class:`SimCommands`.
         silent: record requests and answer none.
         paced: send replies at 115200 8N1 wire speed.
@@ -216,6 +224,10 @@ class SimulatedBoard:
         if self.port is None:
             raise RuntimeError("the simulated board is not running")
         return Board(self.port, **kwargs)  # type: ignore[arg-type]
+
+    def commands(self, board: Board) -> "SimCommands":
+        """The test commands, sent through board (open on :attr:`port`)."""
+        return SimCommands(board)
 
     def __enter__(self) -> "SimulatedBoard":
         return self if self._process is not None else self.start()
