@@ -10,6 +10,7 @@ packages=(
     g++-mingw-w64-x86-64 g++-mingw-w64-i686 binutils-mingw-w64
     valgrind socat libmodbus-dev nlohmann-json3-dev
     mono-mcs mono-runtime doxygen python3
+    python3-build python3-setuptools python3-wheel python3-pytest python3-venv python3-pip mypy
     wine wine64
 )
 wine32_package=wine32:i386
