@@ -60,7 +60,10 @@ class SimulatorOrder(unittest.TestCase):
         ]
         for given, env, expected in rows:
             with self.subTest(given=given, env=env), environment(ZORENC_SIM=env):
-                self.assertEqual(sim.find_simulator(given), expected)
+                if expected is None:  # a source folder without zorenc-sim on PATH
+                    self.assertRaises(FileNotFoundError, sim.find_simulator, given)
+                else:
+                    self.assertEqual(sim.find_simulator(given), expected)
 
 
 if __name__ == "__main__":
