@@ -193,11 +193,13 @@ ZORENC_API void ZORENC_CALL ZorEncRelease(void);
  * @param handle Handler from ZorEncCreateHandler().
  * @param portName Port name: COM3, COM12 or \\\\.\\COM12 on Windows (names of
  *                 five characters or more go through the \\\\.\\ device
- *                 namespace); a device path such as /dev/ttyUSB0 on Linux,
- *                 where COMn stands for /dev/ttyS(n-1).
+ *                 namespace; a name that already begins with \\\\.\\ or
+ *                 \\\\?\\ is used as it stands); a device path such as
+ *                 /dev/ttyUSB0 on Linux, where COMn stands for /dev/ttyS(n-1)
+ *                 and a leading \\\\.\\ is dropped.
  * @return True when the port is open, also when it already was (it then stays
  *         open on its first name); false for an invalid handle, a null name,
- *         or a port that is missing, busy or refused.
+ *         a port that is missing, busy or refused, or when memory runs out.
  */
 ZORENC_API bool ZORENC_CALL ZorEncOpen(ZorEncHandle handle, const char *portName);
 /**

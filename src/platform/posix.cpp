@@ -703,12 +703,12 @@ bool SetLine(int fd, int line, bool on)
     return errno == ENOTTY || errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP;
 }
 
-// The device path behind a Win32 name: a leading "\\.\" goes, COMn is
-// /dev/ttyS(n-1), anything else is a path.
+// The device path behind a Win32 name: a leading "\\.\" or "\\?\" goes,
+// COMn is /dev/ttyS(n-1), anything else is a path. May throw std::bad_alloc.
 std::string DevicePath(const char *name)
 {
     std::string path(name);
-    if (path.compare(0, 4, "\\\\.\\") == 0) {
+    if (path.compare(0, 4, "\\\\.\\") == 0 || path.compare(0, 4, "\\\\?\\") == 0) {
         path.erase(0, 4);
     }
     if (path.size() > 3 && path.size() <= 6 && strncasecmp(path.c_str(), "COM", 3) == 0 &&
@@ -761,7 +761,13 @@ HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD shareMode, void *, DWORD dis
         Fail(ERROR_INVALID_PARAMETER);
         return INVALID_HANDLE_VALUE;
     }
-    const std::string path = DevicePath(name);
+    std::string path;
+    try {
+        path = DevicePath(name);
+    } catch (...) {
+        Fail(ERROR_NOT_ENOUGH_MEMORY);
+        return INVALID_HANDLE_VALUE;
+    }
     const bool reads = (access & GENERIC_READ) != 0;
     const bool writes = (access & GENERIC_WRITE) != 0;
     const int mode = reads && writes ? O_RDWR : (writes ? O_WRONLY : O_RDONLY);
@@ -957,8 +963,14 @@ BOOL GetDefaultCommConfigA(LPCSTR name, LPCOMMCONFIG config, LPDWORD size)
         *size = sizeof(COMMCONFIG);
         return Fail(ErrorInsufficientBuffer);
     }
+    std::string path;
+    try {
+        path = DevicePath(name);
+    } catch (...) {
+        return Fail(ERROR_NOT_ENOUGH_MEMORY);
+    }
     struct stat info {};
-    if (::stat(DevicePath(name).c_str(), &info) != 0 || !S_ISCHR(info.st_mode)) {
+    if (::stat(path.c_str(), &info) != 0 || !S_ISCHR(info.st_mode)) {
         return Fail(ERROR_FILE_NOT_FOUND);
     }
     std::memset(config, 0, sizeof(COMMCONFIG));
