@@ -26,7 +26,7 @@ HandlerEntry *FindOpenEntry(ZorEncHandle handle)
 
 extern "C" {
 
-ZORENC_API ZorEncHandle ZORENC_CALL ZorEncCreateHandler(void)
+ZORENC_API ZorEncHandle ZORENC_CALL ZorEncCreateHandler(void) noexcept
 {
     CSerial *port = new (std::nothrow) CSerial();
     if (port == nullptr) {
@@ -50,12 +50,12 @@ ZORENC_API ZorEncHandle ZORENC_CALL ZorEncCreateHandler(void)
     return static_cast<ZorEncHandle>(g_table.size());
 }
 
-ZORENC_API bool ZORENC_CALL ZorEncIsValidHandle(ZorEncHandle handle)
+ZORENC_API bool ZORENC_CALL ZorEncIsValidHandle(ZorEncHandle handle) noexcept
 {
     return FindEntry(handle) != nullptr;
 }
 
-ZORENC_API void ZORENC_CALL ZorEncCloseHandler(ZorEncHandle handle)
+ZORENC_API void ZORENC_CALL ZorEncCloseHandler(ZorEncHandle handle) noexcept
 {
     const long long index = SlotIndex(handle);
     if (index < 0 || index >= static_cast<long long>(g_table.size())) {
@@ -77,7 +77,7 @@ ZORENC_API void ZORENC_CALL ZorEncCloseHandler(ZorEncHandle handle)
     entry = HandlerEntry{};
 }
 
-ZORENC_API void ZORENC_CALL ZorEncRelease(void)
+ZORENC_API void ZORENC_CALL ZorEncRelease(void) noexcept
 {
     for (size_t i = 0; i < g_table.size(); ++i) {
         if (g_table[i].port != nullptr) {

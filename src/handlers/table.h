@@ -12,6 +12,10 @@ struct HandlerEntry {
     ZorEncEventCallback sendEvent = nullptr;
     ZorEncEventCallback recvEvent = nullptr;
     ZorEncEventCallback errorEvent = nullptr;
+    // The port's reads may wait for their full count: a switch back to
+    // immediate-return reads failed, and is tried again before the next read
+    // that relies on it (ImmediateReads).
+    bool readsMayWait = false;
 };
 
 using HandlerTable = std::vector<HandlerEntry>;
