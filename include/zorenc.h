@@ -52,14 +52,35 @@
  * Conversions multiply or divide in double precision and give the same
  * results in the 64-bit and the 32-bit builds.
  *
- * @section zorenc_threads Thread rules
- * The library starts no thread and takes no lock; every call runs on the
- * caller's thread and blocks until it ends, callbacks included. Calls on one
- * handle must not overlap; different handles may be used from different
- * threads at once. ZorEncCreateHandler(), ZorEncCloseHandler() and
- * ZorEncRelease() change the handler table and must not overlap any other
- * call. The abort flag of the raw reads is the one value another thread may
- * change while a call runs.
+ * @section zorenc_threads Threads
+ * The library starts no thread; every call runs on the caller's thread and
+ * blocks until it ends, callbacks included. What may run at once:
+ * - Calls on different handles, from any threads: transactions, raw reads,
+ *   opening and closing ports, registering callbacks.
+ * - ZorEncCreateHandler(), ZorEncIsValidHandle() and ZorEncCloseHandler()
+ *   of another handle, beside any of those: the handler table is guarded by
+ *   a lock that is held only while a handle is looked up, created or closed,
+ *   never during a transaction, so calls on other handles do not wait for
+ *   one another. A new handler still takes the lowest free slot.
+ *
+ * What must never overlap:
+ * - Two calls on one handle (a transaction and ZorEncOpen(), ZorEncClose(),
+ *   ZorEncPurge(), a registration or another transaction on it): serialise
+ *   them, for instance with a lock per handle.
+ * - ZorEncCloseHandler() of a handle, or ZorEncRelease(), with any call that
+ *   uses that handle (for ZorEncRelease(): any handle). Closing a handler
+ *   under a running call is the caller's fault, as freeing memory in use is.
+ * - A callback must not call the library on its own handle; it runs inside
+ *   the call on that handle. It must not throw.
+ *
+ * The abort flag of ZorEncRead() and ZorEncReadUntil() is the one value that
+ * another thread may change while a call runs: it may raise the flag at any
+ * moment (the read ends within about 100 ms); the library only reads it.
+ *
+ * @section zorenc_exceptions Exceptions
+ * In C++ every function is declared noexcept (ZORENC_NOEXCEPT): nothing
+ * escapes the library, memory exhaustion included (ZorEncCreateHandler()
+ * returns 0, ZorEncOpen() false, ZorEncRead() ZORENC_ERR_PARAM).
  *
  * @section zorenc_convention Calling convention
  * __stdcall on 32-bit Windows (zorenc_x32.dll, exports decorated _Name\@N),
@@ -156,8 +177,9 @@ typedef struct TriggerControls {
 
 /**
  * @name Handler table
- * Handlers name a port object in a process-wide table. These functions change
- * the table: none of them may overlap any other call into the library.
+ * Handlers name a port object in a process-wide table. These functions may
+ * run beside calls on other handles from any thread (@ref zorenc_threads);
+ * closing a handle must not overlap a call that uses it.
  * @{
  */
 
@@ -296,7 +318,7 @@ ZORENC_API ZorEncResult ZORENC_CALL ZorEncSendWrite(ZorEncHandle handle, unsigne
  * their own: they end when their data are complete or when the caller's abort
  * flag, a byte that another thread may raise while they run, is nonzero. The
  * library only reads the flag; clear it before the next read. Registration
- * must not overlap a transaction on the same handle.
+ * must not overlap a transaction on the same handle (@ref zorenc_threads).
  * @{
  */
 

@@ -834,3 +834,15 @@ DWORD GetTickCount(void)
     Record("GetTickCount");
     return static_cast<DWORD>(S().now);
 }
+
+// Real locks: the handler table takes them, and tests may drive it from
+// several threads even though the scripted device is not thread-safe.
+void AcquireSRWLockExclusive(PSRWLOCK lock)
+{
+    pthread_mutex_lock(&lock->mutex);
+}
+
+void ReleaseSRWLockExclusive(PSRWLOCK lock)
+{
+    pthread_mutex_unlock(&lock->mutex);
+}

@@ -26,7 +26,7 @@
 //   PurgeComm             flags
 //   Sleep                 milliseconds
 //   GetCommState, GetCommTimeouts, CancelIo, GetTickCount: nothing
-// GetLastError and SetLastError are not recorded.
+// GetLastError, SetLastError and the lock functions are not recorded.
 #pragma once
 
 #include <cstddef>

@@ -1192,4 +1192,17 @@ DWORD GetTickCount(void)
     return static_cast<DWORD>(static_cast<uint64_t>(NowMs()));
 }
 
+// ---------------------------------------------------------------------------
+// Locks
+
+void AcquireSRWLockExclusive(PSRWLOCK lock)
+{
+    pthread_mutex_lock(&lock->mutex);
+}
+
+void ReleaseSRWLockExclusive(PSRWLOCK lock)
+{
+    pthread_mutex_unlock(&lock->mutex);
+}
+
 #pragma GCC visibility pop
