@@ -36,7 +36,9 @@
  * getter stores into its outputs whenever its transaction took place: the
  * reply's value after a board status or a checksum mismatch, and the decoded
  * form of a zero register after ZORENC_ERR_NOT_OPEN, ZORENC_ERR_TIMEOUT or
- * ZORENC_ERR_FRAME. Look at the result before the value.
+ * ZORENC_ERR_FRAME, except that the two position conversions
+ * (ZorEncGetEncoderPositionForAnalog(), ZorEncGetEncoderPositionMicrometer())
+ * then store 0, whatever the period. Look at the result before the value.
  *
  * @section zorenc_encodings Value encodings
  * - raw: the 32 bits unchanged (int32_t);
@@ -50,14 +52,35 @@
  * Conversions multiply or divide in double precision and give the same
  * results in the 64-bit and the 32-bit builds.
  *
- * @section zorenc_threads Thread rules
- * The library starts no thread and takes no lock; every call runs on the
- * caller's thread and blocks until it ends, callbacks included. Calls on one
- * handle must not overlap; different handles may be used from different
- * threads at once. ZorEncCreateHandler(), ZorEncCloseHandler() and
- * ZorEncRelease() change the handler table and must not overlap any other
- * call. The abort flag of the raw reads is the one value another thread may
- * change while a call runs.
+ * @section zorenc_threads Threads
+ * The library starts no thread; every call runs on the caller's thread and
+ * blocks until it ends, callbacks included. What may run at once:
+ * - Calls on different handles, from any threads: transactions, raw reads,
+ *   opening and closing ports, registering callbacks.
+ * - ZorEncCreateHandler(), ZorEncIsValidHandle() and ZorEncCloseHandler()
+ *   of another handle, beside any of those: the handler table is guarded by
+ *   a lock that is held only while a handle is looked up, created or closed,
+ *   never during a transaction, so calls on other handles do not wait for
+ *   one another. A new handler still takes the lowest free slot.
+ *
+ * What must never overlap:
+ * - Two calls on one handle (a transaction and ZorEncOpen(), ZorEncClose(),
+ *   ZorEncPurge(), a registration or another transaction on it): serialise
+ *   them, for instance with a lock per handle.
+ * - ZorEncCloseHandler() of a handle, or ZorEncRelease(), with any call that
+ *   uses that handle (for ZorEncRelease(): any handle). Closing a handler
+ *   under a running call is the caller's fault, as freeing memory in use is.
+ * - A callback must not call the library on its own handle; it runs inside
+ *   the call on that handle. It must not throw.
+ *
+ * The abort flag of ZorEncRead() and ZorEncReadUntil() is the one value that
+ * another thread may change while a call runs: it may raise the flag at any
+ * moment (the read ends within about 100 ms); the library only reads it.
+ *
+ * @section zorenc_exceptions Exceptions
+ * In C++ every function is declared noexcept (ZORENC_NOEXCEPT): nothing
+ * escapes the library, memory exhaustion included (ZorEncCreateHandler()
+ * returns 0, ZorEncOpen() false, ZorEncRead() ZORENC_ERR_PARAM).
  *
  * @section zorenc_convention Calling convention
  * __stdcall on 32-bit Windows (zorenc_x32.dll, exports decorated _Name\@N),
@@ -92,6 +115,18 @@
 #else
 /** Nothing for a client of the shared library. */
 #define ZORENC_API
+#endif
+
+#if defined(__cplusplus) &&                                                                        \
+    (__cplusplus >= 201103L || (defined(_MSVC_LANG) && _MSVC_LANG >= 201103L))
+/** Every function is noexcept in C++: no exception leaves the library. */
+#define ZORENC_NOEXCEPT noexcept
+#elif defined(__cplusplus)
+/** Every function is throw() in C++ before C++11. */
+#define ZORENC_NOEXCEPT throw()
+#else
+/** Nothing in C. */
+#define ZORENC_NOEXCEPT
 #endif
 
 #ifdef __cplusplus
@@ -142,8 +177,9 @@ typedef struct TriggerControls {
 
 /**
  * @name Handler table
- * Handlers name a port object in a process-wide table. These functions change
- * the table: none of them may overlap any other call into the library.
+ * Handlers name a port object in a process-wide table. These functions may
+ * run beside calls on other handles from any thread (@ref zorenc_threads);
+ * closing a handle must not overlap a call that uses it.
  * @{
  */
 
@@ -152,14 +188,14 @@ typedef struct TriggerControls {
  * @return The new handle (1 or more; a freed slot is reused before the table
  *         grows), or 0 when memory runs out.
  */
-ZORENC_API ZorEncHandle ZORENC_CALL ZorEncCreateHandler(void);
+ZORENC_API ZorEncHandle ZORENC_CALL ZorEncCreateHandler(void) ZORENC_NOEXCEPT;
 /**
  * Tells whether a handle names a held slot (its port may be open or closed).
  * @param handle Handle; only its low 32 bits count, 0 and negative values
  *               name no slot.
  * @return True for a valid handle, false otherwise.
  */
-ZORENC_API bool ZORENC_CALL ZorEncIsValidHandle(ZorEncHandle handle);
+ZORENC_API bool ZORENC_CALL ZorEncIsValidHandle(ZorEncHandle handle) ZORENC_NOEXCEPT;
 /**
  * Destroys a handler: closes its port, drops its callbacks and frees its slot
  * for the next ZorEncCreateHandler(). Prints "close_handle() - Index=%d,
@@ -168,14 +204,14 @@ ZORENC_API bool ZORENC_CALL ZorEncIsValidHandle(ZorEncHandle handle);
  * outside the table.
  * @param handle Handle to destroy; anything else is harmless.
  */
-ZORENC_API void ZORENC_CALL ZorEncCloseHandler(ZorEncHandle handle);
+ZORENC_API void ZORENC_CALL ZorEncCloseHandler(ZorEncHandle handle) ZORENC_NOEXCEPT;
 /**
  * Destroys every handler (closing open ports) and empties the table; the next
  * handle is 1. Prints "release() - delete Serial[%d]" for each one destroyed.
  * Call it, or ZorEncCloseHandler() for each handle, before unloading the
  * library: unloading alone leaves ports open.
  */
-ZORENC_API void ZORENC_CALL ZorEncRelease(void);
+ZORENC_API void ZORENC_CALL ZorEncRelease(void) ZORENC_NOEXCEPT;
 
 /** @} */
 
@@ -193,13 +229,15 @@ ZORENC_API void ZORENC_CALL ZorEncRelease(void);
  * @param handle Handler from ZorEncCreateHandler().
  * @param portName Port name: COM3, COM12 or \\\\.\\COM12 on Windows (names of
  *                 five characters or more go through the \\\\.\\ device
- *                 namespace); a device path such as /dev/ttyUSB0 on Linux,
- *                 where COMn stands for /dev/ttyS(n-1).
+ *                 namespace; a name that already begins with \\\\.\\ or
+ *                 \\\\?\\ is used as it stands); a device path such as
+ *                 /dev/ttyUSB0 on Linux, where COMn stands for /dev/ttyS(n-1)
+ *                 and a leading \\\\.\\ is dropped.
  * @return True when the port is open, also when it already was (it then stays
  *         open on its first name); false for an invalid handle, a null name,
- *         or a port that is missing, busy or refused.
+ *         a port that is missing, busy or refused, or when memory runs out.
  */
-ZORENC_API bool ZORENC_CALL ZorEncOpen(ZorEncHandle handle, const char *portName);
+ZORENC_API bool ZORENC_CALL ZorEncOpen(ZorEncHandle handle, const char *portName) ZORENC_NOEXCEPT;
 /**
  * Closes the handler's port and keeps the handler and its callbacks; the
  * handle stays valid and can be opened again.
@@ -207,13 +245,13 @@ ZORENC_API bool ZORENC_CALL ZorEncOpen(ZorEncHandle handle, const char *portName
  * @return 0 (also for a port already closed), or ZORENC_ERR_NOT_OPEN for an
  *         invalid handle.
  */
-ZORENC_API int32_t ZORENC_CALL ZorEncClose(ZorEncHandle handle);
+ZORENC_API int32_t ZORENC_CALL ZorEncClose(ZorEncHandle handle) ZORENC_NOEXCEPT;
 /**
  * Tells whether a handle is valid and its port open.
  * @param handle Handle to test.
  * @return True when valid and open.
  */
-ZORENC_API bool ZORENC_CALL ZorEncIsOpen(ZorEncHandle handle);
+ZORENC_API bool ZORENC_CALL ZorEncIsOpen(ZorEncHandle handle) ZORENC_NOEXCEPT;
 /**
  * One register transaction: discards bytes still in the receive queue, sends
  * the request frame, calls the send callback, waits for a reply frame until
@@ -236,7 +274,7 @@ ZORENC_API bool ZORENC_CALL ZorEncIsOpen(ZorEncHandle handle);
  */
 ZORENC_API ZorEncResult ZORENC_CALL ZorEncSendData(ZorEncHandle handle, unsigned char command,
                                                    unsigned short address, uint32_t value,
-                                                   uint32_t *out);
+                                                   uint32_t *out) ZORENC_NOEXCEPT;
 /**
  * Sends a request frame without waiting for its reply (after discarding bytes
  * still in the receive queue) and calls the send callback. The reply stays in
@@ -249,7 +287,8 @@ ZORENC_API ZorEncResult ZORENC_CALL ZorEncSendData(ZorEncHandle handle, unsigned
  * @return ZORENC_OK at once, or ZORENC_ERR_NOT_OPEN (nothing sent).
  */
 ZORENC_API ZorEncResult ZORENC_CALL ZorEncSendOnly(ZorEncHandle handle, unsigned char command,
-                                                   unsigned short address, uint32_t value);
+                                                   unsigned short address,
+                                                   uint32_t value) ZORENC_NOEXCEPT;
 /**
  * Reads a register: ZorEncSendData() with command 'R'.
  * @param handle Handler with an open port.
@@ -259,7 +298,7 @@ ZORENC_API ZorEncResult ZORENC_CALL ZorEncSendOnly(ZorEncHandle handle, unsigned
  * @return As ZorEncSendData().
  */
 ZORENC_API ZorEncResult ZORENC_CALL ZorEncSendRead(ZorEncHandle handle, unsigned short address,
-                                                   uint32_t value, uint32_t *out);
+                                                   uint32_t value, uint32_t *out) ZORENC_NOEXCEPT;
 /**
  * Writes a register: ZorEncSendData() with command 'W'.
  * @param handle Handler with an open port.
@@ -269,7 +308,7 @@ ZORENC_API ZorEncResult ZORENC_CALL ZorEncSendRead(ZorEncHandle handle, unsigned
  * @return As ZorEncSendData().
  */
 ZORENC_API ZorEncResult ZORENC_CALL ZorEncSendWrite(ZorEncHandle handle, unsigned short address,
-                                                    uint32_t value, uint32_t *out);
+                                                    uint32_t value, uint32_t *out) ZORENC_NOEXCEPT;
 
 /** @} */
 
@@ -279,7 +318,7 @@ ZORENC_API ZorEncResult ZORENC_CALL ZorEncSendWrite(ZorEncHandle handle, unsigne
  * their own: they end when their data are complete or when the caller's abort
  * flag, a byte that another thread may raise while they run, is nonzero. The
  * library only reads the flag; clear it before the next read. Registration
- * must not overlap a transaction on the same handle.
+ * must not overlap a transaction on the same handle (@ref zorenc_threads).
  * @{
  */
 
@@ -288,7 +327,7 @@ ZORENC_API ZorEncResult ZORENC_CALL ZorEncSendWrite(ZorEncHandle handle, unsigne
  * @param handle Handler with an open port.
  * @return True on success; false for an invalid handle or a closed port.
  */
-ZORENC_API bool ZORENC_CALL ZorEncPurge(ZorEncHandle handle);
+ZORENC_API bool ZORENC_CALL ZorEncPurge(ZorEncHandle handle) ZORENC_NOEXCEPT;
 /**
  * Reads exactly length bytes from the port. The abort flag is looked at after
  * every port read and at least every 50 ms while nothing arrives.
@@ -303,9 +342,9 @@ ZORENC_API bool ZORENC_CALL ZorEncPurge(ZorEncHandle handle);
  *         bytes; ZORENC_ERR_ABORTED within 100 ms of the flag being raised
  *         (buffer untouched, the bytes read so far are lost).
  */
-ZORENC_API ZorEncResult ZORENC_CALL ZorEncRead(ZorEncHandle handle, unsigned char *buffer,
-                                               int32_t reserved, int32_t length,
-                                               const volatile unsigned char *abortFlag);
+ZORENC_API ZorEncResult ZORENC_CALL
+ZorEncRead(ZorEncHandle handle, unsigned char *buffer, int32_t reserved, int32_t length,
+           const volatile unsigned char *abortFlag) ZORENC_NOEXCEPT;
 /**
  * Reads bytes up to and including a terminator, one at a time, so that bytes
  * after it stay queued. No count is given back and no zero byte is appended.
@@ -318,9 +357,9 @@ ZORENC_API ZorEncResult ZORENC_CALL ZorEncRead(ZorEncHandle handle, unsigned cha
  *         ZORENC_ERR_NOT_OPEN, ZORENC_ERR_PARAM (null buffer or abortFlag)
  *         and ZORENC_ERR_ABORTED (bytes gathered are lost) as ZorEncRead().
  */
-ZORENC_API ZorEncResult ZORENC_CALL ZorEncReadUntil(ZorEncHandle handle, unsigned char *buffer,
-                                                    unsigned char terminator,
-                                                    const volatile unsigned char *abortFlag);
+ZORENC_API ZorEncResult ZORENC_CALL
+ZorEncReadUntil(ZorEncHandle handle, unsigned char *buffer, unsigned char terminator,
+                const volatile unsigned char *abortFlag) ZORENC_NOEXCEPT;
 /**
  * Sets the callback that sees each request frame as written, replacing any
  * earlier one. It stays until replaced or the handler is destroyed
@@ -329,8 +368,8 @@ ZORENC_API ZorEncResult ZORENC_CALL ZorEncReadUntil(ZorEncHandle handle, unsigne
  * @param callback The callback, or null to remove it.
  * @return ZORENC_OK, or ZORENC_ERR_PARAM for an invalid handle.
  */
-ZORENC_API ZorEncResult ZORENC_CALL ZorEncRegisterSendEvent(ZorEncHandle handle,
-                                                            ZorEncEventCallback callback);
+ZORENC_API ZorEncResult ZORENC_CALL
+ZorEncRegisterSendEvent(ZorEncHandle handle, ZorEncEventCallback callback) ZORENC_NOEXCEPT;
 /**
  * Sets the callback that sees each decoded reply as received (all bytes
  * collected, including any ahead of the frame), replacing any earlier one.
@@ -338,16 +377,16 @@ ZORENC_API ZorEncResult ZORENC_CALL ZorEncRegisterSendEvent(ZorEncHandle handle,
  * @param callback The callback, or null to remove it.
  * @return ZORENC_OK, or ZORENC_ERR_PARAM for an invalid handle.
  */
-ZORENC_API ZorEncResult ZORENC_CALL ZorEncRegisterRecvEvent(ZorEncHandle handle,
-                                                            ZorEncEventCallback callback);
+ZORENC_API ZorEncResult ZORENC_CALL
+ZorEncRegisterRecvEvent(ZorEncHandle handle, ZorEncEventCallback callback) ZORENC_NOEXCEPT;
 /**
  * Stores an error callback with the handler; the library never calls it.
  * @param handle Valid handle; its port may be closed.
  * @param callback The callback, or null to remove it.
  * @return ZORENC_OK, or ZORENC_ERR_PARAM for an invalid handle.
  */
-ZORENC_API ZorEncResult ZORENC_CALL ZorEncRegisterErrorEvent(ZorEncHandle handle,
-                                                             ZorEncEventCallback callback);
+ZORENC_API ZorEncResult ZORENC_CALL
+ZorEncRegisterErrorEvent(ZorEncHandle handle, ZorEncEventCallback callback) ZORENC_NOEXCEPT;
 
 /** @} */
 
@@ -369,7 +408,7 @@ ZORENC_API ZorEncResult ZORENC_CALL ZorEncRegisterErrorEvent(ZorEncHandle handle
  * @return ZORENC_ERR_CHANNEL, or the transaction's result.
  */
 ZORENC_API ZorEncResult ZORENC_CALL ZorEncGetEncoderPosition(ZorEncHandle handle, int32_t channel,
-                                                             int32_t *position);
+                                                             int32_t *position) ZORENC_NOEXCEPT;
 /**
  * Reads a channel's position (REG_ENC_POSITION) and converts it to a length:
  * count x period / multiplier, multiplied first, truncated toward zero.
@@ -378,13 +417,18 @@ ZORENC_API ZorEncResult ZORENC_CALL ZorEncGetEncoderPosition(ZorEncHandle handle
  * @param multiplier Counts per period, bounded to 8..1023 (smaller values
  *                   count as 8, larger ones as 1023).
  * @param period Length of multiplier counts, in the caller's unit; finite.
- * @param[out] position Receives the length; may be null.
+ * @param[out] position Receives the length; 0 after a transaction that
+ *                      delivered no count (ZORENC_ERR_NOT_OPEN,
+ *                      ZORENC_ERR_TIMEOUT, ZORENC_ERR_FRAME), whatever the
+ *                      period; may be null.
  * @return ZORENC_ERR_CHANNEL; ZORENC_ERR_PARAM for a period that is not finite
- *         (nothing sent), or for a length outside 32 bits after a successful
- *         read (position untouched); else the transaction's result.
+ *         (nothing sent), or for a length outside 32 bits after a read that
+ *         delivered a count (position untouched); else the transaction's
+ *         result.
  */
-ZORENC_API ZorEncResult ZORENC_CALL ZorEncGetEncoderPositionForAnalog(
-    ZorEncHandle handle, int32_t channel, int32_t multiplier, double period, int32_t *position);
+ZORENC_API ZorEncResult ZORENC_CALL
+ZorEncGetEncoderPositionForAnalog(ZorEncHandle handle, int32_t channel, int32_t multiplier,
+                                  double period, int32_t *position) ZORENC_NOEXCEPT;
 /**
  * Reads a channel's position (REG_ENC_POSITION) in micrometres: count x
  * period / multiplier, multiplied first, truncated toward zero.
@@ -392,11 +436,13 @@ ZORENC_API ZorEncResult ZORENC_CALL ZorEncGetEncoderPositionForAnalog(
  * @param channel Channel 0..3.
  * @param multiplier Counts per period: 2 or 4; any other value counts as 1.
  * @param period Micrometres per multiplier counts; finite.
- * @param[out] position Receives the position in micrometres; may be null.
+ * @param[out] position Receives the position in micrometres; 0 after a
+ *                      transaction that delivered no count; may be null.
  * @return As ZorEncGetEncoderPositionForAnalog().
  */
-ZORENC_API ZorEncResult ZORENC_CALL ZorEncGetEncoderPositionMicrometer(
-    ZorEncHandle handle, int32_t channel, int32_t multiplier, double period, int32_t *position);
+ZORENC_API ZorEncResult ZORENC_CALL
+ZorEncGetEncoderPositionMicrometer(ZorEncHandle handle, int32_t channel, int32_t multiplier,
+                                   double period, int32_t *position) ZORENC_NOEXCEPT;
 /**
  * Reads a channel's counting direction: REG_ENC_DIRECTION, channel x 0x100 +
  * 0x07, raw (the simulated board counts up for 0, down otherwise).
@@ -406,7 +452,7 @@ ZORENC_API ZorEncResult ZORENC_CALL ZorEncGetEncoderPositionMicrometer(
  * @return ZORENC_ERR_CHANNEL, or the transaction's result.
  */
 ZORENC_API ZorEncResult ZORENC_CALL ZorEncGetEncoderDirection(ZorEncHandle handle, int32_t channel,
-                                                              int32_t *direction);
+                                                              int32_t *direction) ZORENC_NOEXCEPT;
 /**
  * Sets a channel's counting direction: REG_ENC_DIRECTION, channel x 0x100 +
  * 0x07, raw.
@@ -416,7 +462,7 @@ ZORENC_API ZorEncResult ZORENC_CALL ZorEncGetEncoderDirection(ZorEncHandle handl
  * @return ZORENC_ERR_CHANNEL, or the transaction's result.
  */
 ZORENC_API ZorEncResult ZORENC_CALL ZorEncSetEncoderDirection(ZorEncHandle handle, int32_t channel,
-                                                              int32_t direction);
+                                                              int32_t direction) ZORENC_NOEXCEPT;
 /**
  * Reads a channel's inversion: the direction register (REG_ENC_DIRECTION,
  * channel x 0x100 + 0x07, raw) under another name.
@@ -426,7 +472,7 @@ ZORENC_API ZorEncResult ZORENC_CALL ZorEncSetEncoderDirection(ZorEncHandle handl
  * @return ZORENC_ERR_CHANNEL, or the transaction's result.
  */
 ZORENC_API ZorEncResult ZORENC_CALL ZorEncGetEncoderInversion(ZorEncHandle handle, int32_t channel,
-                                                              int32_t *inversion);
+                                                              int32_t *inversion) ZORENC_NOEXCEPT;
 /**
  * Sets a channel's inversion: writes the direction register
  * (REG_ENC_DIRECTION, channel x 0x100 + 0x07, raw).
@@ -436,7 +482,7 @@ ZORENC_API ZorEncResult ZORENC_CALL ZorEncGetEncoderInversion(ZorEncHandle handl
  * @return ZORENC_ERR_CHANNEL, or the transaction's result.
  */
 ZORENC_API ZorEncResult ZORENC_CALL ZorEncSetEncoderInversion(ZorEncHandle handle, int32_t channel,
-                                                              int32_t inversion);
+                                                              int32_t inversion) ZORENC_NOEXCEPT;
 /**
  * Reads a channel's multiplier for analog encoders: REG_ENC_MULTI_ANALOG,
  * channel x 0x100 + 0x04, raw.
@@ -445,9 +491,8 @@ ZORENC_API ZorEncResult ZORENC_CALL ZorEncSetEncoderInversion(ZorEncHandle handl
  * @param[out] multiplier Receives the register's value; may be null.
  * @return ZORENC_ERR_CHANNEL, or the transaction's result.
  */
-ZORENC_API ZorEncResult ZORENC_CALL ZorEncGetEncoderMultiForAnalog(ZorEncHandle handle,
-                                                                   int32_t channel,
-                                                                   int32_t *multiplier);
+ZORENC_API ZorEncResult ZORENC_CALL ZorEncGetEncoderMultiForAnalog(
+    ZorEncHandle handle, int32_t channel, int32_t *multiplier) ZORENC_NOEXCEPT;
 /**
  * Sets a channel's multiplier for analog encoders: REG_ENC_MULTI_ANALOG,
  * channel x 0x100 + 0x04, raw.
@@ -456,9 +501,8 @@ ZORENC_API ZorEncResult ZORENC_CALL ZorEncGetEncoderMultiForAnalog(ZorEncHandle 
  * @param multiplier Value to write.
  * @return ZORENC_ERR_CHANNEL, or the transaction's result.
  */
-ZORENC_API ZorEncResult ZORENC_CALL ZorEncSetEncoderMultiForAnalog(ZorEncHandle handle,
-                                                                   int32_t channel,
-                                                                   int32_t multiplier);
+ZORENC_API ZorEncResult ZORENC_CALL ZorEncSetEncoderMultiForAnalog(
+    ZorEncHandle handle, int32_t channel, int32_t multiplier) ZORENC_NOEXCEPT;
 /**
  * Reads a channel's reset value, the position that clearing the position
  * sets: REG_ENC_RESET_VALUE, channel x 0x100 + 0x0B, offset binary.
@@ -468,7 +512,7 @@ ZORENC_API ZorEncResult ZORENC_CALL ZorEncSetEncoderMultiForAnalog(ZorEncHandle 
  * @return ZORENC_ERR_CHANNEL, or the transaction's result.
  */
 ZORENC_API ZorEncResult ZORENC_CALL ZorEncGetEncoderResetValue(ZorEncHandle handle, int32_t channel,
-                                                               int32_t *resetValue);
+                                                               int32_t *resetValue) ZORENC_NOEXCEPT;
 /**
  * Sets a channel's reset value: REG_ENC_RESET_VALUE, channel x 0x100 + 0x0B,
  * offset binary.
@@ -478,7 +522,7 @@ ZORENC_API ZorEncResult ZORENC_CALL ZorEncGetEncoderResetValue(ZorEncHandle hand
  * @return ZORENC_ERR_CHANNEL, or the transaction's result.
  */
 ZORENC_API ZorEncResult ZORENC_CALL ZorEncSetEncoderResetValue(ZorEncHandle handle, int32_t channel,
-                                                               int32_t resetValue);
+                                                               int32_t resetValue) ZORENC_NOEXCEPT;
 /**
  * Starts a channel's calibration: writes 1 to REG_ENC_CALIBRATION, channel x
  * 0x100 + 0x05. Nothing is read back.
@@ -486,7 +530,8 @@ ZORENC_API ZorEncResult ZORENC_CALL ZorEncSetEncoderResetValue(ZorEncHandle hand
  * @param channel Channel 0..3.
  * @return ZORENC_ERR_CHANNEL, or the transaction's result.
  */
-ZORENC_API ZorEncResult ZORENC_CALL ZorEncStartCalibration(ZorEncHandle handle, int32_t channel);
+ZORENC_API ZorEncResult ZORENC_CALL ZorEncStartCalibration(ZorEncHandle handle,
+                                                           int32_t channel) ZORENC_NOEXCEPT;
 /**
  * Stops a channel's calibration: writes 0 to REG_ENC_CALIBRATION, channel x
  * 0x100 + 0x05.
@@ -494,7 +539,8 @@ ZORENC_API ZorEncResult ZORENC_CALL ZorEncStartCalibration(ZorEncHandle handle, 
  * @param channel Channel 0..3.
  * @return ZORENC_ERR_CHANNEL, or the transaction's result.
  */
-ZORENC_API ZorEncResult ZORENC_CALL ZorEncStopCalibration(ZorEncHandle handle, int32_t channel);
+ZORENC_API ZorEncResult ZORENC_CALL ZorEncStopCalibration(ZorEncHandle handle,
+                                                          int32_t channel) ZORENC_NOEXCEPT;
 
 /** @} */
 
@@ -514,7 +560,7 @@ ZORENC_API ZorEncResult ZORENC_CALL ZorEncStopCalibration(ZorEncHandle handle, i
  * @return The transaction's result.
  */
 ZORENC_API ZorEncResult ZORENC_CALL ZorEncGetEncoderResolution(ZorEncHandle handle,
-                                                               double *resolution);
+                                                               double *resolution) ZORENC_NOEXCEPT;
 /**
  * Sets the encoder resolution: REG_ENC_RESOLUTION (0xF006) = resolution x
  * 1000, truncated toward zero.
@@ -524,7 +570,7 @@ ZORENC_API ZorEncResult ZORENC_CALL ZorEncGetEncoderResolution(ZorEncHandle hand
  *         more (nothing sent); else the transaction's result.
  */
 ZORENC_API ZorEncResult ZORENC_CALL ZorEncSetEncoderResolution(ZorEncHandle handle,
-                                                               double resolution);
+                                                               double resolution) ZORENC_NOEXCEPT;
 /**
  * Reads the firmware version: REG_FIRMWARE_VERSION (0xF000), whose low 16
  * bits hold version x 100 (0x0096 is 1.5).
@@ -532,7 +578,8 @@ ZORENC_API ZorEncResult ZORENC_CALL ZorEncSetEncoderResolution(ZorEncHandle hand
  * @param[out] version Receives (register AND 0xFFFF) / 100.0; may be null.
  * @return The transaction's result.
  */
-ZORENC_API ZorEncResult ZORENC_CALL ZorEncGetFirmwareVersion(ZorEncHandle handle, double *version);
+ZORENC_API ZorEncResult ZORENC_CALL ZorEncGetFirmwareVersion(ZorEncHandle handle,
+                                                             double *version) ZORENC_NOEXCEPT;
 /**
  * Reads the logic version: REG_LOGIC_VERSION (0xF001), version x 100 in all
  * 32 bits, unsigned.
@@ -540,49 +587,56 @@ ZORENC_API ZorEncResult ZORENC_CALL ZorEncGetFirmwareVersion(ZorEncHandle handle
  * @param[out] version Receives register / 100.0; may be null.
  * @return The transaction's result.
  */
-ZORENC_API ZorEncResult ZORENC_CALL ZorEncGetLogicVersion(ZorEncHandle handle, double *version);
+ZORENC_API ZorEncResult ZORENC_CALL ZorEncGetLogicVersion(ZorEncHandle handle,
+                                                          double *version) ZORENC_NOEXCEPT;
 /**
  * Reads the positive run: REG_POSITIVE_RUN (0xF008), raw.
  * @param handle Handler with an open port.
  * @param[out] run Receives the register's value; may be null.
  * @return The transaction's result.
  */
-ZORENC_API ZorEncResult ZORENC_CALL ZorEncGetPositiveRun(ZorEncHandle handle, int32_t *run);
+ZORENC_API ZorEncResult ZORENC_CALL ZorEncGetPositiveRun(ZorEncHandle handle,
+                                                         int32_t *run) ZORENC_NOEXCEPT;
 /**
  * Sets the positive run: REG_POSITIVE_RUN (0xF008), raw.
  * @param handle Handler with an open port.
  * @param run Value to write.
  * @return The transaction's result.
  */
-ZORENC_API ZorEncResult ZORENC_CALL ZorEncSetPositiveRun(ZorEncHandle handle, int32_t run);
+ZORENC_API ZorEncResult ZORENC_CALL ZorEncSetPositiveRun(ZorEncHandle handle,
+                                                         int32_t run) ZORENC_NOEXCEPT;
 /**
  * Reads the negative run: REG_NEGATIVE_RUN (0xF009), raw.
  * @param handle Handler with an open port.
  * @param[out] run Receives the register's value; may be null.
  * @return The transaction's result.
  */
-ZORENC_API ZorEncResult ZORENC_CALL ZorEncGetNegativeRun(ZorEncHandle handle, int32_t *run);
+ZORENC_API ZorEncResult ZORENC_CALL ZorEncGetNegativeRun(ZorEncHandle handle,
+                                                         int32_t *run) ZORENC_NOEXCEPT;
 /**
  * Sets the negative run: REG_NEGATIVE_RUN (0xF009), raw.
  * @param handle Handler with an open port.
  * @param run Value to write.
  * @return The transaction's result.
  */
-ZORENC_API ZorEncResult ZORENC_CALL ZorEncSetNegativeRun(ZorEncHandle handle, int32_t run);
+ZORENC_API ZorEncResult ZORENC_CALL ZorEncSetNegativeRun(ZorEncHandle handle,
+                                                         int32_t run) ZORENC_NOEXCEPT;
 /**
  * Reads the trigger mode: REG_TRG_MODE (0xF00A), raw.
  * @param handle Handler with an open port.
  * @param[out] trgMode Receives the register's value; may be null.
  * @return The transaction's result.
  */
-ZORENC_API ZorEncResult ZORENC_CALL ZorEncGetTrgMode(ZorEncHandle handle, int32_t *trgMode);
+ZORENC_API ZorEncResult ZORENC_CALL ZorEncGetTrgMode(ZorEncHandle handle,
+                                                     int32_t *trgMode) ZORENC_NOEXCEPT;
 /**
  * Sets the trigger mode: REG_TRG_MODE (0xF00A), raw.
  * @param handle Handler with an open port.
  * @param trgMode Value to write.
  * @return The transaction's result.
  */
-ZORENC_API ZorEncResult ZORENC_CALL ZorEncSetTrgMode(ZorEncHandle handle, int32_t trgMode);
+ZORENC_API ZorEncResult ZORENC_CALL ZorEncSetTrgMode(ZorEncHandle handle,
+                                                     int32_t trgMode) ZORENC_NOEXCEPT;
 /**
  * Reads a channel's virtual-encoder frequency: REG_VENC_FREQUENCY, 0x0400 +
  * channel, raw (counts per second on the simulated board).
@@ -591,9 +645,8 @@ ZORENC_API ZorEncResult ZORENC_CALL ZorEncSetTrgMode(ZorEncHandle handle, int32_
  * @param[out] frequency Receives the register's value; may be null.
  * @return ZORENC_ERR_CHANNEL, or the transaction's result.
  */
-ZORENC_API ZorEncResult ZORENC_CALL ZorEncGetVirtualEncoderFrequency(ZorEncHandle handle,
-                                                                     int32_t channel,
-                                                                     int32_t *frequency);
+ZORENC_API ZorEncResult ZORENC_CALL ZorEncGetVirtualEncoderFrequency(
+    ZorEncHandle handle, int32_t channel, int32_t *frequency) ZORENC_NOEXCEPT;
 /**
  * Sets a channel's virtual-encoder frequency: REG_VENC_FREQUENCY, 0x0400 +
  * channel, raw.
@@ -602,30 +655,30 @@ ZORENC_API ZorEncResult ZORENC_CALL ZorEncGetVirtualEncoderFrequency(ZorEncHandl
  * @param frequency Value to write.
  * @return ZORENC_ERR_CHANNEL, or the transaction's result.
  */
-ZORENC_API ZorEncResult ZORENC_CALL ZorEncSetVirtualEncoderFrequency(ZorEncHandle handle,
-                                                                     int32_t channel,
-                                                                     int32_t frequency);
+ZORENC_API ZorEncResult ZORENC_CALL ZorEncSetVirtualEncoderFrequency(
+    ZorEncHandle handle, int32_t channel, int32_t frequency) ZORENC_NOEXCEPT;
 /**
  * Loads the board's default settings: writes 1 to REG_LOAD_DEFAULTS (0xF002).
  * @param handle Handler with an open port.
  * @return The transaction's result; after ZORENC_ERR_TIMEOUT it is unknown
  *         whether the board carried the command out.
  */
-ZORENC_API ZorEncResult ZORENC_CALL ZorEncLoadDefaultParameters(ZorEncHandle handle);
+ZORENC_API ZorEncResult ZORENC_CALL ZorEncLoadDefaultParameters(ZorEncHandle handle)
+    ZORENC_NOEXCEPT;
 /**
  * Saves the board's settings to its flash: writes 1 to REG_SAVE_FLASH
  * (0xF003).
  * @param handle Handler with an open port.
  * @return The transaction's result, as ZorEncLoadDefaultParameters().
  */
-ZORENC_API ZorEncResult ZORENC_CALL ZorEncSaveFlash(ZorEncHandle handle);
+ZORENC_API ZorEncResult ZORENC_CALL ZorEncSaveFlash(ZorEncHandle handle) ZORENC_NOEXCEPT;
 /**
  * Loads the board's settings from its flash: writes 1 to REG_LOAD_FLASH
  * (0xF004).
  * @param handle Handler with an open port.
  * @return The transaction's result, as ZorEncLoadDefaultParameters().
  */
-ZORENC_API ZorEncResult ZORENC_CALL ZorEncLoadFlash(ZorEncHandle handle);
+ZORENC_API ZorEncResult ZORENC_CALL ZorEncLoadFlash(ZorEncHandle handle) ZORENC_NOEXCEPT;
 
 /** @} */
 
@@ -646,8 +699,8 @@ ZORENC_API ZorEncResult ZORENC_CALL ZorEncLoadFlash(ZorEncHandle handle);
  * @param[out] controls Receives the word; may be null.
  * @return ZORENC_ERR_CHANNEL, or the transaction's result.
  */
-ZORENC_API ZorEncResult ZORENC_CALL ZorEncGetTriggerControls(ZorEncHandle handle, int32_t channel,
-                                                             TriggerControls *controls);
+ZORENC_API ZorEncResult ZORENC_CALL ZorEncGetTriggerControls(
+    ZorEncHandle handle, int32_t channel, TriggerControls *controls) ZORENC_NOEXCEPT;
 /**
  * Writes a channel's control word unchanged: REG_TRG_CONTROL, channel x 0x100 +
  * 0x00.
@@ -657,8 +710,8 @@ ZORENC_API ZorEncResult ZORENC_CALL ZorEncGetTriggerControls(ZorEncHandle handle
  * @return ZORENC_ERR_CHANNEL; ZORENC_ERR_PARAM for a null controls (nothing
  *         sent); else the transaction's result.
  */
-ZORENC_API ZorEncResult ZORENC_CALL ZorEncSetTriggerControls(ZorEncHandle handle, int32_t channel,
-                                                             const TriggerControls *controls);
+ZORENC_API ZorEncResult ZORENC_CALL ZorEncSetTriggerControls(
+    ZorEncHandle handle, int32_t channel, const TriggerControls *controls) ZORENC_NOEXCEPT;
 /**
  * Packs a control word from its fields and writes it to REG_TRG_CONTROL,
  * channel x 0x100 + 0x00. Each nibble takes the low 4 bits of its argument,
@@ -680,7 +733,7 @@ ZORENC_API ZorEncResult ZORENC_CALL ZorEncSetTriggerControls(ZorEncHandle handle
 ZORENC_API ZorEncResult ZORENC_CALL ZorEncSetTriggerControlsEachTrigger(
     ZorEncHandle handle, int32_t channel, int32_t nibble0, int32_t nibble1, int32_t nibble2Code,
     int32_t nibble3, int32_t nibble4, int32_t nibble5, int32_t nibble6, int32_t bit30,
-    int32_t bit31);
+    int32_t bit31) ZORENC_NOEXCEPT;
 /**
  * Reads a channel's trigger generator as two halves: REG_TRG_GENERATOR,
  * channel x 0x100 + 0x01. The lower half is stored first, so when both
@@ -693,7 +746,7 @@ ZORENC_API ZorEncResult ZORENC_CALL ZorEncSetTriggerControlsEachTrigger(
  */
 ZORENC_API ZorEncResult ZORENC_CALL ZorEncGetTriggerGenerator(ZorEncHandle handle, int32_t channel,
                                                               int32_t *upperHalf,
-                                                              int32_t *lowerHalf);
+                                                              int32_t *lowerHalf) ZORENC_NOEXCEPT;
 /**
  * Writes a channel's trigger generator from two halves: REG_TRG_GENERATOR,
  * channel x 0x100 + 0x01 = (upperHalf AND 0xFFFF) << 16 OR (lowerHalf AND
@@ -705,7 +758,8 @@ ZORENC_API ZorEncResult ZORENC_CALL ZorEncGetTriggerGenerator(ZorEncHandle handl
  * @return ZORENC_ERR_CHANNEL, or the transaction's result.
  */
 ZORENC_API ZorEncResult ZORENC_CALL ZorEncSetTriggerGenerator(ZorEncHandle handle, int32_t channel,
-                                                              int32_t upperHalf, int32_t lowerHalf);
+                                                              int32_t upperHalf,
+                                                              int32_t lowerHalf) ZORENC_NOEXCEPT;
 /**
  * Reads a channel's trigger generator as one word: REG_TRG_GENERATOR,
  * channel x 0x100 + 0x01, raw.
@@ -715,7 +769,8 @@ ZORENC_API ZorEncResult ZORENC_CALL ZorEncSetTriggerGenerator(ZorEncHandle handl
  * @return ZORENC_ERR_CHANNEL, or the transaction's result.
  */
 ZORENC_API ZorEncResult ZORENC_CALL ZorEncGetTriggerGeneratorRoll(ZorEncHandle handle,
-                                                                  int32_t channel, int32_t *value);
+                                                                  int32_t channel,
+                                                                  int32_t *value) ZORENC_NOEXCEPT;
 /**
  * Writes a channel's trigger generator as one word: REG_TRG_GENERATOR,
  * channel x 0x100 + 0x01, raw.
@@ -725,7 +780,8 @@ ZORENC_API ZorEncResult ZORENC_CALL ZorEncGetTriggerGeneratorRoll(ZorEncHandle h
  * @return ZORENC_ERR_CHANNEL, or the transaction's result.
  */
 ZORENC_API ZorEncResult ZORENC_CALL ZorEncSetTriggerGeneratorRoll(ZorEncHandle handle,
-                                                                  int32_t channel, int32_t value);
+                                                                  int32_t channel,
+                                                                  int32_t value) ZORENC_NOEXCEPT;
 /**
  * Reads a channel's trigger output mode: REG_TRG_OUTPUT_MODE, channel x 0x100 +
  * 0x08, raw.
@@ -735,7 +791,7 @@ ZORENC_API ZorEncResult ZORENC_CALL ZorEncSetTriggerGeneratorRoll(ZorEncHandle h
  * @return ZORENC_ERR_CHANNEL, or the transaction's result.
  */
 ZORENC_API ZorEncResult ZORENC_CALL ZorEncGetTriggerOutputMode(ZorEncHandle handle, int32_t channel,
-                                                               int32_t *mode);
+                                                               int32_t *mode) ZORENC_NOEXCEPT;
 /**
  * Sets a channel's trigger output mode: REG_TRG_OUTPUT_MODE, channel x 0x100 +
  * 0x08, raw.
@@ -745,7 +801,7 @@ ZORENC_API ZorEncResult ZORENC_CALL ZorEncGetTriggerOutputMode(ZorEncHandle hand
  * @return ZORENC_ERR_CHANNEL, or the transaction's result.
  */
 ZORENC_API ZorEncResult ZORENC_CALL ZorEncSetTriggerOutputMode(ZorEncHandle handle, int32_t channel,
-                                                               int32_t mode);
+                                                               int32_t mode) ZORENC_NOEXCEPT;
 /**
  * Reads a channel's first trigger position: REG_TRG_POSITION0, channel x
  * 0x100 + 0x02, offset binary.
@@ -755,7 +811,7 @@ ZORENC_API ZorEncResult ZORENC_CALL ZorEncSetTriggerOutputMode(ZorEncHandle hand
  * @return ZORENC_ERR_CHANNEL, or the transaction's result.
  */
 ZORENC_API ZorEncResult ZORENC_CALL ZorEncGetTriggerPosition0(ZorEncHandle handle, int32_t channel,
-                                                              int32_t *position);
+                                                              int32_t *position) ZORENC_NOEXCEPT;
 /**
  * Sets a channel's first trigger position: REG_TRG_POSITION0, channel x 0x100 +
  * 0x02, offset binary.
@@ -765,7 +821,7 @@ ZORENC_API ZorEncResult ZORENC_CALL ZorEncGetTriggerPosition0(ZorEncHandle handl
  * @return ZORENC_ERR_CHANNEL, or the transaction's result.
  */
 ZORENC_API ZorEncResult ZORENC_CALL ZorEncSetTriggerPosition0(ZorEncHandle handle, int32_t channel,
-                                                              int32_t position);
+                                                              int32_t position) ZORENC_NOEXCEPT;
 /**
  * Reads a channel's second trigger position: REG_TRG_POSITION1, channel x
  * 0x100 + 0x03, offset binary.
@@ -775,7 +831,7 @@ ZORENC_API ZorEncResult ZORENC_CALL ZorEncSetTriggerPosition0(ZorEncHandle handl
  * @return ZORENC_ERR_CHANNEL, or the transaction's result.
  */
 ZORENC_API ZorEncResult ZORENC_CALL ZorEncGetTriggerPosition1(ZorEncHandle handle, int32_t channel,
-                                                              int32_t *position);
+                                                              int32_t *position) ZORENC_NOEXCEPT;
 /**
  * Sets a channel's second trigger position: REG_TRG_POSITION1, channel x
  * 0x100 + 0x03, offset binary.
@@ -785,7 +841,7 @@ ZORENC_API ZorEncResult ZORENC_CALL ZorEncGetTriggerPosition1(ZorEncHandle handl
  * @return ZORENC_ERR_CHANNEL, or the transaction's result.
  */
 ZORENC_API ZorEncResult ZORENC_CALL ZorEncSetTriggerPosition1(ZorEncHandle handle, int32_t channel,
-                                                              int32_t position);
+                                                              int32_t position) ZORENC_NOEXCEPT;
 /**
  * Sets a channel's first trigger position (REG_TRG_POSITION0, offset binary)
  * from micrometres: counts = position x multiplier / period, the product
@@ -801,9 +857,9 @@ ZORENC_API ZorEncResult ZORENC_CALL ZorEncSetTriggerPosition1(ZorEncHandle handl
  *         of 0 or not finite, or counts outside 32 bits (nothing sent); else
  *         the transaction's result.
  */
-ZORENC_API ZorEncResult ZORENC_CALL
-ZorEncSetTriggerPositionMicrometer0(ZorEncHandle handle, int32_t channel, int32_t position,
-                                    int32_t multiplier, double period, int32_t convert);
+ZORENC_API ZorEncResult ZORENC_CALL ZorEncSetTriggerPositionMicrometer0(
+    ZorEncHandle handle, int32_t channel, int32_t position, int32_t multiplier, double period,
+    int32_t convert) ZORENC_NOEXCEPT;
 /**
  * Sets a channel's second trigger position (REG_TRG_POSITION1, offset binary)
  * from micrometres, as ZorEncSetTriggerPositionMicrometer0().
@@ -815,9 +871,9 @@ ZorEncSetTriggerPositionMicrometer0(ZorEncHandle handle, int32_t channel, int32_
  * @param convert 0: position is already in counts; anything else: convert.
  * @return As ZorEncSetTriggerPositionMicrometer0().
  */
-ZORENC_API ZorEncResult ZORENC_CALL
-ZorEncSetTriggerPositionMicrometer1(ZorEncHandle handle, int32_t channel, int32_t position,
-                                    int32_t multiplier, double period, int32_t convert);
+ZORENC_API ZorEncResult ZORENC_CALL ZorEncSetTriggerPositionMicrometer1(
+    ZorEncHandle handle, int32_t channel, int32_t position, int32_t multiplier, double period,
+    int32_t convert) ZORENC_NOEXCEPT;
 /**
  * Reads a channel's trigger pulse width: REG_TRG_PULSE_WIDTH, channel x 0x100 +
  * 0x09, signed hundredths (the unit is the board's). The one function whose
@@ -830,7 +886,7 @@ ZorEncSetTriggerPositionMicrometer1(ZorEncHandle handle, int32_t channel, int32_
  *         the transaction's result.
  */
 ZORENC_API double ZORENC_CALL ZorEncGetTriggerPulseWidth(ZorEncHandle handle, int32_t channel,
-                                                         double *pulseWidth);
+                                                         double *pulseWidth) ZORENC_NOEXCEPT;
 /**
  * Sets a channel's trigger pulse width: REG_TRG_PULSE_WIDTH, channel x 0x100 +
  * 0x09 = pulseWidth x 100, truncated toward zero.
@@ -842,7 +898,7 @@ ZORENC_API double ZORENC_CALL ZorEncGetTriggerPulseWidth(ZorEncHandle handle, in
  *         transaction's result.
  */
 ZORENC_API ZorEncResult ZORENC_CALL ZorEncSetTriggerPulseWidth(ZorEncHandle handle, int32_t channel,
-                                                               double pulseWidth);
+                                                               double pulseWidth) ZORENC_NOEXCEPT;
 /**
  * Reads a channel's trigger delay: REG_TRG_DELAY, channel x 0x100 + 0x0A,
  * signed hundredths (the unit is the board's).
@@ -852,7 +908,7 @@ ZORENC_API ZorEncResult ZORENC_CALL ZorEncSetTriggerPulseWidth(ZorEncHandle hand
  * @return ZORENC_ERR_CHANNEL, or the transaction's result.
  */
 ZORENC_API ZorEncResult ZORENC_CALL ZorEncGetTriggerDelay(ZorEncHandle handle, int32_t channel,
-                                                          double *delay);
+                                                          double *delay) ZORENC_NOEXCEPT;
 /**
  * Sets a channel's trigger delay: REG_TRG_DELAY, channel x 0x100 + 0x0A =
  * delay x 100, truncated toward zero.
@@ -864,7 +920,7 @@ ZORENC_API ZorEncResult ZORENC_CALL ZorEncGetTriggerDelay(ZorEncHandle handle, i
  *         transaction's result.
  */
 ZORENC_API ZorEncResult ZORENC_CALL ZorEncSetTriggerDelay(ZorEncHandle handle, int32_t channel,
-                                                          double delay);
+                                                          double delay) ZORENC_NOEXCEPT;
 /**
  * Reads a channel's last index-trigger index: REG_IDX_TRG_LAST_INDEX,
  * channel x 0x100 + 0x0C, raw.
@@ -873,9 +929,8 @@ ZORENC_API ZorEncResult ZORENC_CALL ZorEncSetTriggerDelay(ZorEncHandle handle, i
  * @param[out] lastIndex Receives the register's value; may be null.
  * @return ZORENC_ERR_CHANNEL, or the transaction's result.
  */
-ZORENC_API ZorEncResult ZORENC_CALL ZorEncGetIndexTriggerLastIndex(ZorEncHandle handle,
-                                                                   int32_t channel,
-                                                                   int32_t *lastIndex);
+ZORENC_API ZorEncResult ZORENC_CALL ZorEncGetIndexTriggerLastIndex(
+    ZorEncHandle handle, int32_t channel, int32_t *lastIndex) ZORENC_NOEXCEPT;
 /**
  * Sets a channel's last index-trigger index: REG_IDX_TRG_LAST_INDEX,
  * channel x 0x100 + 0x0C, raw.
@@ -884,9 +939,8 @@ ZORENC_API ZorEncResult ZORENC_CALL ZorEncGetIndexTriggerLastIndex(ZorEncHandle 
  * @param lastIndex Value to write.
  * @return ZORENC_ERR_CHANNEL, or the transaction's result.
  */
-ZORENC_API ZorEncResult ZORENC_CALL ZorEncSetIndexTriggerLastIndex(ZorEncHandle handle,
-                                                                   int32_t channel,
-                                                                   int32_t lastIndex);
+ZORENC_API ZorEncResult ZORENC_CALL ZorEncSetIndexTriggerLastIndex(
+    ZorEncHandle handle, int32_t channel, int32_t lastIndex) ZORENC_NOEXCEPT;
 /**
  * Reads an entry of a channel's index-trigger table: REG_IDX_TRG_POSITION,
  * channel x 0x100 + 0x10 + index, offset binary.
@@ -897,9 +951,8 @@ ZORENC_API ZorEncResult ZORENC_CALL ZorEncSetIndexTriggerLastIndex(ZorEncHandle 
  * @return ZORENC_ERR_CHANNEL for a channel or index out of range, or the
  *         transaction's result.
  */
-ZORENC_API ZorEncResult ZORENC_CALL ZorEncGetIndexTriggerPosition(ZorEncHandle handle,
-                                                                  int32_t channel, int32_t index,
-                                                                  int32_t *position);
+ZORENC_API ZorEncResult ZORENC_CALL ZorEncGetIndexTriggerPosition(
+    ZorEncHandle handle, int32_t channel, int32_t index, int32_t *position) ZORENC_NOEXCEPT;
 /**
  * Sets an entry of a channel's index-trigger table: REG_IDX_TRG_POSITION,
  * channel x 0x100 + 0x10 + index, offset binary.
@@ -912,7 +965,7 @@ ZORENC_API ZorEncResult ZORENC_CALL ZorEncGetIndexTriggerPosition(ZorEncHandle h
  */
 ZORENC_API ZorEncResult ZORENC_CALL ZorEncSetIndexTriggerPosition(ZorEncHandle handle,
                                                                   int32_t channel, int32_t index,
-                                                                  int32_t position);
+                                                                  int32_t position) ZORENC_NOEXCEPT;
 
 /** @} */
 
@@ -940,7 +993,8 @@ ZORENC_API ZorEncResult ZORENC_CALL ZorEncSetIndexTriggerPosition(ZorEncHandle h
  */
 ZORENC_API ZorEncResult ZORENC_CALL ZorEncGetDI(ZorEncHandle handle, int32_t *input0,
                                                 int32_t *input1, int32_t *input2, int32_t *input3,
-                                                int32_t *input4, int32_t *input5, int32_t *input6);
+                                                int32_t *input4, int32_t *input5,
+                                                int32_t *input6) ZORENC_NOEXCEPT;
 /**
  * Reads one digital input: bit input of REG_DI_STATE (0x0500).
  * @param handle Handler with an open port.
@@ -949,7 +1003,7 @@ ZORENC_API ZorEncResult ZORENC_CALL ZorEncGetDI(ZorEncHandle handle, int32_t *in
  * @return ZORENC_ERR_CHANNEL, or the transaction's result.
  */
 ZORENC_API ZorEncResult ZORENC_CALL ZorEncGetDIState(ZorEncHandle handle, int32_t input,
-                                                     int32_t *state);
+                                                     int32_t *state) ZORENC_NOEXCEPT;
 /**
  * Reads the counter of a digital input: REG_DI_COUNT, 0x0501 + input, raw
  * (rising edges on the simulated board).
@@ -959,7 +1013,7 @@ ZORENC_API ZorEncResult ZORENC_CALL ZorEncGetDIState(ZorEncHandle handle, int32_
  * @return ZORENC_ERR_CHANNEL, or the transaction's result.
  */
 ZORENC_API ZorEncResult ZORENC_CALL ZorEncGetDiCount(ZorEncHandle handle, int32_t input,
-                                                     int32_t *count);
+                                                     int32_t *count) ZORENC_NOEXCEPT;
 /**
  * Reads a channel's trigger counter: REG_TRG_COUNT, 0x0508 + channel, raw.
  * @param handle Handler with an open port.
@@ -968,7 +1022,7 @@ ZORENC_API ZorEncResult ZORENC_CALL ZorEncGetDiCount(ZorEncHandle handle, int32_
  * @return ZORENC_ERR_CHANNEL, or the transaction's result.
  */
 ZORENC_API ZorEncResult ZORENC_CALL ZorEncGetTriggerCount(ZorEncHandle handle, int32_t channel,
-                                                          int32_t *count);
+                                                          int32_t *count) ZORENC_NOEXCEPT;
 /**
  * Reads a channel's trigger error counter: REG_TRG_ERROR_COUNT, 0x0510 +
  * channel, raw.
@@ -978,47 +1032,50 @@ ZORENC_API ZorEncResult ZORENC_CALL ZorEncGetTriggerCount(ZorEncHandle handle, i
  * @return ZORENC_ERR_CHANNEL, or the transaction's result.
  */
 ZORENC_API ZorEncResult ZORENC_CALL ZorEncGetTriggerErrorCount(ZorEncHandle handle, int32_t channel,
-                                                               int32_t *count);
+                                                               int32_t *count) ZORENC_NOEXCEPT;
 /**
  * Clears everything the clear register reaches: writes 0xFFFFFFFF to
  * REG_CLEAR (0xF005).
  * @param handle Handler with an open port.
  * @return The transaction's result.
  */
-ZORENC_API ZorEncResult ZORENC_CALL ZorEncClearAll(ZorEncHandle handle);
+ZORENC_API ZorEncResult ZORENC_CALL ZorEncClearAll(ZorEncHandle handle) ZORENC_NOEXCEPT;
 /**
  * Clears the counters of all digital inputs: writes 0x7F to REG_CLEAR.
  * @param handle Handler with an open port.
  * @return The transaction's result.
  */
-ZORENC_API ZorEncResult ZORENC_CALL ZorEncClearDiAll(ZorEncHandle handle);
+ZORENC_API ZorEncResult ZORENC_CALL ZorEncClearDiAll(ZorEncHandle handle) ZORENC_NOEXCEPT;
 /**
  * Clears the counter of one digital input: writes 1 << input to REG_CLEAR.
  * @param handle Handler with an open port.
  * @param input Input 0..6.
  * @return ZORENC_ERR_CHANNEL, or the transaction's result.
  */
-ZORENC_API ZorEncResult ZORENC_CALL ZorEncClearDiCount(ZorEncHandle handle, int32_t input);
+ZORENC_API ZorEncResult ZORENC_CALL ZorEncClearDiCount(ZorEncHandle handle,
+                                                       int32_t input) ZORENC_NOEXCEPT;
 /**
  * Clears the trigger counters of all channels: writes 0x780 to REG_CLEAR.
  * @param handle Handler with an open port.
  * @return The transaction's result.
  */
-ZORENC_API ZorEncResult ZORENC_CALL ZorEncClearTriggerAll(ZorEncHandle handle);
+ZORENC_API ZorEncResult ZORENC_CALL ZorEncClearTriggerAll(ZorEncHandle handle) ZORENC_NOEXCEPT;
 /**
  * Clears a channel's trigger counter: writes 0x80 << channel to REG_CLEAR.
  * @param handle Handler with an open port.
  * @param channel Channel 0..3.
  * @return ZORENC_ERR_CHANNEL, or the transaction's result.
  */
-ZORENC_API ZorEncResult ZORENC_CALL ZorEncClearTriggerCount(ZorEncHandle handle, int32_t channel);
+ZORENC_API ZorEncResult ZORENC_CALL ZorEncClearTriggerCount(ZorEncHandle handle,
+                                                            int32_t channel) ZORENC_NOEXCEPT;
 /**
  * Clears the positions of all channels (each goes to its reset value): writes
  * 0x7800 to REG_CLEAR.
  * @param handle Handler with an open port.
  * @return The transaction's result.
  */
-ZORENC_API ZorEncResult ZORENC_CALL ZorEncClearEncoderPositionAll(ZorEncHandle handle);
+ZORENC_API ZorEncResult ZORENC_CALL ZorEncClearEncoderPositionAll(ZorEncHandle handle)
+    ZORENC_NOEXCEPT;
 /**
  * Clears a channel's position (it goes to its reset value): writes 0x800 <<
  * channel to REG_CLEAR.
@@ -1027,14 +1084,14 @@ ZORENC_API ZorEncResult ZORENC_CALL ZorEncClearEncoderPositionAll(ZorEncHandle h
  * @return ZORENC_ERR_CHANNEL, or the transaction's result.
  */
 ZORENC_API ZorEncResult ZORENC_CALL ZorEncClearEncoderPosition(ZorEncHandle handle,
-                                                               int32_t channel);
+                                                               int32_t channel) ZORENC_NOEXCEPT;
 /**
  * Clears the trigger error counters of all channels: writes 0x78000 to
  * REG_CLEAR.
  * @param handle Handler with an open port.
  * @return The transaction's result.
  */
-ZORENC_API ZorEncResult ZORENC_CALL ZorEncClearErrorCountAll(ZorEncHandle handle);
+ZORENC_API ZorEncResult ZORENC_CALL ZorEncClearErrorCountAll(ZorEncHandle handle) ZORENC_NOEXCEPT;
 /**
  * Clears a channel's trigger error counter: writes 0x8000 << channel to
  * REG_CLEAR.
@@ -1042,7 +1099,8 @@ ZORENC_API ZorEncResult ZORENC_CALL ZorEncClearErrorCountAll(ZorEncHandle handle
  * @param channel Channel 0..3.
  * @return ZORENC_ERR_CHANNEL, or the transaction's result.
  */
-ZORENC_API ZorEncResult ZORENC_CALL ZorEncClearErrorCount(ZorEncHandle handle, int32_t channel);
+ZORENC_API ZorEncResult ZORENC_CALL ZorEncClearErrorCount(ZorEncHandle handle,
+                                                          int32_t channel) ZORENC_NOEXCEPT;
 
 /** @} */
 

@@ -6,7 +6,11 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
 out=${ZORENC_BUILD_ROOT:-$root/build}
-bash scripts/setup.sh
-cmake -S "$root" -B "$out/native" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+bash scripts/setup.sh minimal
+# A fresh folder is configured without the tests, which need the full set of
+# packages; a folder that scripts/test-all.sh configured keeps its settings.
+tests=()
+[ -f "$out/native/CMakeCache.txt" ] || tests=(-DZORENC_TESTS=OFF)
+cmake -S "$root" -B "$out/native" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${tests[@]}" >/dev/null
 ninja -C "$out/native" zorenc zorenc-sim zorenc_x64 >/dev/null
 exec "$out/native/tools/zorenc" --sim tour "$@"

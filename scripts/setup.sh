@@ -1,22 +1,54 @@
 #!/usr/bin/env bash
-# Installs what the build and the tests need on Debian 12, as root. Quick and
-# quiet when everything is already there.
+# Installs the Debian 12 packages the project needs, as root (or through sudo).
+#
+#   bash scripts/setup.sh           the full set: what the test command
+#                                   (scripts/test-all.sh) builds and runs with
+#   bash scripts/setup.sh minimal   what the main job (scripts/run.sh) needs:
+#                                   a C++ compiler, CMake and Ninja
+#
+# It says which packages are missing, installs only those with apt's progress
+# shown, and returns at once when everything is there. A package belongs in
+# the first set that needs it; the full set includes the minimal one.
 set -euo pipefail
 
-packages=(
-    build-essential cmake ninja-build pkg-config git
-    libgtest-dev libgmock-dev
-    clang lld llvm libclang-rt-14-dev
-    g++-mingw-w64-x86-64 g++-mingw-w64-i686 binutils-mingw-w64
-    valgrind socat libmodbus-dev nlohmann-json3-dev
-    mono-mcs mono-runtime doxygen python3
-    python3-build python3-setuptools python3-wheel python3-pytest python3-venv python3-pip mypy
-    wine wine64
+# The main job: the native library, the simulated board and the zorenc tool.
+minimal_packages=(
+    build-essential # g++, make; binutils (readelf, objdump)
+    cmake
+    ninja-build
+    nlohmann-json3-dev # JSON in the toolkit and the tool
 )
-wine32_package=wine32:i386
+
+# The test command. Every program that the scripts and tests call comes from
+# these packages or from one Debian always installs (coreutils: timeout,
+# mktemp; util-linux: flock; bash, grep, sed, findutils).
+full_packages=(
+    "${minimal_packages[@]}"
+    pkg-config git python3
+    procps                    # ps (tests/wine/run.sh)
+    libgtest-dev libgmock-dev # unit tests
+    clang lld llvm libclang-rt-14-dev # fuzzers; lld-link writes the MSVC import libraries
+    g++-mingw-w64-x86-64 g++-mingw-w64-i686 binutils-mingw-w64 # the two DLLs
+    wine wine64 wine32:i386   # runs the DLLs' tests
+    valgrind                  # scripts/reliability.sh valgrind
+    libmodbus-dev socat       # the benchmark's peer; ports for experiments
+    mono-mcs mono-runtime     # the C# declarations' test
+    doxygen                   # the HTML reference of zorenc.h
+    python3-build python3-setuptools python3-wheel python3-pip # the Python wheels
+    python3-pytest python3-venv mypy # the Python tests, from the installed wheel
+)
+
+case ${1:-full} in
+minimal) packages=("${minimal_packages[@]}") ;;
+full) packages=("${full_packages[@]}") ;;
+*)
+    echo "usage: $0 [minimal|full]" >&2
+    exit 2
+    ;;
+esac
 
 missing=()
-for p in "${packages[@]}" "$wine32_package"; do
+for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
 done
 if [ ${#missing[@]} -eq 0 ]; then
@@ -26,9 +58,17 @@ fi
 SUDO=""
 [ "$(id -u)" -eq 0 ] || SUDO=sudo
 export DEBIAN_FRONTEND=noninteractive
-echo "setup: installing ${missing[*]}"
-if ! dpkg --print-foreign-architectures | grep -qx i386; then
+# Another install holding apt's lock is waited for, not broken.
+apt_get() { $SUDO apt-get -q -o DPkg::Lock::Timeout=600 "$@"; }
+
+echo "setup: installing ${#missing[@]} missing packages (${1:-full} set): ${missing[*]}"
+if printf '%s\n' "${missing[@]}" | grep -q ':i386$' &&
+    ! dpkg --print-foreign-architectures | grep -qx i386; then
+    echo "setup: adding the i386 architecture (for wine32)"
     $SUDO dpkg --add-architecture i386
 fi
-$SUDO apt-get update -qq
-$SUDO apt-get install -y -qq "${missing[@]}" >/dev/null
+echo "setup: apt-get update"
+apt_get update
+echo "setup: apt-get install (a few minutes for the full set on a fresh machine)"
+apt_get install -y "${missing[@]}"
+echo "setup: done"

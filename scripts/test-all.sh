@@ -7,6 +7,11 @@ root=$(pwd)
 out=${ZORENC_BUILD_ROOT:-$root/build}
 jobs=$(nproc)
 started=$(date +%s)
+# Temporary files of the tests and the tools they run (Wine's server folders,
+# Mono's scratch folders, the harness's work folders) go to the build tree,
+# so that a run leaves nothing in /tmp.
+export TMPDIR=$out/tmp
+mkdir -p "$TMPDIR"
 
 stage() {
     local name=$1
@@ -31,7 +36,8 @@ build_windows() {
 }
 
 build_native() {
-    configure "$out/native" -DZORENC_WIN_x64_DIR="$out/win64" -DZORENC_WIN_x32_DIR="$out/win32"
+    configure "$out/native" -DZORENC_TESTS=ON -DZORENC_WIN_x64_DIR="$out/win64" \
+        -DZORENC_WIN_x32_DIR="$out/win32"
     ninja -C "$out/native" >/dev/null
 }
 
@@ -44,7 +50,7 @@ run_tests() {
     ctest --test-dir "$out/native" --output-on-failure -j "$jobs" --timeout 300
 }
 
-stage setup bash scripts/setup.sh
+stage setup bash scripts/setup.sh full
 stage "build windows DLLs" build_windows
 stage "build native" build_native
 if [ -f tests/fuzz/run.sh ]; then

@@ -23,7 +23,8 @@ ZorEncResult ClearChannelItem(ZorEncHandle handle, int32_t channel, uint32_t (*m
 extern "C" ZORENC_API ZorEncResult ZORENC_CALL ZorEncGetDI(ZorEncHandle handle, int32_t *input0,
                                                            int32_t *input1, int32_t *input2,
                                                            int32_t *input3, int32_t *input4,
-                                                           int32_t *input5, int32_t *input6)
+                                                           int32_t *input5,
+                                                           int32_t *input6) noexcept
 {
     uint32_t raw = 0;
     const ZorEncResult result = ReadRegister(handle, REG_DI_STATE, raw);
@@ -38,7 +39,7 @@ extern "C" ZORENC_API ZorEncResult ZORENC_CALL ZorEncGetDI(ZorEncHandle handle, 
 }
 
 extern "C" ZORENC_API ZorEncResult ZORENC_CALL ZorEncGetDIState(ZorEncHandle handle, int32_t input,
-                                                                int32_t *state)
+                                                                int32_t *state) noexcept
 {
     if (!IsDigitalInput(input)) {
         return ZORENC_ERR_CHANNEL;
@@ -48,7 +49,7 @@ extern "C" ZORENC_API ZorEncResult ZORENC_CALL ZorEncGetDIState(ZorEncHandle han
 }
 
 extern "C" ZORENC_API ZorEncResult ZORENC_CALL ZorEncGetDiCount(ZorEncHandle handle, int32_t input,
-                                                                int32_t *count)
+                                                                int32_t *count) noexcept
 {
     if (!IsDigitalInput(input)) {
         return ZORENC_ERR_CHANNEL;
@@ -58,30 +59,30 @@ extern "C" ZORENC_API ZorEncResult ZORENC_CALL ZorEncGetDiCount(ZorEncHandle han
 
 extern "C" ZORENC_API ZorEncResult ZORENC_CALL ZorEncGetTriggerCount(ZorEncHandle handle,
                                                                      int32_t channel,
-                                                                     int32_t *count)
+                                                                     int32_t *count) noexcept
 {
     return ReadGlobal(handle, channel, REG_TRG_COUNT, count, DecodeRaw);
 }
 
 extern "C" ZORENC_API ZorEncResult ZORENC_CALL ZorEncGetTriggerErrorCount(ZorEncHandle handle,
                                                                           int32_t channel,
-                                                                          int32_t *count)
+                                                                          int32_t *count) noexcept
 {
     return ReadGlobal(handle, channel, REG_TRG_ERROR_COUNT, count, DecodeRaw);
 }
 
-extern "C" ZORENC_API ZorEncResult ZORENC_CALL ZorEncClearAll(ZorEncHandle handle)
+extern "C" ZORENC_API ZorEncResult ZORENC_CALL ZorEncClearAll(ZorEncHandle handle) noexcept
 {
     return Clear(handle, CLEAR_EVERYTHING);
 }
 
-extern "C" ZORENC_API ZorEncResult ZORENC_CALL ZorEncClearDiAll(ZorEncHandle handle)
+extern "C" ZORENC_API ZorEncResult ZORENC_CALL ZorEncClearDiAll(ZorEncHandle handle) noexcept
 {
     return Clear(handle, CLEAR_DI_COUNT_ALL);
 }
 
 extern "C" ZORENC_API ZorEncResult ZORENC_CALL ZorEncClearDiCount(ZorEncHandle handle,
-                                                                  int32_t input)
+                                                                  int32_t input) noexcept
 {
     if (!IsDigitalInput(input)) {
         return ZORENC_ERR_CHANNEL;
@@ -89,35 +90,37 @@ extern "C" ZORENC_API ZorEncResult ZORENC_CALL ZorEncClearDiCount(ZorEncHandle h
     return Clear(handle, ClearDiCountMask(input));
 }
 
-extern "C" ZORENC_API ZorEncResult ZORENC_CALL ZorEncClearTriggerAll(ZorEncHandle handle)
+extern "C" ZORENC_API ZorEncResult ZORENC_CALL ZorEncClearTriggerAll(ZorEncHandle handle) noexcept
 {
     return Clear(handle, CLEAR_TRG_COUNT_ALL);
 }
 
 extern "C" ZORENC_API ZorEncResult ZORENC_CALL ZorEncClearTriggerCount(ZorEncHandle handle,
-                                                                       int32_t channel)
+                                                                       int32_t channel) noexcept
 {
     return ClearChannelItem(handle, channel, ClearTriggerCountMask);
 }
 
-extern "C" ZORENC_API ZorEncResult ZORENC_CALL ZorEncClearEncoderPositionAll(ZorEncHandle handle)
+extern "C" ZORENC_API ZorEncResult ZORENC_CALL
+ZorEncClearEncoderPositionAll(ZorEncHandle handle) noexcept
 {
     return Clear(handle, CLEAR_ENC_POSITION_ALL);
 }
 
 extern "C" ZORENC_API ZorEncResult ZORENC_CALL ZorEncClearEncoderPosition(ZorEncHandle handle,
-                                                                          int32_t channel)
+                                                                          int32_t channel) noexcept
 {
     return ClearChannelItem(handle, channel, ClearEncoderPositionMask);
 }
 
-extern "C" ZORENC_API ZorEncResult ZORENC_CALL ZorEncClearErrorCountAll(ZorEncHandle handle)
+extern "C" ZORENC_API ZorEncResult ZORENC_CALL
+ZorEncClearErrorCountAll(ZorEncHandle handle) noexcept
 {
     return Clear(handle, CLEAR_TRG_ERROR_ALL);
 }
 
 extern "C" ZORENC_API ZorEncResult ZORENC_CALL ZorEncClearErrorCount(ZorEncHandle handle,
-                                                                     int32_t channel)
+                                                                     int32_t channel) noexcept
 {
     return ClearChannelItem(handle, channel, ClearErrorCountMask);
 }

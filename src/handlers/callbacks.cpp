@@ -19,20 +19,20 @@ ZorEncResult Register(ZorEncHandle handle, ZorEncEventCallback HandlerEntry::*sl
 extern "C" {
 
 ZORENC_API ZorEncResult ZORENC_CALL ZorEncRegisterSendEvent(ZorEncHandle handle,
-                                                            ZorEncEventCallback callback)
+                                                            ZorEncEventCallback callback) noexcept
 {
     return Register(handle, &HandlerEntry::sendEvent, callback);
 }
 
 ZORENC_API ZorEncResult ZORENC_CALL ZorEncRegisterRecvEvent(ZorEncHandle handle,
-                                                            ZorEncEventCallback callback)
+                                                            ZorEncEventCallback callback) noexcept
 {
     return Register(handle, &HandlerEntry::recvEvent, callback);
 }
 
 // Stored for the application's sake; no operation of the library calls it.
 ZORENC_API ZorEncResult ZORENC_CALL ZorEncRegisterErrorEvent(ZorEncHandle handle,
-                                                             ZorEncEventCallback callback)
+                                                             ZorEncEventCallback callback) noexcept
 {
     return Register(handle, &HandlerEntry::errorEvent, callback);
 }

@@ -5,7 +5,7 @@
 
 extern "C" {
 
-ZORENC_API bool ZORENC_CALL ZorEncOpen(ZorEncHandle handle, const char *portName)
+ZORENC_API bool ZORENC_CALL ZorEncOpen(ZorEncHandle handle, const char *portName) noexcept
 {
     HandlerEntry *entry = FindEntry(handle);
     if (entry == nullptr || portName == nullptr) {
@@ -15,15 +15,20 @@ ZORENC_API bool ZORENC_CALL ZorEncOpen(ZorEncHandle handle, const char *portName
     }
     // An open port stays open on its first name: Open then only reports
     // ERROR_ALREADY_INITIALIZED, and the line format is set again.
-    entry->port->Open(portName, 0, 0, true);
+    const int32_t opened = entry->port->Open(portName, 0, 0, true);
     entry->port->Setup(CBR_115200, 8, NOPARITY, ONESTOPBIT);
     const bool open = entry->port->IsOpen();
+    if (opened != ERROR_ALREADY_INITIALIZED) {
+        // A port that opened but refused immediate-return reads is put into
+        // them before its first read.
+        entry->readsMayWait = open && opened != ERROR_SUCCESS;
+    }
     std::printf(open ? "connected!!!!!\n" : "connecting failed.\n");
     std::fflush(stdout);
     return open;
 }
 
-ZORENC_API int32_t ZORENC_CALL ZorEncClose(ZorEncHandle handle)
+ZORENC_API int32_t ZORENC_CALL ZorEncClose(ZorEncHandle handle) noexcept
 {
     HandlerEntry *entry = FindEntry(handle);
     if (entry == nullptr) {
@@ -32,7 +37,7 @@ ZORENC_API int32_t ZORENC_CALL ZorEncClose(ZorEncHandle handle)
     return entry->port->Close();
 }
 
-ZORENC_API bool ZORENC_CALL ZorEncIsOpen(ZorEncHandle handle)
+ZORENC_API bool ZORENC_CALL ZorEncIsOpen(ZorEncHandle handle) noexcept
 {
     return FindOpenEntry(handle) != nullptr;
 }

@@ -2,7 +2,20 @@
 // reads: they wake when bytes arrive instead of sleeping in fixed steps.
 #pragma once
 
+#include "handlers/table.h"
 #include "serial/serial.h"
+
+// Puts the port back into immediate-return reads if a switch back to them
+// failed earlier. True when its reads return at once with what has come; when
+// false, a read must bound its wait itself.
+inline bool ImmediateReads(HandlerEntry &entry)
+{
+    if (entry.readsMayWait &&
+        entry.port->SetupReadTimeouts(CSerial::ReadNonBlocking) == ERROR_SUCCESS) {
+        entry.readsMayWait = false;
+    }
+    return !entry.readsMayWait;
+}
 
 // Waits at most ms for the port to receive bytes. A wait that ends at once
 // without received bytes (a driver error, a line that has gone away) is not

@@ -19,12 +19,13 @@ bool Raised(const volatile unsigned char *abortFlag)
     return __atomic_load_n(abortFlag, __ATOMIC_ACQUIRE) != 0;
 }
 
-// One bounded port read of at most length bytes; waits for input when none
-// was there. Returns the count read.
-DWORD ReadSome(CSerial &port, uint8_t *destination, size_t length)
+// One bounded port read of at most length bytes, in immediate-return mode
+// where the port can be put back into it. Returns the count read.
+DWORD ReadSome(HandlerEntry &entry, uint8_t *destination, size_t length)
 {
+    ImmediateReads(entry);
     DWORD count = 0;
-    port.Read(destination, length, &count, nullptr, kAbortPollMs);
+    entry.port->Read(destination, length, &count, nullptr, kAbortPollMs);
     return count;
 }
 
@@ -32,7 +33,7 @@ DWORD ReadSome(CSerial &port, uint8_t *destination, size_t length)
 
 extern "C" {
 
-ZORENC_API bool ZORENC_CALL ZorEncPurge(ZorEncHandle handle)
+ZORENC_API bool ZORENC_CALL ZorEncPurge(ZorEncHandle handle) noexcept
 {
     HandlerEntry *entry = FindEntry(handle);
     return entry != nullptr && entry->port->Purge() == ERROR_SUCCESS;
@@ -40,7 +41,7 @@ ZORENC_API bool ZORENC_CALL ZorEncPurge(ZorEncHandle handle)
 
 ZORENC_API ZorEncResult ZORENC_CALL ZorEncRead(ZorEncHandle handle, unsigned char *buffer,
                                                int32_t /*reserved*/, int32_t length,
-                                               const volatile unsigned char *abortFlag)
+                                               const volatile unsigned char *abortFlag) noexcept
 {
     HandlerEntry *entry = FindOpenEntry(handle);
     if (entry == nullptr) {
@@ -57,7 +58,7 @@ ZORENC_API ZorEncResult ZORENC_CALL ZorEncRead(ZorEncHandle handle, unsigned cha
     size_t done = 0;
     const size_t wanted = static_cast<size_t>(length);
     for (;;) {
-        const DWORD count = ReadSome(*entry->port, gathered.get() + done, wanted - done);
+        const DWORD count = ReadSome(*entry, gathered.get() + done, wanted - done);
         done += count;
         if (Raised(abortFlag)) {
             return ZORENC_ERR_ABORTED;
@@ -73,9 +74,9 @@ ZORENC_API ZorEncResult ZORENC_CALL ZorEncRead(ZorEncHandle handle, unsigned cha
     return ZORENC_OK;
 }
 
-ZORENC_API ZorEncResult ZORENC_CALL ZorEncReadUntil(ZorEncHandle handle, unsigned char *buffer,
-                                                    unsigned char terminator,
-                                                    const volatile unsigned char *abortFlag)
+ZORENC_API ZorEncResult ZORENC_CALL
+ZorEncReadUntil(ZorEncHandle handle, unsigned char *buffer, unsigned char terminator,
+                const volatile unsigned char *abortFlag) noexcept
 {
     HandlerEntry *entry = FindOpenEntry(handle);
     if (entry == nullptr) {
@@ -93,7 +94,7 @@ ZORENC_API ZorEncResult ZORENC_CALL ZorEncReadUntil(ZorEncHandle handle, unsigne
             return ZORENC_ERR_FRAME;
         }
         // One byte at a time, so that nothing behind the terminator is taken.
-        const DWORD count = ReadSome(*entry->port, line + total, 1);
+        const DWORD count = ReadSome(*entry, line + total, 1);
         if (count == 1 && line[total++] == terminator) {
             break;
         }

@@ -3,19 +3,41 @@
 #include <cstdio>
 #include <iostream>
 #include <new>
+#include <vector>
 
 namespace {
-HandlerTable g_table;
+
+// The slots, guarded by g_lock. Each entry lives on the heap from the first
+// time its slot is taken until ZorEncRelease, so that an entry a call has
+// found stays put while other threads create and close handlers and the
+// array of slots grows. A slot is free while its entry holds no port.
+std::vector<HandlerEntry *> g_slots;
+SRWLOCK g_lock = SRWLOCK_INIT;
+
+class TableLock {
+public:
+    TableLock() { AcquireSRWLockExclusive(&g_lock); }
+    ~TableLock() { ReleaseSRWLockExclusive(&g_lock); }
+    TableLock(const TableLock &) = delete;
+    TableLock &operator=(const TableLock &) = delete;
+};
+
+// The entry of a slot index, or null beyond the table; with the lock held.
+HandlerEntry *SlotEntry(long long index)
+{
+    if (index < 0 || index >= static_cast<long long>(g_slots.size())) {
+        return nullptr;
+    }
+    return g_slots[static_cast<size_t>(index)];
+}
+
 } // namespace
 
 HandlerEntry *FindEntry(ZorEncHandle handle)
 {
-    const long long index = SlotIndex(handle);
-    if (index < 0 || index >= static_cast<long long>(g_table.size())) {
-        return nullptr;
-    }
-    HandlerEntry &entry = g_table[static_cast<size_t>(index)];
-    return entry.port != nullptr ? &entry : nullptr;
+    TableLock lock;
+    HandlerEntry *entry = SlotEntry(SlotIndex(handle));
+    return entry != nullptr && entry->port != nullptr ? entry : nullptr;
 }
 
 HandlerEntry *FindOpenEntry(ZorEncHandle handle)
@@ -26,68 +48,79 @@ HandlerEntry *FindOpenEntry(ZorEncHandle handle)
 
 extern "C" {
 
-ZORENC_API ZorEncHandle ZORENC_CALL ZorEncCreateHandler(void)
+ZORENC_API ZorEncHandle ZORENC_CALL ZorEncCreateHandler(void) noexcept
 {
     CSerial *port = new (std::nothrow) CSerial();
     if (port == nullptr) {
         return 0;
     }
-    for (size_t i = 0; i < g_table.size(); ++i) {
-        if (g_table[i].port == nullptr) {
-            g_table[i] = HandlerEntry{};
-            g_table[i].port = port;
+    TableLock lock;
+    for (size_t i = 0; i < g_slots.size(); ++i) {
+        if (g_slots[i]->port == nullptr) {
+            *g_slots[i] = HandlerEntry{};
+            g_slots[i]->port = port;
             return static_cast<ZorEncHandle>(i + 1);
         }
     }
-    try {
-        HandlerEntry entry;
-        entry.port = port;
-        g_table.push_back(entry);
-    } catch (...) {
+    HandlerEntry *entry = new (std::nothrow) HandlerEntry();
+    if (entry == nullptr) {
         delete port;
         return 0;
     }
-    return static_cast<ZorEncHandle>(g_table.size());
+    try {
+        g_slots.push_back(entry);
+    } catch (...) {
+        delete entry;
+        delete port;
+        return 0;
+    }
+    entry->port = port;
+    return static_cast<ZorEncHandle>(g_slots.size());
 }
 
-ZORENC_API bool ZORENC_CALL ZorEncIsValidHandle(ZorEncHandle handle)
+ZORENC_API bool ZORENC_CALL ZorEncIsValidHandle(ZorEncHandle handle) noexcept
 {
     return FindEntry(handle) != nullptr;
 }
 
-ZORENC_API void ZORENC_CALL ZorEncCloseHandler(ZorEncHandle handle)
+// The port is destroyed with the lock held, so that the slot is handed out
+// again only after its port has been closed.
+ZORENC_API void ZORENC_CALL ZorEncCloseHandler(ZorEncHandle handle) noexcept
 {
+    TableLock lock;
     const long long index = SlotIndex(handle);
-    if (index < 0 || index >= static_cast<long long>(g_table.size())) {
+    HandlerEntry *entry = SlotEntry(index);
+    if (entry == nullptr) {
         std::printf("close_handle()\n");
         std::fflush(stdout);
         return;
     }
-    HandlerEntry &entry = g_table[static_cast<size_t>(index)];
     std::printf("close_handle() - Index=%d, Pointer=%p\n", static_cast<int>(index),
-                static_cast<void *>(entry.port));
-    if (entry.port == nullptr) {
+                static_cast<void *>(entry->port));
+    if (entry->port == nullptr) {
         std::fflush(stdout);
         return;
     }
-    delete entry.port;
+    delete entry->port;
     std::printf("close_handle() - delete Serial\n");
     std::fflush(stdout);
     std::cout << "close_handle() - delete Serial\n" << std::flush;
-    entry = HandlerEntry{};
+    *entry = HandlerEntry{};
 }
 
-ZORENC_API void ZORENC_CALL ZorEncRelease(void)
+ZORENC_API void ZORENC_CALL ZorEncRelease(void) noexcept
 {
-    for (size_t i = 0; i < g_table.size(); ++i) {
-        if (g_table[i].port != nullptr) {
-            delete g_table[i].port;
-            g_table[i].port = nullptr;
+    TableLock lock;
+    for (size_t i = 0; i < g_slots.size(); ++i) {
+        if (g_slots[i]->port != nullptr) {
+            delete g_slots[i]->port;
+            g_slots[i]->port = nullptr;
             std::printf("release() - delete Serial[%d]\n", static_cast<int>(i));
         }
+        delete g_slots[i];
     }
     std::fflush(stdout);
-    g_table.clear();
+    g_slots.clear();
 }
 
 } // extern "C"

@@ -59,14 +59,18 @@ size_t StillToCome(const uint8_t *buffer, size_t received)
 // they have all come instead of waking the caller for each byte; at most ms.
 // True when it took bytes or waited out its time; false when it could not
 // wait (blocking reads refused, or a read that failed at once), so that the
-// caller waits on the port instead of asking again at once.
-bool ReadLength(CSerial &port, uint8_t *buffer, size_t length, DWORD *count, DWORD ms)
+// caller waits on the port instead of asking again at once. A failed switch
+// back to immediate-return reads is remembered in the entry.
+bool ReadLength(HandlerEntry &entry, uint8_t *buffer, size_t length, DWORD *count, DWORD ms)
 {
+    CSerial &port = *entry.port;
     if (port.SetupReadTimeouts(CSerial::ReadBlocking) != ERROR_SUCCESS) {
         return false;
     }
     const int32_t result = port.Read(buffer, length, count, nullptr, ms);
-    port.SetupReadTimeouts(CSerial::ReadNonBlocking);
+    if (port.SetupReadTimeouts(CSerial::ReadNonBlocking) != ERROR_SUCCESS) {
+        entry.readsMayWait = true;
+    }
     return *count > 0 || result == ERROR_TIMEOUT;
 }
 
@@ -76,8 +80,9 @@ bool ReadLength(CSerial &port, uint8_t *buffer, size_t length, DWORD *count, DWO
 // start; such a read waits one slice at most, so that a reply that lost
 // bytes on the way but ends in 0x03 is soon a frame error, not a time-out.
 // Returns the count, or 0 when the deadline passed first.
-size_t CollectReply(CSerial &port, uint8_t *buffer, DWORD start)
+size_t CollectReply(HandlerEntry &entry, uint8_t *buffer, DWORD start)
 {
+    CSerial &port = *entry.port;
     size_t received = 0;
     for (;;) {
         const DWORD elapsed = GetTickCount() - start;
@@ -87,13 +92,20 @@ size_t CollectReply(CSerial &port, uint8_t *buffer, DWORD start)
         DWORD count = 0;
         bool waited = false;
         if (received > 0 && missing > 1) {
-            waited = ReadLength(port, buffer + received, missing < room ? missing : room, &count,
+            waited = ReadLength(entry, buffer + received, missing < room ? missing : room, &count,
                                 left < kWaitSliceMs ? left : kWaitSliceMs);
         }
-        if (!waited) {
+        if (!waited && ImmediateReads(entry)) {
             // What has come so far; bounded even on drivers that let an
             // immediate-return read pend.
             port.Read(buffer + received, room, &count, nullptr, left);
+        } else if (!waited) {
+            // Reads still wait for their count: ask for no more than the
+            // frame can still take, for one slice at most.
+            const int32_t result =
+                port.Read(buffer + received, missing < room ? missing : room, &count, nullptr,
+                          left < kWaitSliceMs ? left : kWaitSliceMs);
+            waited = count > 0 || result == ERROR_TIMEOUT;
         }
         received += count;
         if (received > 0 && buffer[received - 1] == zorenc::protocol::kEtx) {
@@ -117,7 +129,7 @@ extern "C" {
 
 ZORENC_API ZorEncResult ZORENC_CALL ZorEncSendData(ZorEncHandle handle, unsigned char command,
                                                    unsigned short address, uint32_t value,
-                                                   uint32_t *out)
+                                                   uint32_t *out) noexcept
 {
     HandlerEntry *entry = FindOpenEntry(handle);
     if (entry == nullptr) {
@@ -127,7 +139,7 @@ ZORENC_API ZorEncResult ZORENC_CALL ZorEncSendData(ZorEncHandle handle, unsigned
     // The deadline covers the write as well as the reply.
     const DWORD start = GetTickCount();
     SendRequest(*entry, buffer, command, address, value);
-    const size_t received = CollectReply(*entry->port, buffer, start);
+    const size_t received = CollectReply(*entry, buffer, start);
     if (received == 0) {
         return ZORENC_ERR_TIMEOUT;
     }
@@ -147,7 +159,7 @@ ZORENC_API ZorEncResult ZORENC_CALL ZorEncSendData(ZorEncHandle handle, unsigned
 }
 
 ZORENC_API ZorEncResult ZORENC_CALL ZorEncSendOnly(ZorEncHandle handle, unsigned char command,
-                                                   unsigned short address, uint32_t value)
+                                                   unsigned short address, uint32_t value) noexcept
 {
     HandlerEntry *entry = FindOpenEntry(handle);
     if (entry == nullptr) {
@@ -159,13 +171,13 @@ ZORENC_API ZorEncResult ZORENC_CALL ZorEncSendOnly(ZorEncHandle handle, unsigned
 }
 
 ZORENC_API ZorEncResult ZORENC_CALL ZorEncSendRead(ZorEncHandle handle, unsigned short address,
-                                                   uint32_t value, uint32_t *out)
+                                                   uint32_t value, uint32_t *out) noexcept
 {
     return ZorEncSendData(handle, kCommandRead, address, value, out);
 }
 
 ZORENC_API ZorEncResult ZORENC_CALL ZorEncSendWrite(ZorEncHandle handle, unsigned short address,
-                                                    uint32_t value, uint32_t *out)
+                                                    uint32_t value, uint32_t *out) noexcept
 {
     return ZorEncSendData(handle, kCommandWrite, address, value, out);
 }

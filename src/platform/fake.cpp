@@ -62,6 +62,7 @@ struct Failure {
     std::string fn;
     DWORD code;
     int left;
+    int after; // calls of fn still to let through first
 };
 
 struct State {
@@ -105,6 +106,10 @@ bool Failing(const char *fn)
 {
     for (Failure &failure : S().failures) {
         if (failure.left > 0 && failure.fn == fn) {
+            if (failure.after > 0) {
+                --failure.after;
+                return false;
+            }
             --failure.left;
             t_lastError = failure.code;
             return true;
@@ -382,9 +387,9 @@ std::vector<uint8_t> TakeTx()
     return taken;
 }
 
-void FailNext(const std::string &fn, DWORD code, int times)
+void FailNext(const std::string &fn, DWORD code, int times, int after)
 {
-    S().failures.push_back(Failure{fn, code, times});
+    S().failures.push_back(Failure{fn, code, times, after});
 }
 
 void SetPendMode(Pend mode)
@@ -828,4 +833,16 @@ DWORD GetTickCount(void)
 {
     Record("GetTickCount");
     return static_cast<DWORD>(S().now);
+}
+
+// Real locks: the handler table takes them, and tests may drive it from
+// several threads even though the scripted device is not thread-safe.
+void AcquireSRWLockExclusive(PSRWLOCK lock)
+{
+    pthread_mutex_lock(&lock->mutex);
+}
+
+void ReleaseSRWLockExclusive(PSRWLOCK lock)
+{
+    pthread_mutex_unlock(&lock->mutex);
 }

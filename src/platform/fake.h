@@ -26,7 +26,7 @@
 //   PurgeComm             flags
 //   Sleep                 milliseconds
 //   GetCommState, GetCommTimeouts, CancelIo, GetTickCount: nothing
-// GetLastError and SetLastError are not recorded.
+// GetLastError, SetLastError and the lock functions are not recorded.
 #pragma once
 
 #include <cstddef>
@@ -80,8 +80,9 @@ std::vector<uint8_t> TakeTx();
 
 // The next `times` calls of `fn` fail with `code` as their last error
 // (CreateFileA gives INVALID_HANDLE_VALUE, CreateEventA null,
-// WaitForSingleObject WAIT_FAILED, the rest FALSE) and have no effect.
-void FailNext(const std::string &fn, DWORD code, int times = 1);
+// WaitForSingleObject WAIT_FAILED, the rest FALSE) and have no effect; with
+// `after`, only once that many further calls of `fn` have gone through.
+void FailNext(const std::string &fn, DWORD code, int times = 1, int after = 0);
 
 void SetPendMode(Pend mode);
 

@@ -2,7 +2,7 @@
 //
 // Handles are pointers to small objects of this file: a file object per open
 // device, an event object per CreateEventA. No thread is started. An
-// overlapped read or event wait that cannot complete at once is parked in its
+// overlapped read, write or event wait that cannot complete at once is parked in its
 // file object and driven lazily by whoever waits for it: WaitForSingleObject
 // on its event (for at most the time-out given there) or GetOverlappedResult
 // with wait TRUE. OVERLAPPED.Internal holds STATUS_PENDING while an operation
@@ -40,7 +40,8 @@ constexpr ULONG_PTR StatusPending = 0x103;
 constexpr DWORD ErrorInsufficientBuffer = 122;
 // A write that makes no progress for this long (output held by flow control,
 // or nobody draining a pseudo-terminal) gives up when the port has no write
-// time-outs of its own.
+// time-outs of its own. Callers that wait for an overlapped write bound it
+// with their own, shorter time-out.
 constexpr int64_t WriteStallLimitMs = 5000;
 
 thread_local DWORD t_lastError = ERROR_SUCCESS;
@@ -101,9 +102,9 @@ struct EventObject : Object {
     Operation *pending = nullptr; // an operation that signals this event when it ends
 };
 
-enum class OpKind { Read, Wait };
+enum class OpKind { Read, Write, Wait };
 
-// One read or event wait, parked in its file object while it pends, or on the
+// One read, write or event wait, parked in its file object while it pends, or on the
 // stack of a synchronous call.
 struct Operation {
     bool active = false;
@@ -111,15 +112,16 @@ struct Operation {
     FileObject *file = nullptr;
     LPOVERLAPPED overlapped = nullptr;
     EventObject *event = nullptr;
-    // Read.
-    BYTE *buffer = nullptr;
+    // Read and write.
+    BYTE *buffer = nullptr;     // read
+    const BYTE *data = nullptr; // write
     DWORD length = 0;
     DWORD done = 0;
     bool immediate = false;     // MAXDWORD/0/0: whatever is queued, at once
     bool firstByteEnds = false; // MAXDWORD/MAXDWORD/n: the first bytes, or n ms
     int64_t deadline = -1;      // total time-out, absolute ms; -1 none
     int64_t interval = -1;      // between bytes, ms; -1 none
-    int64_t lastByte = 0;
+    int64_t lastByte = 0;       // read: the last byte in; write: the last byte out
     // Wait.
     DWORD *events = nullptr;
     DWORD occurred = 0;
@@ -134,6 +136,7 @@ struct FileObject : Object {
     COMMTIMEOUTS timeouts{};
     DWORD mask = 0;
     Operation read;
+    Operation write;
     Operation wait;
 };
 
@@ -211,7 +214,7 @@ void Complete(Operation &op, DWORD status)
 {
     if (op.overlapped != nullptr) {
         op.overlapped->Internal = status;
-        op.overlapped->InternalHigh = op.kind == OpKind::Read ? op.done : 0;
+        op.overlapped->InternalHigh = op.kind != OpKind::Wait ? op.done : 0;
     }
     if (op.kind == OpKind::Wait && op.events != nullptr) {
         *op.events = status == ERROR_SUCCESS ? op.occurred : 0;
@@ -242,6 +245,16 @@ void SetReadTimers(Operation &op, const COMMTIMEOUTS &t, int64_t now)
     const uint64_t total = static_cast<uint64_t>(rm) * op.length + rc;
     op.deadline = total != 0 ? now + static_cast<int64_t>(total) : -1;
     op.interval = ri != 0 && ri != MAXDWORD ? static_cast<int64_t>(ri) : -1;
+}
+
+// The write time-outs: multiplier x length + constant ends the write with
+// what went out; without them only a stall ends it (WriteStallLimitMs).
+void SetWriteTimers(Operation &op, const COMMTIMEOUTS &t, int64_t now)
+{
+    const uint64_t total = static_cast<uint64_t>(t.WriteTotalTimeoutMultiplier) * op.length +
+                           t.WriteTotalTimeoutConstant;
+    op.deadline = total != 0 ? now + static_cast<int64_t>(total) : -1;
+    op.lastByte = now;
 }
 
 constexpr short HangupEvents = POLLHUP | POLLERR | POLLNVAL;
@@ -293,6 +306,46 @@ bool StepRead(Operation &op, int64_t now, short revents)
     return ended;
 }
 
+// Moves a write on without blocking; true once it has ended. Writes what the
+// driver takes now; a driver that takes nothing (output held back, a
+// pseudo-terminal nobody drains) leaves it pending until its time-outs end it.
+bool StepWrite(Operation &op, int64_t now, short revents)
+{
+    while (op.done < op.length) {
+        const ssize_t n = ::write(op.file->fd, op.data + op.done, op.length - op.done);
+        if (n > 0) {
+            op.done += static_cast<DWORD>(n);
+            op.lastByte = now;
+            continue;
+        }
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK) {
+            Complete(op, FromErrno(errno));
+            return true;
+        }
+        break;
+    }
+    if (op.done == op.length) {
+        Complete(op, ERROR_SUCCESS);
+        return true;
+    }
+    if ((revents & POLLOUT) == 0 && (revents & HangupEvents) != 0) {
+        Complete(op, ERROR_DEVICE_NOT_CONNECTED);
+        return true;
+    }
+    if (op.deadline >= 0 && now >= op.deadline) {
+        Complete(op, ERROR_SUCCESS); // the write time-out ends it with what went out
+        return true;
+    }
+    if (op.deadline < 0 && now - op.lastByte >= WriteStallLimitMs) {
+        Complete(op, ERROR_TIMEOUT);
+        return true;
+    }
+    return false;
+}
+
 // Moves an event wait on without blocking; true once it has ended. Received
 // characters are the only event detected; a wait for anything else ends by
 // SetCommMask, CancelIo or a hangup.
@@ -316,12 +369,23 @@ bool StepWait(Operation &op, short revents)
 
 bool Step(Operation &op, int64_t now, short revents)
 {
-    return op.kind == OpKind::Read ? StepRead(op, now, revents) : StepWait(op, revents);
+    switch (op.kind) {
+    case OpKind::Read:
+        return StepRead(op, now, revents);
+    case OpKind::Write:
+        return StepWrite(op, now, revents);
+    case OpKind::Wait:
+        break;
+    }
+    return StepWait(op, revents);
 }
 
-// The next moment at which a read ends by itself; -1 for none.
+// The next moment at which a read or write ends by itself; -1 for none.
 int64_t NextWake(const Operation &op)
 {
+    if (op.kind == OpKind::Write) {
+        return op.deadline >= 0 ? op.deadline : op.lastByte + WriteStallLimitMs;
+    }
     if (op.kind != OpKind::Read) {
         return -1;
     }
@@ -409,7 +473,7 @@ void Drive(Operation &op, int64_t budgetMs)
         pollfd pfd{};
         pfd.fd = op.file->fd;
         const bool wantsData = op.kind == OpKind::Read || (op.file->mask & EV_RXCHAR) != 0;
-        pfd.events = wantsData ? POLLIN : 0;
+        pfd.events = op.kind == OpKind::Write ? POLLOUT : (wantsData ? POLLIN : 0);
         const int ready = ::poll(&pfd, 1, timeout);
         if (ready < 0 && errno != EINTR) {
             Complete(op, FromErrno(errno));
@@ -419,7 +483,7 @@ void Drive(Operation &op, int64_t budgetMs)
     }
 }
 
-// Starts a read or wait prepared by Begin: completes it at once if it can,
+// Starts a read, write or wait prepared by Begin: completes it at once if it can,
 // else parks it (overlapped) or drives it to its end (synchronous).
 BOOL Run(Operation &op, bool parked)
 {
@@ -446,6 +510,9 @@ Operation *FindOperation(FileObject *file, LPOVERLAPPED overlapped)
 {
     if (file->read.active && file->read.overlapped == overlapped) {
         return &file->read;
+    }
+    if (file->write.active && file->write.overlapped == overlapped) {
+        return &file->write;
     }
     if (file->wait.active && file->wait.overlapped == overlapped) {
         return &file->wait;
@@ -636,12 +703,12 @@ bool SetLine(int fd, int line, bool on)
     return errno == ENOTTY || errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP;
 }
 
-// The device path behind a Win32 name: a leading "\\.\" goes, COMn is
-// /dev/ttyS(n-1), anything else is a path.
+// The device path behind a Win32 name: a leading "\\.\" or "\\?\" goes,
+// COMn is /dev/ttyS(n-1), anything else is a path. May throw std::bad_alloc.
 std::string DevicePath(const char *name)
 {
     std::string path(name);
-    if (path.compare(0, 4, "\\\\.\\") == 0) {
+    if (path.compare(0, 4, "\\\\.\\") == 0 || path.compare(0, 4, "\\\\?\\") == 0) {
         path.erase(0, 4);
     }
     if (path.size() > 3 && path.size() <= 6 && strncasecmp(path.c_str(), "COM", 3) == 0 &&
@@ -682,55 +749,6 @@ bool Apply(int fd, bool pseudo, const termios &t)
     return tcsetattr(fd, TCSANOW, &t) == 0 || (pseudo && errno == EINVAL);
 }
 
-DWORD WriteAll(FileObject *file, const BYTE *data, DWORD length, DWORD &done)
-{
-    const COMMTIMEOUTS &t = file->timeouts;
-    const uint64_t total =
-        static_cast<uint64_t>(t.WriteTotalTimeoutMultiplier) * length + t.WriteTotalTimeoutConstant;
-    const int64_t start = NowMs();
-    const int64_t deadline = total != 0 ? start + static_cast<int64_t>(total) : -1;
-    int64_t progress = start;
-    while (done < length) {
-        const ssize_t n = ::write(file->fd, data + done, length - done);
-        if (n > 0) {
-            done += static_cast<DWORD>(n);
-            progress = NowMs();
-            continue;
-        }
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK) {
-            return FromErrno(errno);
-        }
-        const int64_t now = NowMs();
-        int64_t wake;
-        if (deadline >= 0) {
-            if (now >= deadline) {
-                return ERROR_SUCCESS; // the write time-out ends it with what went out
-            }
-            wake = deadline;
-        } else {
-            if (now - progress >= WriteStallLimitMs) {
-                return ERROR_TIMEOUT;
-            }
-            wake = progress + WriteStallLimitMs;
-        }
-        const int64_t left = wake - now;
-        pollfd pfd{};
-        pfd.fd = file->fd;
-        pfd.events = POLLOUT;
-        const int ready = ::poll(&pfd, 1, left > INT_MAX ? INT_MAX : static_cast<int>(left));
-        if (ready < 0 && errno != EINTR) {
-            return FromErrno(errno);
-        }
-        if (ready > 0 && (pfd.revents & POLLOUT) == 0 && (pfd.revents & HangupEvents) != 0) {
-            return ERROR_DEVICE_NOT_CONNECTED;
-        }
-    }
-    return ERROR_SUCCESS;
-}
-
 } // namespace
 
 // ---------------------------------------------------------------------------
@@ -743,7 +761,13 @@ HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD shareMode, void *, DWORD dis
         Fail(ERROR_INVALID_PARAMETER);
         return INVALID_HANDLE_VALUE;
     }
-    const std::string path = DevicePath(name);
+    std::string path;
+    try {
+        path = DevicePath(name);
+    } catch (...) {
+        Fail(ERROR_NOT_ENOUGH_MEMORY);
+        return INVALID_HANDLE_VALUE;
+    }
     const bool reads = (access & GENERIC_READ) != 0;
     const bool writes = (access & GENERIC_WRITE) != 0;
     const int mode = reads && writes ? O_RDWR : (writes ? O_WRONLY : O_RDONLY);
@@ -803,6 +827,7 @@ BOOL CloseHandle(HANDLE object)
 {
     if (FileObject *file = AsFile(object)) {
         Abort(file->read);
+        Abort(file->write);
         Abort(file->wait);
         ioctl(file->fd, TIOCNXCL);
         ::close(file->fd); // releases the lock
@@ -938,8 +963,14 @@ BOOL GetDefaultCommConfigA(LPCSTR name, LPCOMMCONFIG config, LPDWORD size)
         *size = sizeof(COMMCONFIG);
         return Fail(ErrorInsufficientBuffer);
     }
+    std::string path;
+    try {
+        path = DevicePath(name);
+    } catch (...) {
+        return Fail(ERROR_NOT_ENOUGH_MEMORY);
+    }
     struct stat info {};
-    if (::stat(DevicePath(name).c_str(), &info) != 0 || !S_ISCHR(info.st_mode)) {
+    if (::stat(path.c_str(), &info) != 0 || !S_ISCHR(info.st_mode)) {
         return Fail(ERROR_FILE_NOT_FOUND);
     }
     std::memset(config, 0, sizeof(COMMCONFIG));
@@ -998,30 +1029,21 @@ BOOL WriteFile(HANDLE handle, LPCVOID buffer, DWORD toWrite, LPDWORD written,
     if (file == nullptr) {
         return Fail(ERROR_INVALID_HANDLE);
     }
-    if (buffer == nullptr && toWrite != 0) {
+    const bool parked = overlapped != nullptr && file->overlapped;
+    if ((buffer == nullptr && toWrite != 0) || (parked && file->write.active)) {
         return Fail(ERROR_INVALID_PARAMETER);
     }
-    EventObject *event = overlapped != nullptr ? AsEvent(overlapped->hEvent) : nullptr;
-    if (overlapped != nullptr) {
-        overlapped->Internal = StatusPending;
-        overlapped->InternalHigh = 0;
-        if (event != nullptr) {
-            Unsignal(event);
-        }
+    Operation local;
+    Operation &op = parked ? file->write : local;
+    Begin(op, OpKind::Write, file, overlapped);
+    op.data = static_cast<const BYTE *>(buffer);
+    op.length = toWrite;
+    SetWriteTimers(op, file->timeouts, NowMs());
+    const BOOL ok = Run(op, parked);
+    if (written != nullptr && (ok || !parked)) {
+        *written = op.done;
     }
-    DWORD done = 0;
-    const DWORD status = WriteAll(file, static_cast<const BYTE *>(buffer), toWrite, done);
-    if (overlapped != nullptr) {
-        overlapped->Internal = status;
-        overlapped->InternalHigh = done;
-        if (event != nullptr) {
-            Signal(event);
-        }
-    }
-    if (written != nullptr) {
-        *written = done;
-    }
-    return status == ERROR_SUCCESS ? TRUE : Fail(status);
+    return ok;
 }
 
 BOOL GetOverlappedResult(HANDLE handle, LPOVERLAPPED overlapped, LPDWORD transferred, BOOL wait)
@@ -1053,6 +1075,7 @@ BOOL CancelIo(HANDLE handle)
         return Fail(ERROR_INVALID_HANDLE);
     }
     Abort(file->read);
+    Abort(file->write);
     Abort(file->wait);
     return TRUE;
 }
@@ -1065,6 +1088,9 @@ BOOL PurgeComm(HANDLE handle, DWORD flags)
     }
     if ((flags & PURGE_RXABORT) != 0) {
         Abort(file->read);
+    }
+    if ((flags & PURGE_TXABORT) != 0) {
+        Abort(file->write);
     }
     if ((flags & PURGE_RXCLEAR) != 0 && tcflush(file->fd, TCIFLUSH) != 0) {
         return Fail(FromErrno(errno));
@@ -1164,6 +1190,19 @@ void Sleep(DWORD milliseconds)
 DWORD GetTickCount(void)
 {
     return static_cast<DWORD>(static_cast<uint64_t>(NowMs()));
+}
+
+// ---------------------------------------------------------------------------
+// Locks
+
+void AcquireSRWLockExclusive(PSRWLOCK lock)
+{
+    pthread_mutex_lock(&lock->mutex);
+}
+
+void ReleaseSRWLockExclusive(PSRWLOCK lock)
+{
+    pthread_mutex_unlock(&lock->mutex);
 }
 
 #pragma GCC visibility pop

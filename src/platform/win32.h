@@ -14,6 +14,8 @@
 #include <windows.h>
 #else
 
+#include <pthread.h>
+
 #include <cstddef>
 #include <cstdint>
 
@@ -193,5 +195,16 @@ DWORD GetLastError(void);
 void SetLastError(DWORD code);
 void Sleep(DWORD milliseconds);
 DWORD GetTickCount(void);
+
+// A slim lock, exclusive use only; SRWLOCK_INIT initialises it statically.
+typedef struct SRWLOCK {
+    pthread_mutex_t mutex;
+} SRWLOCK, *PSRWLOCK;
+#define SRWLOCK_INIT                                                                               \
+    {                                                                                              \
+        PTHREAD_MUTEX_INITIALIZER                                                                  \
+    }
+void AcquireSRWLockExclusive(PSRWLOCK lock);
+void ReleaseSRWLockExclusive(PSRWLOCK lock);
 
 #endif // _WIN32

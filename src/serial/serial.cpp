@@ -67,6 +67,14 @@ int32_t RunIo(HANDLE port, HANDLE ioEvent, LPOVERLAPPED overlapped, DWORD timeou
     return result;
 }
 
+// Whether a port name begins with the device namespace "\\.\" or the
+// Win32 file namespace "\\?\", either of which CreateFileA takes as it stands.
+bool HasNamespacePrefix(const std::string &name)
+{
+    return name.size() >= 4 && name[0] == '\\' && name[1] == '\\' &&
+           (name[2] == '.' || name[2] == '?') && name[3] == '\\';
+}
+
 // The driver's DCB, with its length filled in; false (GetLastError set) when
 // it cannot be read.
 bool ReadState(HANDLE port, DCB &dcb)
@@ -125,11 +133,18 @@ int32_t CSerial::Open(const char *name, DWORD inQueue, DWORD outQueue, bool over
         return lastError;
     }
 
-    // Names of five characters or more (COM10 and up, device paths) go
-    // through the device namespace; COM1 to COM9 are used as given.
-    std::string devicePath(name);
-    if (devicePath.size() >= 5) {
-        devicePath.insert(0, "\\\\.\\");
+    // Names of five characters or more (COM10 and up) go through the device
+    // namespace; COM1 to COM9 are used as given, and so is a name that already
+    // names a namespace (\\.\COM12, \\?\COM12).
+    std::string devicePath;
+    try {
+        devicePath = name;
+        if (devicePath.size() >= 5 && !HasNamespacePrefix(devicePath)) {
+            devicePath.insert(0, "\\\\.\\");
+        }
+    } catch (...) {
+        lastError = Code(ERROR_NOT_ENOUGH_MEMORY);
+        return lastError;
     }
 
     HANDLE handle = CreateFileA(devicePath.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,

@@ -1,5 +1,7 @@
 // Captures what the process writes to its standard output (printf and
-// std::cout alike) between construction and Text().
+// std::cout alike) between construction and Text(). Leaves no file behind:
+// natively the capture is a nameless temporary file, on Windows a file in the
+// working folder that is removed again, whether or not Text() was called.
 #pragma once
 
 #include <fcntl.h>
@@ -22,33 +24,46 @@ public:
     StdoutCapture()
     {
         Flush();
-        path_ = "zorenc_stdout_" + std::to_string(static_cast<long>(getpid())) + ".txt";
 #ifdef _WIN32
+        path_ = "zorenc_stdout_" + std::to_string(static_cast<long>(getpid())) + ".txt";
         const int fd = _open(path_.c_str(), _O_WRONLY | _O_CREAT | _O_TRUNC | _O_BINARY, 0600);
         saved_ = _dup(1);
         _dup2(fd, 1);
         _close(fd);
 #else
-        path_ = "/tmp/" + path_;
-        const int fd = open(path_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        saved_ = dup(1);
-        dup2(fd, 1);
-        close(fd);
+        file_ = std::tmpfile();
+        if (file_ != nullptr) {
+            saved_ = dup(1);
+            dup2(fileno(file_), 1);
+        }
 #endif
     }
     ~StdoutCapture()
     {
         Restore();
+        Discard();
     }
+    StdoutCapture(const StdoutCapture &) = delete;
+    StdoutCapture &operator=(const StdoutCapture &) = delete;
 
     std::string Text()
     {
         Restore();
-        std::ifstream in(path_, std::ios::binary);
         std::stringstream s;
+#ifdef _WIN32
+        std::ifstream in(path_, std::ios::binary);
         s << in.rdbuf();
-        in.close();
-        std::remove(path_.c_str());
+#else
+        if (file_ != nullptr) {
+            std::rewind(file_);
+            char block[4096];
+            size_t n;
+            while ((n = std::fread(block, 1, sizeof block, file_)) > 0) {
+                s.write(block, static_cast<std::streamsize>(n));
+            }
+        }
+#endif
+        Discard();
         return s.str();
     }
 
@@ -73,7 +88,25 @@ private:
 #endif
         saved_ = -1;
     }
+    void Discard()
+    {
+#ifdef _WIN32
+        if (!path_.empty()) {
+            std::remove(path_.c_str());
+            path_.clear();
+        }
+#else
+        if (file_ != nullptr) {
+            std::fclose(file_);
+            file_ = nullptr;
+        }
+#endif
+    }
 
+#ifdef _WIN32
     std::string path_;
+#else
+    std::FILE *file_ = nullptr;
+#endif
     int saved_ = -1;
 };

@@ -53,10 +53,13 @@ std::string PortName()
 {
 #ifdef _WIN32
     // COM12: a name of five characters, which the library opens through the
-    // "\\.\" device namespace.
+    // "\\.\" device namespace; "prefixed" asks for the name spelt with it.
     const char *useLong = std::getenv("ZORENC_TEST_LONG_PORT");
-    if (useLong != nullptr && *useLong == '1') {
+    if (useLong != nullptr && std::string(useLong) == "1") {
         return "COM12";
+    }
+    if (useLong != nullptr && std::string(useLong) == "prefixed") {
+        return "\\\\.\\COM12";
     }
 #endif
     const char *fromHarness = std::getenv("ZORENC_TEST_PORT");

@@ -447,7 +447,8 @@ TEST_F(DeviceFunctions, UnrepresentableValuesAreRefused)
     }
 }
 
-// Without a reply the getters store what a zero register decodes to.
+// Without a reply the getters store what a zero register decodes to (the
+// position conversions 0).
 TEST_F(DeviceFunctions, NoReplyStoresTheDecodedZeroRegister)
 {
     ASSERT_EQ(ZorEncClose(handle_), 0);
@@ -456,12 +457,12 @@ TEST_F(DeviceFunctions, NoReplyStoresTheDecodedZeroRegister)
     TriggerControls controls = ControlsOf(0xFFFFFFFF);
     EXPECT_EQ(ZorEncGetEncoderPosition(handle_, 0, &position), ZORENC_ERR_NOT_OPEN);
     EXPECT_EQ(position, kMin);
+    // The conversions store 0 without a count, whatever the period.
     EXPECT_EQ(ZorEncGetEncoderPositionMicrometer(handle_, 0, 1, 1.0, &length), ZORENC_ERR_NOT_OPEN);
-    EXPECT_EQ(length, kMin);
-    // kMin x 2.0 does not fit: the failed transaction is reported, not the range.
+    EXPECT_EQ(length, 0);
     EXPECT_EQ(ZorEncGetEncoderPositionMicrometer(handle_, 0, 1, 2.0, &unconvertible),
               ZORENC_ERR_NOT_OPEN);
-    EXPECT_EQ(unconvertible, 1);
+    EXPECT_EQ(unconvertible, 0);
     EXPECT_EQ(ZorEncGetTriggerDelay(handle_, 0, &delay), ZORENC_ERR_NOT_OPEN);
     EXPECT_EQ(delay, 0.0);
     EXPECT_EQ(ZorEncGetEncoderResolution(handle_, &resolution), ZORENC_ERR_NOT_OPEN);

@@ -2,14 +2,19 @@
 // every thread writes values that name it and reads them back, so a reply or
 // a request that strays to another handle's port shows as a wrong value. A
 // raw read on a further handle waits meanwhile until another thread raises
-// its abort flag.
+// its abort flag, and one more thread creates and closes handlers all the
+// while, growing the handler table under the others' calls.
 //
 // Nothing here depends on how fast the machine is: no durations are
 // asserted, and the flag is raised only once the other threads are done, so
 // the test runs unchanged under ThreadSanitizer.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <array>
+#include <atomic>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -56,6 +61,59 @@ struct Tally {
     std::string first; // the first failure, in words
 };
 
+// Creates and closes handlers until stop is raised: each round takes the
+// lowest free slots, first, first + 1, ..., and frees them again.
+void Churn(ZorEncHandle first, const std::atomic<bool> &stop, Tally &tally)
+{
+    constexpr int kPerRound = 6;
+    for (int round = 0; !stop.load() && round < 100000; ++round) {
+        ZorEncHandle held[kPerRound] = {};
+        for (int k = 0; k < kPerRound; ++k) {
+            held[k] = ZorEncCreateHandler();
+            if (held[k] != first + k || !ZorEncIsValidHandle(held[k]) || ZorEncIsOpen(held[k])) {
+                if (tally.failures++ == 0) {
+                    tally.first = "round " + std::to_string(round) + ": created handle " +
+                                  std::to_string(held[k]) + ", expected " +
+                                  std::to_string(first + k);
+                }
+            }
+        }
+        for (int k = kPerRound - 1; k >= 0; --k) {
+            ZorEncCloseHandler(held[k]);
+            if (ZorEncIsValidHandle(held[k]) && tally.failures++ == 0) {
+                tally.first = "a closed handle stayed valid";
+            }
+        }
+        tally.done += 1;
+        faults::SleepMs(1);
+    }
+}
+
+// Standard output goes nowhere while it lives: the handlers the churn
+// closes print their lines.
+class QuietStdout {
+public:
+    QuietStdout()
+    {
+        std::fflush(stdout);
+        saved_ = dup(1);
+        const int null = open("/dev/null", O_WRONLY);
+        dup2(null, 1);
+        close(null);
+    }
+    ~QuietStdout()
+    {
+        std::fflush(stdout);
+        dup2(saved_, 1);
+        close(saved_);
+    }
+    QuietStdout(const QuietStdout &) = delete;
+    QuietStdout &operator=(const QuietStdout &) = delete;
+
+private:
+    int saved_ = -1;
+};
+
 void Drive(int thread, ZorEncHandle handle, zorsim::Board &board, Tally &tally)
 {
     auto fail = [&tally](int round, const char *what, uint32_t code, uint32_t value) {
@@ -87,7 +145,7 @@ void Drive(int thread, ZorEncHandle handle, zorsim::Board &board, Tally &tally)
     }
 }
 
-TEST(Threads, FourHandlesOnFourBoardsDoNotCrossTalkAndAFlagEndsAWaitingRead)
+TEST(Threads, FourHandlesOnFourBoardsDoNotCrossTalkWhileHandlersComeAndGo)
 {
     std::array<std::unique_ptr<zorsim::Board>, kThreads + 1> boards;
     std::array<ZorEncHandle, kThreads + 1> handles{};
@@ -110,7 +168,11 @@ TEST(Threads, FourHandlesOnFourBoardsDoNotCrossTalkAndAFlagEndsAWaitingRead)
     });
 
     std::array<Tally, kThreads> tallies;
+    Tally churned;
     {
+        QuietStdout quiet;
+        std::atomic<bool> stop{false};
+        Worker churn("create and close", [&] { Churn(handles[kThreads] + 1, stop, churned); });
         std::vector<std::unique_ptr<Worker>> workers;
         for (int t = 0; t < kThreads; ++t) {
             workers.push_back(std::make_unique<Worker>(
@@ -121,7 +183,11 @@ TEST(Threads, FourHandlesOnFourBoardsDoNotCrossTalkAndAFlagEndsAWaitingRead)
         for (auto &w : workers) {
             w->Join(kWorkerLimitMs);
         }
+        stop.store(true);
+        churn.Join(kWorkerLimitMs);
     }
+    EXPECT_GT(churned.done, 0);
+    EXPECT_EQ(churned.failures, 0) << churned.first;
 
     faults::Raise(&flag);
     reader.Join(kAbortLimitMs);

@@ -1,11 +1,19 @@
 // A port that goes away under an open handler (the board's end of the line
-// disappears between two transactions, or while a reply is on its way) and a
-// board that restarts with its state gone. Transactions must then end with an
+// disappears between two transactions, or while a reply is on its way), a
+// line whose far end stops taking bytes, and a board that restarts with its
+// state gone. Transactions must then end with an
 // error within their deadline and raw reads by their abort flag, waiting
 // rather than spinning; after a close the handler reopens on the board's new
 // port and works.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <functional>
 #include <memory>
 #include <string>
@@ -317,6 +325,54 @@ TEST_F(PortGone, ABoardRestartedBetweenTransactionsAnswersWithItsPowerUpState)
         EXPECT_DOUBLE_EQ(resolution, 1.0);
         Shut();
     }
+}
+
+// The far end never reads: once the line's buffer is full no byte of a
+// request goes out, and the write must give up by the transaction's deadline
+// instead of the driver's own limit.
+TEST(StalledLine, RequestsEndInTimeOnALineNobodyReads)
+{
+    int master = -1;
+    int slave = -1;
+    char name[128] = {};
+    ASSERT_EQ(openpty(&master, &slave, name, nullptr, nullptr), 0);
+    termios t{};
+    ASSERT_EQ(tcgetattr(slave, &t), 0);
+    cfmakeraw(&t);
+    ASSERT_EQ(tcsetattr(slave, TCSANOW, &t), 0);
+    const ZorEncHandle handle = faults::OpenOn(name);
+    ASSERT_NE(handle, 0);
+    // Fills the buffer through a descriptor of our own on the same side. Full
+    // once it has taken nothing for a while: the kernel moves bytes on between
+    // its buffers for a moment after a write.
+    ASSERT_EQ(fcntl(slave, F_SETFL, fcntl(slave, F_GETFL) | O_NONBLOCK), 0);
+    const std::vector<char> block(4096, 0x55);
+    auto fill = [&] {
+        for (pollfd out{slave, POLLOUT, 0}; poll(&out, 1, 200) > 0; out.revents = 0) {
+            while (write(slave, block.data(), block.size()) > 0 || write(slave, "U", 1) > 0) {
+            }
+        }
+    };
+
+    constexpr double kLimitMs = 1300;
+    for (int round = 0; round < 2; ++round) {
+        SCOPED_TRACE(round);
+        fill();
+        uint32_t value = 0;
+        const Outcome read =
+            Measure([&] { return ZorEncSendRead(handle, kPulseWidth1, 0, &value); });
+        EXPECT_EQ(read.code, ZORENC_ERR_TIMEOUT);
+        EXPECT_LT(read.ms, kLimitMs);
+        EXPECT_LT(read.cpuMs, read.ms * kCpuShare + 5);
+        fill();
+        const Outcome only = Measure([&] { return ZorEncSendOnly(handle, 'W', kPulseWidth1, 1); });
+        EXPECT_EQ(only.code, ZORENC_OK); // a failed write is not noticed
+        EXPECT_GT(only.ms, 500);         // it did wait for the line
+        EXPECT_LT(only.ms, kLimitMs);
+    }
+    ZorEncCloseHandler(handle);
+    close(master);
+    close(slave);
 }
 
 } // namespace

@@ -29,10 +29,10 @@ template <class T> constexpr unsigned StackBytes32()
 }
 #endif
 
-// Declared only for the expected convention: a function of another one
-// fails to compile here.
+// Declared only for the expected convention and noexcept: a function of
+// another convention, or one that may throw, fails to compile here.
 template <class F> struct ArgumentBytes;
-template <class R, class... A> struct ArgumentBytes<R(EXPECTED_CALL *)(A...)> {
+template <class R, class... A> struct ArgumentBytes<R(EXPECTED_CALL *)(A...) noexcept> {
     static constexpr unsigned value = (0u + ... + StackBytes32<A>());
 };
 

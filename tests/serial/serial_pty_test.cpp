@@ -278,6 +278,36 @@ TEST_F(SerialPtyTest, CallersOverlappedCompletesThroughItsEvent)
     CloseHandle(event);
 }
 
+// A line that takes no bytes (nobody reads its far end): the write pends and
+// ends by the caller's time-out, and the port works once the line drains.
+TEST_F(SerialPtyTest, WriteOnAFullLineEndsByTheCallersTimeout)
+{
+    ASSERT_EQ(port.Open(path.c_str(), 0, 0, true), 0);
+    ASSERT_EQ(fcntl(slave, F_SETFL, fcntl(slave, F_GETFL) | O_NONBLOCK), 0);
+    const std::string block(4096, 'x');
+    // Full once it has taken nothing for a while: the kernel moves bytes on
+    // between its buffers for a moment after a write.
+    for (pollfd out{slave, POLLOUT, 0}; poll(&out, 1, 200) > 0; out.revents = 0) {
+        while (write(slave, block.data(), block.size()) > 0 || write(slave, "x", 1) > 0) {
+        }
+    }
+    for (const DWORD timeout : {50u, 400u}) {
+        SCOPED_TRACE(timeout);
+        DWORD count = 99;
+        const auto start = Clock::now();
+        EXPECT_EQ(port.Write("request", 7, &count, nullptr, timeout), 1460);
+        const int64_t waited = MsSince(start);
+        EXPECT_GE(waited, static_cast<int64_t>(timeout) - 10);
+        EXPECT_LT(waited, static_cast<int64_t>(timeout) + 1000);
+        EXPECT_EQ(count, 0u);
+    }
+    close(master); // the line goes away: a write fails at once
+    master = -1;
+    const auto start = Clock::now();
+    EXPECT_NE(port.Write("request", 7, nullptr, nullptr, 5000), 0);
+    EXPECT_LT(MsSince(start), 2000);
+}
+
 TEST_F(SerialPtyTest, SynchronousPortBlocksInTheCall)
 {
     ASSERT_EQ(port.Open(path.c_str(), 0, 0, false), 0);

@@ -78,13 +78,18 @@ TEST_F(SerialTest, OpenMakesItsCallsInOrder)
     }
 }
 
-TEST_F(SerialTest, OpenPrefixesNamesOfFiveCharactersOrMore)
+// Both spellings of a long name reach the platform as \\.\COM12.
+TEST_F(SerialTest, OpenPrefixesNamesOfFiveCharactersOrMoreOnce)
 {
     const std::pair<const char *, const char *> cases[] = {
         {"COM3", "COM3"},
         {"COM9", "COM9"},
         {"COM10", "\\\\.\\COM10"},
-        {"\\\\.\\COM3", "\\\\.\\\\\\.\\COM3"}, // the content is not examined
+        {"COM12", "\\\\.\\COM12"},
+        {"\\\\.\\COM12", "\\\\.\\COM12"},
+        {"\\\\?\\COM12", "\\\\?\\COM12"},
+        {"\\\\.\\COM3", "\\\\.\\COM3"},
+        {"\\\\.COM12", "\\\\.\\\\\\.COM12"}, // not the prefix: one is added
         {"/dev/ttyUSB0", "\\\\.\\/dev/ttyUSB0"},
     };
     for (const auto &c : cases) {

@@ -85,7 +85,10 @@ private:
 
 TEST(SimProcess, KeepsFlashInItsFileAcrossRuns)
 {
-    char dir[] = "/tmp/zorsim-test-XXXXXX";
+    const char *tmp = std::getenv("TMPDIR");
+    std::string pattern =
+        std::string(tmp != nullptr && *tmp != '\0' ? tmp : "/tmp") + "/zorsim-test-XXXXXX";
+    char *dir = &pattern[0];
     ASSERT_NE(mkdtemp(dir), nullptr);
     const std::string flash = std::string(dir) + "/flash";
     const std::string link = std::string(dir) + "/port";

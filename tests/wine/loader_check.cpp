@@ -44,14 +44,21 @@ using SetEncoderInversionFn = uint32_t(WINAPI *)(intptr_t, int32_t, int32_t);
 using GetTriggerPulseWidthFn = double(WINAPI *)(intptr_t, int32_t, double *);
 using ReleaseFn = void(WINAPI *)();
 
-// The header must declare the same types.
-static_assert(std::is_same_v<CreateHandlerFn, decltype(&ZorEncCreateHandler)>);
-static_assert(std::is_same_v<HandleBoolFn, decltype(&ZorEncIsValidHandle)>);
-static_assert(std::is_same_v<HandleBoolFn, decltype(&ZorEncIsOpen)>);
-static_assert(std::is_same_v<SendReadFn, decltype(&ZorEncSendRead)>);
-static_assert(std::is_same_v<SetEncoderInversionFn, decltype(&ZorEncSetEncoderInversion)>);
-static_assert(std::is_same_v<GetTriggerPulseWidthFn, decltype(&ZorEncGetTriggerPulseWidth)>);
-static_assert(std::is_same_v<ReleaseFn, decltype(&ZorEncRelease)>);
+// The header must declare the same types, noexcept, so that they convert to
+// the application's.
+template <class F> struct Nothrow;
+template <class R, class... A> struct Nothrow<R(WINAPI *)(A...)> {
+    using type = R(WINAPI *)(A...) noexcept;
+};
+static_assert(std::is_same_v<Nothrow<CreateHandlerFn>::type, decltype(&ZorEncCreateHandler)>);
+static_assert(std::is_same_v<Nothrow<HandleBoolFn>::type, decltype(&ZorEncIsValidHandle)>);
+static_assert(std::is_same_v<Nothrow<HandleBoolFn>::type, decltype(&ZorEncIsOpen)>);
+static_assert(std::is_same_v<Nothrow<SendReadFn>::type, decltype(&ZorEncSendRead)>);
+static_assert(
+    std::is_same_v<Nothrow<SetEncoderInversionFn>::type, decltype(&ZorEncSetEncoderInversion)>);
+static_assert(
+    std::is_same_v<Nothrow<GetTriggerPulseWidthFn>::type, decltype(&ZorEncGetTriggerPulseWidth)>);
+static_assert(std::is_same_v<Nothrow<ReleaseFn>::type, decltype(&ZorEncRelease)>);
 
 int g_passed = 0;
 int g_failed = 0;

@@ -1,0 +1,191 @@
+// The exported functions over the scripted platform (one fake port, COM3):
+// what they do when a platform call or an allocation fails, measured on the
+// fake clock.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <functional>
+#include <new>
+#include <string>
+#include <vector>
+
+#include "device/registers.h"
+#include "platform/fake.h"
+#include "protocol/codec.h"
+#include "zorenc.h"
+
+namespace {
+bool g_failAllocations = false;
+} // namespace
+
+// Every allocation of the process fails while g_failAllocations is set.
+void *operator new(std::size_t size)
+{
+    void *block = g_failAllocations ? nullptr : std::malloc(size != 0 ? size : 1);
+    if (block == nullptr) {
+        throw std::bad_alloc();
+    }
+    return block;
+}
+
+void operator delete(void *block) noexcept
+{
+    std::free(block);
+}
+
+void operator delete(void *block, std::size_t) noexcept
+{
+    std::free(block);
+}
+
+namespace {
+
+std::vector<uint8_t> Reply(uint16_t address, uint32_t value)
+{
+    uint8_t frame[zorenc::protocol::kMaxFrame];
+    const int32_t n = zorenc::protocol::EncodeFrame('R', address, value, 0, frame);
+    return std::vector<uint8_t>(frame, frame + n);
+}
+
+class FakePort : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        fake::Reset();
+        handle = ZorEncCreateHandler();
+        ASSERT_NE(handle, 0);
+        ASSERT_TRUE(ZorEncOpen(handle, "COM3"));
+    }
+    void TearDown() override { ZorEncRelease(); }
+
+    ZorEncHandle handle = 0;
+};
+
+// A transaction whose reply comes in two pieces reads the rest in one
+// waiting read; the switch back to immediate-return reads then fails once.
+// The next read that relies on immediate returns must not wait for its
+// count: the port is switched back first.
+TEST_F(FakePort, AFailedSwitchBackLeavesNoLaterReadWaitingForItsCount)
+{
+    const uint16_t address = 0xF000;
+    struct Case {
+        const char *name;
+        std::function<uint32_t()> next;
+        uint32_t code;
+    };
+    unsigned char flag = 1; // raised: a raw read ends after its first port read
+    unsigned char buffer[8] = {};
+    const Case cases[] = {
+        {"transaction",
+         [&] {
+             fake::QueueRx(Reply(address, 7), 2);
+             uint32_t value = 0;
+             return ZorEncSendRead(handle, address, 0, &value);
+         },
+         ZORENC_OK},
+        {"raw read",
+         [&] {
+             fake::QueueRx({1, 2}, 0);
+             return ZorEncRead(handle, buffer, 0, sizeof buffer, &flag);
+         },
+         ZORENC_ERR_ABORTED},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::vector<uint8_t> reply = Reply(address, 0x1234);
+        fake::QueueRx(reply.data(), 3, 1);
+        fake::QueueRx(reply.data() + 3, reply.size() - 3, 3);
+        // The switch to waiting reads goes through, the one back fails.
+        fake::FailNext("SetCommTimeouts", ERROR_GEN_FAILURE, 1, 1);
+        uint32_t value = 0;
+        ASSERT_EQ(ZorEncSendRead(handle, address, 0, &value), ZORENC_OK);
+        EXPECT_EQ(value, 0x1234u);
+        ASSERT_EQ(fake::Timeouts().ReadIntervalTimeout, 0u) << "the switch back did not fail";
+
+        const uint64_t start = fake::Now();
+        EXPECT_EQ(c.next(), c.code);
+        EXPECT_LT(fake::Now() - start, 20u) << "a read waited for its count";
+        EXPECT_EQ(fake::Timeouts().ReadIntervalTimeout, MAXDWORD);
+    }
+}
+
+// After a transaction that delivered no count, both conversions store 0,
+// whatever the period; a count whose length does not fit leaves the output
+// untouched.
+TEST_F(FakePort, PositionConversionsAfterATransactionWithoutACount)
+{
+    using Getter = ZorEncResult(ZORENC_CALL *)(ZorEncHandle, int32_t, int32_t, double, int32_t *);
+    struct Case {
+        const char *name;
+        Getter getter;
+        int32_t multiplier;
+        double period;
+    };
+    const Case getters[] = {
+        {"analog, small period", ZorEncGetEncoderPositionForAnalog, 8, 1.0},
+        {"analog, huge period", ZorEncGetEncoderPositionForAnalog, 8, 1e12},
+        {"micrometre, small period", ZorEncGetEncoderPositionMicrometer, 4, 0.5},
+        {"micrometre, huge period", ZorEncGetEncoderPositionMicrometer, 1, -1e15},
+    };
+    const uint16_t position2 = REG_ENC_POSITION + 2;
+    struct Outcome {
+        const char *name;
+        std::function<void()> script; // what the port does for the transaction
+        uint32_t code;
+        int32_t stored;
+    };
+    const Outcome outcomes[] = {
+        {"time-out", [] {}, ZORENC_ERR_TIMEOUT, 0},
+        {"malformed reply",
+         [] {
+             fake::QueueRx({0x02, 0x52, 0x03}, 1);
+         },
+         ZORENC_ERR_FRAME, 0},
+        {"closed port", [this] { ZorEncClose(handle); }, ZORENC_ERR_NOT_OPEN, 0},
+    };
+    for (const Case &g : getters) {
+        for (const Outcome &o : outcomes) {
+            SCOPED_TRACE(std::string(g.name) + ", " + o.name);
+            ASSERT_TRUE(ZorEncOpen(handle, "COM3"));
+            o.script();
+            int32_t position = 12345;
+            EXPECT_EQ(g.getter(handle, 2, g.multiplier, g.period, &position), o.code);
+            EXPECT_EQ(position, o.stored);
+        }
+        // A delivered count of -2^31 whose length does not fit.
+        SCOPED_TRACE(g.name);
+        if (g.period > 1e6 || g.period < -1e6) {
+            ASSERT_TRUE(ZorEncOpen(handle, "COM3"));
+            fake::QueueRx(Reply(position2, 0), 1);
+            int32_t position = 12345;
+            EXPECT_EQ(g.getter(handle, 2, g.multiplier, g.period, &position), ZORENC_ERR_PARAM);
+            EXPECT_EQ(position, 12345);
+        }
+    }
+}
+
+// Memory running out is an answer, not an exception through the interface.
+// (The scripted platform itself needs memory: allocations fail only around
+// calls that fail before reaching it.)
+TEST_F(FakePort, MemoryRunningOutIsAnAnswer)
+{
+    const std::string longName(64, 'x'); // too long to be kept without the heap
+    unsigned char flag = 0;
+    unsigned char buffer[4];
+    ASSERT_EQ(ZorEncClose(handle), 0);
+    g_failAllocations = true;
+    const ZorEncHandle second = ZorEncCreateHandler();
+    const bool opened = ZorEncOpen(handle, longName.c_str());
+    g_failAllocations = false;
+    EXPECT_EQ(second, 0);
+    EXPECT_FALSE(opened);
+    EXPECT_FALSE(ZorEncIsOpen(handle));
+
+    ASSERT_TRUE(ZorEncOpen(handle, "COM3"));
+    g_failAllocations = true;
+    const uint32_t readCode = ZorEncRead(handle, buffer, 0, sizeof buffer, &flag);
+    g_failAllocations = false;
+    EXPECT_EQ(readCode, ZORENC_ERR_PARAM);
+}
+
+} // namespace
