@@ -16,6 +16,16 @@ simulated board.
 """
 
 from ._library import LIBRARY_ENV, PROTOTYPES, Library, library_file_name, load_library
+from ._tools import (
+    TOOLS_LIBRARY_ENV,
+    ToolsBoardError,
+    ToolsError,
+    ToolsInternalError,
+    ToolsLibrary,
+    ToolsNotFoundError,
+    ToolsUsageError,
+    load_tools,
+)
 from .board import CHANNELS, DIGITAL_INPUTS, LINE_LIMIT, Abort, Board, TriggerControls
 from .errors import (
     CODES,
@@ -53,6 +63,13 @@ __all__ = [
     "LINE_LIMIT",
     "Library",
     "PROTOTYPES",
+    "TOOLS_LIBRARY_ENV",
+    "ToolsBoardError",
+    "ToolsError",
+    "ToolsInternalError",
+    "ToolsLibrary",
+    "ToolsNotFoundError",
+    "ToolsUsageError",
     "TriggerControls",
     "ZORENC_ERR_ABORTED",
     "ZORENC_ERR_CHANNEL",
@@ -74,4 +91,5 @@ __all__ = [
     "describe",
     "library_file_name",
     "load_library",
+    "load_tools",
 ]
