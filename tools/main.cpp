@@ -70,6 +70,9 @@ int Run(int argc, char **argv, std::string &current)
     }
     // Every argument is checked before the port is opened.
     const Action action = command->plan(inv);
+    if (!action) {
+        return kExitOk;
+    }
     Session session(inv);
     action(session);
     std::fflush(stdout);
