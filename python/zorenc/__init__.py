@@ -11,7 +11,10 @@
 The native library is loaded from the path given to :func:`load_library` (or
 ``Board(..., library=path)``), else from ``$ZORENC_LIBRARY``, else by its
 platform name: ``libzorenc_x64.so``, ``zorenc_x64.dll`` or ``zorenc_x32.dll``.
-Failures raise :class:`ZorEncError` subclasses.  :mod:`zorenc.sim` runs the
+Failures raise :class:`ZorEncError` subclasses.  :func:`list_ports` and
+:func:`find_boards` find the board's port (``Board("auto")``,
+``Board("serial:A1B2C3")`` open it by identity) through the companion
+library ``zorenc_tools``, loaded from beside the board library.  :mod:`zorenc.sim` runs the
 simulated board.
 """
 
@@ -26,6 +29,7 @@ from ._tools import (
     ToolsUsageError,
     load_tools,
 )
+from .ports import PortInfo, ProbeResult, find_boards, list_ports, resolve_port
 from .board import CHANNELS, DIGITAL_INPUTS, LINE_LIMIT, Abort, Board, TriggerControls
 from .errors import (
     CODES,
@@ -88,7 +92,12 @@ __all__ = [
     "ZorEncParamError",
     "ZorEncStatusError",
     "ZorEncTimeout",
+    "PortInfo",
+    "ProbeResult",
     "describe",
+    "find_boards",
+    "list_ports",
+    "resolve_port",
     "library_file_name",
     "load_library",
     "load_tools",

@@ -155,6 +155,7 @@ class ToolsLibrary:
         """
         function = self._function(name)
         converted = tuple(_argument(a) for a in args)
+        address: Any
         if exclusive:
             address = HANDLER_TABLE.change(function, *converted)
         else:
