@@ -124,6 +124,11 @@ const Command *FindCommand(const std::string &name)
     return nullptr;
 }
 
+const char *BoardOptions(const Command &command)
+{
+    return command.plan == PlanPorts ? "" : "(--port NAME | --sim) ";
+}
+
 std::string ToolHelp()
 {
     std::string text =
@@ -179,10 +184,11 @@ std::string ToolHelp()
 
 std::string CommandHelp(const Command &command)
 {
-    std::string text =
-        "usage: zorenc (--port NAME | --sim) [--json] [--trace] " + std::string(command.name) +
-        (command.synopsis[0] ? " " + std::string(command.synopsis) : "") + "\n\n" +
-        command.summary + ".\n\n" + Replace(command.details, "%CLEAR%", ClearTargetsHelp());
+    std::string text = "usage: zorenc " + std::string(BoardOptions(command)) +
+                       "[--json] [--trace] " + std::string(command.name) +
+                       (command.synopsis[0] ? " " + std::string(command.synopsis) : "") + "\n\n" +
+                       command.summary + ".\n\n" +
+                       Replace(command.details, "%CLEAR%", ClearTargetsHelp());
     const std::string name = command.name;
     if (name == "get" || name == "set") {
         text += "\nSettings (CH 0..3, INPUT 0..6, INDEX 0..239; [CH] may be left out by get):\n" +

@@ -28,6 +28,9 @@ struct Command {
 const std::vector<Command> &Commands();
 const Command *FindCommand(const std::string &name);
 
+// "(--port NAME | --sim) " for a command that works on a board, "" else.
+const char *BoardOptions(const Command &command);
+
 std::string ToolHelp();
 std::string CommandHelp(const Command &command);
 

@@ -95,3 +95,22 @@ TEST(Probe, TellsBoardNoAnswerBusyAndErrorAtOnce)
     // One reply deadline (1 s) for all of them, not one each.
     EXPECT_LT(elapsed, std::chrono::milliseconds(1900));
 }
+
+TEST(Probe, APortThatVanishesMidProbeIsAnErrorInTime)
+{
+    zorsim::Options quiet;
+    quiet.silent = true;
+    zorsim::Board board(quiet);
+    ASSERT_TRUE(board.Start());
+    Thread unplug([&] {
+        board.WaitForRequests(1, 2000);
+        board.Unplug();
+    });
+    const auto start = Clock::now();
+    const auto results = ProbePorts({board.SlavePath()});
+    EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(1900));
+    unplug.Join();
+    ASSERT_EQ(results.size(), 1u);
+    EXPECT_EQ(results[0].result, "error");
+    EXPECT_NE(results[0].error.find("went away"), std::string::npos) << results[0].error;
+}

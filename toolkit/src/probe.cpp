@@ -67,6 +67,21 @@ ProbeResult OpenFailure(const std::string &name)
 #endif
 }
 
+// Whether a port that opened has since gone (an adapter pulled out, a
+// simulated board stopped): its transaction then ends as a time-out.
+bool PortGone(const std::string &name)
+{
+#if defined(_WIN32)
+    const std::string device = name.rfind("\\\\.\\", 0) == 0 ? name.substr(4) : name;
+    char target[512];
+    return QueryDosDeviceA(device.c_str(), target, sizeof target) == 0 &&
+           GetLastError() == ERROR_FILE_NOT_FOUND;
+#else
+    struct stat st;
+    return stat(name.c_str(), &st) != 0 && errno == ENOENT;
+#endif
+}
+
 std::string ResultText(ZorEncResult result)
 {
     const ZorEncCodeInfo info = ZorEncDescribe(result);
@@ -88,6 +103,9 @@ ProbeResult ProbeOne(ZorEncHandle handle, const std::string &name)
         if (ZorEncGetLogicVersion(handle, &logic) == ZORENC_OK) {
             probe.logicVersion = logic;
         }
+    } else if (PortGone(name)) {
+        probe.result = "error";
+        probe.error = "the port went away during the probe";
     } else if (result == ZORENC_ERR_TIMEOUT) {
         probe.result = "no-answer";
     } else {
