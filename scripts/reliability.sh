@@ -6,7 +6,8 @@
 #             native GoogleTest program (<build>/asan), all their tests
 #   tsan      ThreadSanitizer build of the programs whose tests use threads:
 #             the simulated board, raw reads aborted from another thread, the
-#             serial port on a pseudo-terminal, the bad-input sweep (<build>/tsan)
+#             serial port on a pseudo-terminal, the bad-input sweep, the
+#             toolkit's threads and probe (<build>/tsan)
 #   valgrind  memcheck over the transaction, stream and device tests of a
 #             plain Debug build (<build>/valgrind): no error, nothing
 #             definitely lost
@@ -39,7 +40,7 @@ not_here_labels='soak'
 # The programs whose tests run threads: the in-process simulated board serves
 # on a thread of its own, the stream tests raise abort flags from another one,
 # the fault tests drive handles from several threads.
-threaded_programs='^(behaviour_tests|device_board_tests|sim_tests|serial_pty_tests|hardening_tests|faults_threads)$'
+threaded_programs='^(behaviour_tests|device_board_tests|sim_tests|serial_pty_tests|hardening_tests|faults_threads|toolkit_tests)$'
 
 # Memcheck runs these programs with these filters: register transactions
 # (replies, faults, time-outs), raw reads and callbacks, a few device

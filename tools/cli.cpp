@@ -1,5 +1,6 @@
 #include "cli.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <cmath>
@@ -36,6 +37,8 @@ const char *OptionName(CommandOption option)
         return "--interval";
     case kOptAll:
         return "--all";
+    case kOptProbe:
+        return "--probe";
     }
     return "?";
 }
@@ -82,6 +85,21 @@ Invocation ParseCommandLine(int argc, char **argv)
             if (inv.port.empty()) {
                 throw UsageError("--port needs a port name, such as COM3 or /dev/ttyUSB0");
             }
+        } else if (word == "--candidates") {
+            const std::string list = takeValue("port names separated by commas, such as P1,P2");
+            size_t start = 0;
+            while (start <= list.size()) {
+                const size_t comma = std::min(list.find(',', start), list.size());
+                if (comma == start) {
+                    throw UsageError("--candidates needs port names separated by commas, not " +
+                                     Quote(list));
+                }
+                inv.candidates.push_back(list.substr(start, comma - start));
+                start = comma + 1;
+            }
+        } else if (word == "--probe") {
+            noValue();
+            inv.options |= kOptProbe;
         } else if (word == "--sim") {
             noValue();
             inv.sim = true;

@@ -39,10 +39,12 @@ enum CommandOption : unsigned {
     kOptFor = 1u << 1,
     kOptInterval = 1u << 2,
     kOptAll = 1u << 3,
+    kOptProbe = 1u << 4,
 };
 
 struct Invocation {
-    std::string port;
+    std::string port;                    // a name, or an identity: auto, serial:SN, usb:VVVV:PPPP
+    std::vector<std::string> candidates; // --candidates P1,P2: more ports for auto
     bool sim = false;
     bool json = false;
     bool trace = false;

@@ -74,6 +74,21 @@ const std::vector<Command> kCommands = {
      "positions (240 per channel) only with --all. --json prints an array of the objects\n"
      "that read prints.\n",
      kOptAll, PlanDump},
+    {"ports", "[--probe] [PORT...]",
+     "the serial ports with their USB identity; --probe asks each for a board",
+     "Lists the machine's serial ports: name, transport (usb, native, bluetooth, virtual,\n"
+     "unknown), USB vendor:product id, serial number, bus location, the adapter's latency\n"
+     "timer and a description. Needs no --port. PORTs named here are added even when the system\n"
+     "does not list them (a simulated board's pseudo-terminal).\n"
+     "\n"
+     "  --probe   ask every port at once whether a board is there (about 1 s in all): board\n"
+     "            (with its versions), no-answer, busy (another program holds it) or error\n"
+     "\n"
+     "--json prints an array of {name, description, transport, vid, pid, manufacturer, product,\n"
+     "serial_number, location, latency_timer_ms}, with --probe also \"probe\": {result,\n"
+     "firmware_version, logic_version, error}. A latency timer above 2 ms is warned about on\n"
+     "stderr with how to lower it. No port: an empty list, exit status 0.\n",
+     kOptProbe, PlanPorts},
     {"tour", "[--for SECONDS] [--interval MS]",
      "a short demonstration: info, a trigger, the virtual encoder, live status",
      "Shows the board's info, sets a trigger on channel 0 (positions 500 and 1500), runs the\n"
@@ -109,6 +124,11 @@ const Command *FindCommand(const std::string &name)
     return nullptr;
 }
 
+const char *BoardOptions(const Command &command)
+{
+    return command.plan == PlanPorts ? "" : "(--port NAME | --sim) ";
+}
+
 std::string ToolHelp()
 {
     std::string text =
@@ -120,7 +140,10 @@ std::string ToolHelp()
         "\n"
         "The board (one of the two is required by every command):\n"
         "  --port NAME   the board's serial port: COM3, \\\\.\\COM12, /dev/ttyUSB0, or the slave\n"
-        "                path that zorenc-sim prints on its first line\n"
+        "                path that zorenc-sim prints on its first line; or by identity:\n"
+        "                serial:SN (the USB adapter with that serial number), usb:VVVV:PPPP\n"
+        "                (the adapter with those ids), auto (the one port with a board)\n"
+        "  --candidates P1,P2  with --port auto: more ports to probe than the system lists\n"
         "  --sim         a simulated board started in this process (Linux builds only)\n"
         "\n"
         "Options:\n"
@@ -146,6 +169,8 @@ std::string ToolHelp()
             "  zorenc --port COM3 clear trigger-count 2\n"
             "  zorenc --port COM3 status --watch\n"
             "  zorenc --sim tour\n"
+            "  zorenc ports --probe\n"
+            "  zorenc --port serial:A1B2C3 info\n"
             "\n"
             "Exit status:\n"
             "  0  success (also when Ctrl-C ends status --watch or the tour)\n"
@@ -159,10 +184,11 @@ std::string ToolHelp()
 
 std::string CommandHelp(const Command &command)
 {
-    std::string text =
-        "usage: zorenc (--port NAME | --sim) [--json] [--trace] " + std::string(command.name) +
-        (command.synopsis[0] ? " " + std::string(command.synopsis) : "") + "\n\n" +
-        command.summary + ".\n\n" + Replace(command.details, "%CLEAR%", ClearTargetsHelp());
+    std::string text = "usage: zorenc " + std::string(BoardOptions(command)) +
+                       "[--json] [--trace] " + std::string(command.name) +
+                       (command.synopsis[0] ? " " + std::string(command.synopsis) : "") + "\n\n" +
+                       command.summary + ".\n\n" +
+                       Replace(command.details, "%CLEAR%", ClearTargetsHelp());
     const std::string name = command.name;
     if (name == "get" || name == "set") {
         text += "\nSettings (CH 0..3, INPUT 0..6, INDEX 0..239; [CH] may be left out by get):\n" +

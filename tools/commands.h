@@ -20,12 +20,16 @@ struct Command {
     const char *summary;  // one line for the tool's help
     const char *details;  // the rest of the command's help
     unsigned options;     // CommandOption bits it takes
-    // Checks the arguments (throwing UsageError) and returns the work.
+    // Checks the arguments (throwing UsageError) and returns the work; a
+    // command that needs no board does its work here and returns no action.
     Action (*plan)(const Invocation &);
 };
 
 const std::vector<Command> &Commands();
 const Command *FindCommand(const std::string &name);
+
+// "(--port NAME | --sim) " for a command that works on a board, "" else.
+const char *BoardOptions(const Command &command);
 
 std::string ToolHelp();
 std::string CommandHelp(const Command &command);

@@ -17,7 +17,7 @@ int Usage(const UsageError &error, const std::string &current)
     std::fprintf(stderr, "zorenc: %s\n", error.what());
     const Command *command = FindCommand(error.Command().empty() ? current : error.Command());
     if (command != nullptr) {
-        std::fprintf(stderr, "usage: zorenc (--port NAME | --sim) %s%s%s\n", command->name,
+        std::fprintf(stderr, "usage: zorenc %s%s%s%s\n", BoardOptions(*command), command->name,
                      command->synopsis[0] ? " " : "", command->synopsis);
         std::fprintf(stderr, "more: zorenc help %s\n", command->name);
     } else {
@@ -70,6 +70,9 @@ int Run(int argc, char **argv, std::string &current)
     }
     // Every argument is checked before the port is opened.
     const Action action = command->plan(inv);
+    if (!action) {
+        return kExitOk;
+    }
     Session session(inv);
     action(session);
     std::fflush(stdout);

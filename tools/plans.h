@@ -21,6 +21,13 @@ Action PlanFlash(const Invocation &inv);
 Action PlanRead(const Invocation &inv);
 Action PlanWrite(const Invocation &inv);
 Action PlanDump(const Invocation &inv);
+// Needs no board: lists (and probes) the ports itself and returns no action.
+Action PlanPorts(const Invocation &inv);
+
+// The port name that --port gives: the name itself, or the one port that an
+// identity (auto, serial:SN, usb:VVVV:PPPP) names. Throws BoardError listing
+// the ports seen when none or several match, UsageError for a malformed one.
+std::string ResolvePortOption(const Invocation &inv);
 
 // Help texts generated from the tables.
 std::string SettingsHelp();

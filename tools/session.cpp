@@ -7,6 +7,7 @@
 #include "cli.h"
 #include "host.h"
 #include "output.h"
+#include "plans.h"
 #include "zorenc_codes.h"
 
 #ifdef ZORENC_TOOL_SIM
@@ -97,7 +98,7 @@ Session::Session(const Invocation &inv)
                          "/dev/ttyUSB0, or the slave path that zorenc-sim prints), or --sim for "
                          "a simulated board in this process");
     } else {
-        port_ = inv.port;
+        port_ = ResolvePortOption(inv);
     }
 
     handle_ = ZorEncCreateHandler();

@@ -13,8 +13,11 @@ The native library is loaded from the path given to :func:`load_library` (or
 package's own folder (a wheel's copy), else by its platform name from the
 system: ``libzorenc_x64.so``, ``zorenc_x64.dll`` or ``zorenc_x32.dll``;
 :func:`library_path` names the file taken.  Failures raise
-:class:`ZorEncError` subclasses.  :class:`SimulatedBoard` runs the simulated
-board; the pytest plugin of the wheel offers it as the fixture ``zorenc_sim``.
+:class:`ZorEncError` subclasses.  :func:`list_ports` and :func:`find_boards`
+find the board's port (``Board("auto")``, ``Board("serial:A1B2C3")`` open it by
+identity) through the companion library ``zorenc_tools``, loaded from beside
+the board library.  :class:`SimulatedBoard` runs the simulated board; the
+pytest plugin of the wheel offers it as the fixture ``zorenc_sim``.
 """
 
 from importlib import metadata as _metadata
@@ -27,6 +30,17 @@ from ._library import (
     library_path,
     load_library,
 )
+from ._tools import (
+    TOOLS_LIBRARY_ENV,
+    ToolsBoardError,
+    ToolsError,
+    ToolsInternalError,
+    ToolsLibrary,
+    ToolsNotFoundError,
+    ToolsUsageError,
+    load_tools,
+)
+from .ports import PortInfo, ProbeResult, find_boards, list_ports, resolve_port
 from .board import CHANNELS, DIGITAL_INPUTS, LINE_LIMIT, Abort, Board, TriggerControls
 from .errors import (
     CODES,
@@ -70,6 +84,13 @@ __all__ = [
     "PROTOTYPES",
     "SimCommands",
     "SimulatedBoard",
+    "TOOLS_LIBRARY_ENV",
+    "ToolsBoardError",
+    "ToolsError",
+    "ToolsInternalError",
+    "ToolsLibrary",
+    "ToolsNotFoundError",
+    "ToolsUsageError",
     "TriggerControls",
     "ZORENC_ERR_ABORTED",
     "ZORENC_ERR_CHANNEL",
@@ -88,8 +109,14 @@ __all__ = [
     "ZorEncParamError",
     "ZorEncStatusError",
     "ZorEncTimeout",
+    "PortInfo",
+    "ProbeResult",
     "describe",
+    "find_boards",
+    "list_ports",
+    "resolve_port",
     "library_file_name",
     "library_path",
     "load_library",
+    "load_tools",
 ]

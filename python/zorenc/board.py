@@ -15,7 +15,7 @@ import threading
 import weakref
 from ctypes import byref, c_double, c_int32, c_ubyte, c_uint32
 from dataclasses import dataclass
-from typing import TYPE_CHECKING, Any, Callable, Dict, List, Optional, Tuple, Type, TypeVar, Union
+from typing import TYPE_CHECKING, Any, Callable, Dict, Iterable, List, Optional, Tuple, Type, TypeVar, Union
 
 from ._library import (
     HANDLER_TABLE,
@@ -35,6 +35,7 @@ from .errors import (
     ZorEncStatusError,
     error_for,
 )
+from .ports import is_identity, resolve_port
 
 PortName = Union[str, bytes, "os.PathLike[str]"]
 FrameCallback = Callable[[bytes], None]
@@ -235,6 +236,7 @@ class Board:
         self,
         port: Optional[PortName] = None,
         *,
+        candidates: Iterable[str] = (),
         library: Union[Library, str, "os.PathLike[str]", None] = None,
     ) -> None:
         self._lib = library if isinstance(library, Library) else load_library(library)
@@ -255,7 +257,7 @@ class Board:
         )
         if port is not None:
             try:
-                self.open(port)
+                self.open(port, candidates=candidates)
             except BaseException:
                 self.close()
                 raise
@@ -325,12 +327,20 @@ class Board:
         """Whether the handler exists and its port is open."""
         return bool(self._invoke("ZorEncIsOpen"))
 
-    def open(self, port: PortName) -> None:
+    def open(self, port: PortName, *, candidates: Iterable[str] = ()) -> None:
         """Opens the port (COM3, /dev/ttyUSB0, ...) at 115200 8N1.
+
+        The port may also be named by identity: ``"serial:SN"`` (the USB
+        adapter with that serial number), ``"usb:VVVV:PPPP"`` (the adapter
+        with those ids) or ``"auto"`` (the one port where a probe finds a
+        board, among the listed ports and ``candidates``); none or several
+        matches raise :class:`ToolsNotFoundError` listing what was found.
 
         An open port stays open on its first name.  Raises
         :class:`ZorEncNotOpenError` when the port cannot be opened.
         """
+        if isinstance(port, str) and is_identity(port):
+            port = resolve_port(port, candidates, library=self._lib)
         name = port if isinstance(port, bytes) else os.fsencode(port)
         if not self._invoke("ZorEncOpen", name):
             raise ZorEncNotOpenError(

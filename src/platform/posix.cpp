@@ -15,6 +15,9 @@
 #include <sys/sysmacros.h>
 #include <termios.h>
 #include <unistd.h>
+#if defined(__linux__)
+#include <linux/serial.h>
+#endif
 
 #include <cerrno>
 #include <chrono>
@@ -744,6 +747,22 @@ bool IsPseudoTerminal(int fd)
     return (major >= 136 && major <= 143) || major == 3;
 }
 
+// Asks the driver to hand received bytes on at once rather than after its
+// buffering delay (ASYNC_LOW_LATENCY). Pseudo-terminals and many drivers
+// refuse it; that is no error, the port works as before.
+void RequestLowLatency(int fd)
+{
+#if defined(__linux__) && defined(TIOCSSERIAL)
+    serial_struct serial{};
+    if (ioctl(fd, TIOCGSERIAL, &serial) == 0 && (serial.flags & ASYNC_LOW_LATENCY) == 0) {
+        serial.flags |= ASYNC_LOW_LATENCY;
+        ioctl(fd, TIOCSSERIAL, &serial);
+    }
+#else
+    (void)fd;
+#endif
+}
+
 bool Apply(int fd, bool pseudo, const termios &t)
 {
     return tcsetattr(fd, TCSANOW, &t) == 0 || (pseudo && errno == EINVAL);
@@ -809,6 +828,9 @@ HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD shareMode, void *, DWORD dis
     const bool pseudo = IsPseudoTerminal(fd);
     if (!Apply(fd, pseudo, t)) {
         return refuse(FromErrno(errno));
+    }
+    if (!pseudo) {
+        RequestLowLatency(fd);
     }
 
     FileObject *file = new (std::nothrow) FileObject();

@@ -29,13 +29,15 @@ DOCS = [
     "share/doc/zorenc/docs/simulator.md",
     "share/doc/zorenc/docs/differences.md",
     "share/doc/zorenc/docs/packages.md",
+    "share/doc/zorenc/docs/ports.md",
     "share/doc/zorenc/sim/README.md",
     "share/doc/zorenc/html/index.html",
     "share/doc/zorenc/html/zorenc_8h.html",
     "share/zorenc/csharp/NativeMethods.cs",
     "share/zorenc/csharp/README.md",
 ]
-HEADERS = ["include/zorenc.h", "include/zorenc_codes.h", "include/zorenc_version.h"]
+HEADERS = ["include/zorenc.h", "include/zorenc_codes.h", "include/zorenc_version.h",
+           "include/zorenc_tools.h"]
 CMAKE = ["lib/cmake/zorenc/zorencConfig.cmake", "lib/cmake/zorenc/zorencConfigVersion.cmake"]
 
 
@@ -106,11 +108,12 @@ def check_common(c, members, top, tree, args):
     for rel in HEADERS + CMAKE + DOCS:
         c.expect(members.get(f"{top}/{rel}") == "file", f"missing: {rel}")
 
-    for header in ("zorenc.h", "zorenc_codes.h"):
+    for header, source in (("zorenc.h", "include"), ("zorenc_codes.h", "include"),
+                           ("zorenc_tools.h", "toolkit/include")):
         path = os.path.join(tree, "include", header)
         if os.path.exists(path):
             c.expect(open(path, "rb").read() ==
-                     open(os.path.join(args.source, "include", header), "rb").read(),
+                     open(os.path.join(args.source, source, header), "rb").read(),
                      f"include/{header} differs from the source tree's")
     path = os.path.join(tree, "include", "zorenc_version.h")
     if os.path.exists(path):
@@ -146,6 +149,16 @@ def check_linux(c, members, top, tree, args):
     for rel in ("bin/zorenc", "bin/zorenc-sim", "lib/pkgconfig/zorenc.pc",
                 "lib/cmake/zorenc/zorenc_x64Targets.cmake"):
         c.expect(members.get(f"{top}/{rel}") == "file", f"missing: {rel}")
+    # The companion library, beside the board library; it finds it in its own folder.
+    tools = f"{top}/lib/libzorenc_tools.so.{args.version}"
+    c.expect(members.get(tools) == "file", f"missing: lib/libzorenc_tools.so.{args.version}")
+    c.expect(members.get(f"{top}/lib/libzorenc_tools.so") == f"link:libzorenc_tools.so.{major}",
+             f"lib/libzorenc_tools.so is not a link to libzorenc_tools.so.{major}")
+    tools = os.path.join(tree, "lib", f"libzorenc_tools.so.{args.version}")
+    if os.path.exists(tools):
+        dynamic = subprocess.run(["readelf", "-d", tools], capture_output=True, text=True).stdout
+        c.expect("[$ORIGIN]" in dynamic, "libzorenc_tools.so does not look for the library in $ORIGIN")
+        c.expect(f"[libzorenc_x64.so.{major}]" in dynamic, "libzorenc_tools.so does not need libzorenc_x64")
     for name in members:
         c.expect(not re.search(r"\.(dll|exe|lib|dll\.a)$", name), f"a Windows file: {name}")
 
@@ -167,6 +180,11 @@ def check_windows(c, members, top, tree, args):
         for rel in (f"bin/zorenc_{arch}.dll", f"lib/libzorenc_{arch}.dll.a", f"lib/zorenc_{arch}.lib",
                     f"lib/pkgconfig/zorenc_{arch}.pc", f"lib/cmake/zorenc/zorenc_{arch}Targets.cmake"):
             c.expect(members.get(f"{top}/{rel}") == "file", f"missing: {rel}")
+        for rel in (f"bin/zorenc_tools_{arch}.dll", f"lib/libzorenc_tools_{arch}.dll.a"):
+            c.expect(members.get(f"{top}/{rel}") == "file", f"missing: {rel}")
+        tools = os.path.join(tree, "bin", f"zorenc_tools_{arch}.dll")
+        if os.path.exists(tools):
+            c.expect(pe_machine(tools) == machine, f"zorenc_tools_{arch}.dll is not for machine {machine:#x}")
         dll = os.path.join(tree, "bin", f"zorenc_{arch}.dll")
         if not os.path.exists(dll):
             continue

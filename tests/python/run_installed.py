@@ -1,6 +1,6 @@
 """Runs the Python tests against the installed Linux wheel.
 
-usage: run_installed.py WHEEL VERSION WORK_DIR [PYTEST_ARG...]
+usage: run_installed.py WHEEL VERSION WORK_DIR [--tool-dir DIR] [PYTEST_ARG...]
 
 Makes a fresh virtual environment in WORK_DIR/venv (Debian's interpreter,
 --system-site-packages for its pytest and pip; --without-pip saves seconds),
@@ -10,7 +10,8 @@ build folder on any path, from the scratch folder WORK_DIR/scratch:
      the package, its library, its companion library and zorenc-sim are the
      installed ones;
   2. runs a user's test file that uses only the zorenc_sim fixture;
-  3. runs pytest with PYTEST_ARGS (the package's tests).
+  3. runs pytest with PYTEST_ARGS (the package's tests), with DIR (the zorenc
+     tool's folder) on PATH for the tests that compare with its output.
 """
 
 import os
@@ -56,6 +57,11 @@ def main():
     wheel, version, work = sys.argv[1:4]
     wheel, work = os.path.abspath(wheel), os.path.abspath(work)
     pytest_args = sys.argv[4:]
+    tool_dir = None
+    if pytest_args[:1] == ["--tool-dir"]:
+        # The zorenc tool, for the tests that compare with its output: on PATH
+        # for the test suite only, never for the smoke test or the fixture.
+        tool_dir, pytest_args = pytest_args[1], pytest_args[2:]
     venv = os.path.join(work, "venv")
     scratch = os.path.join(work, "scratch")
     shutil.rmtree(work, ignore_errors=True)
@@ -78,6 +84,8 @@ def main():
     pytest = [python, "-m", "pytest", "-p", "no:cacheprovider", "-q", "--rootdir", scratch]
     run(pytest + ["test_user_suite.py"], env=env, cwd=scratch)
     if pytest_args:
+        if tool_dir:
+            env["PATH"] = tool_dir + os.pathsep + env.get("PATH", "")
         run(pytest + pytest_args, env=env, cwd=scratch)
 
 

@@ -22,6 +22,10 @@
 #                          slave path natively
 #   ZORENC_SIM_PID         the simulator's process id (with --sim)
 #
+# With ZORENC_WINE_PORTS=1 in the environment, COM7 is also declared in the
+# prefix's HKLM\Software\Wine\Ports before its wineserver starts, so that
+# Wine lists it in HARDWARE\DEVICEMAP\SERIALCOMM as it would a real port.
+#
 # Exit code: the program's; 124 when it ran out of time; 125 when the harness
 # itself failed (no prefix, the simulator gave no port...).
 #
@@ -203,6 +207,19 @@ else
             die "cannot link the COM ports"
         export ZORENC_TEST_PORT=COM7 ZORENC_TEST_PORT_LONG='\\.\COM12'
     fi
+    # COM7 declared in Software\Wine\Ports for this run only (the section
+    # goes from system.reg otherwise, so no stale pty is left declared).
+    declared=""
+    if [ "${ZORENC_WINE_PORTS:-0}" = 1 ] && [ -n "$pty" ]; then
+        declared=$pty
+    fi
+    awk -v pty="$declared" '
+        /^\[Software\\\\Wine\\\\Ports\]/ { skip = 1; next }
+        skip && /^\[/ { skip = 0 }
+        !skip { print }
+        END { if (pty != "") printf "\n[Software\\\\Wine\\\\Ports]\n\"COM7\"=\"%s\"\n", pty }
+    ' "$prefix/system.reg" >"$work/system.reg" && cp "$work/system.reg" "$prefix/system.reg" ||
+        die "cannot declare the ports in system.reg"
     # A server of the run's own, ended with it; on being ended it dumps its
     # objects to its standard error, which is no part of the test's output.
     # One left by a run that was killed outright goes first; and should this

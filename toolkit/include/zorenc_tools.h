@@ -54,6 +54,47 @@ ZORTOOLS_API void ZORTOOLS_CALL ZorToolsFree(char *document);
  */
 ZORTOOLS_API char *ZORTOOLS_CALL ZorToolsVersion(void);
 
+/**
+ * The machine's serial ports, optionally probed for boards.
+ *
+ * Request keys (all optional):
+ * - "probe": true to ask every port whether a board is there (all ports at
+ *   once, about 1 s in all);
+ * - "ports": names to add to the listed ports (and probe) even when the
+ *   system does not list them, such as a simulated board's pseudo-terminal;
+ * - "sysfs_root": Linux: the sysfs folder to read instead of /sys (also
+ *   $ZORENC_SYSFS_ROOT).
+ *
+ * Result: an array of ports, each `{"name", "description", "transport"
+ * ("usb"|"native"|"bluetooth"|"virtual"|"unknown"), "vid", "pid",
+ * "manufacturer", "product", "serial_number", "location",
+ * "latency_timer_ms"}` (null where unknown), sorted by name, listed ports
+ * first; with "probe" each also has `"probe": {"result": "board"|"no-answer"|
+ * "busy"|"error", "firmware_version", "logic_version", "error"}`. "busy"
+ * means another program holds the port's lock (Linux) or has it open
+ * (Windows); a program that holds a Linux port without a lock is not seen.
+ *
+ * The probe creates board handlers of its own: no other thread may create or
+ * destroy handlers meanwhile.
+ */
+ZORTOOLS_API char *ZORTOOLS_CALL ZorToolsListPorts(const char *request);
+
+/**
+ * The name of the port that a port identity names, for opening it with
+ * ZorEncOpen.
+ *
+ * Request: `{"port": SPEC, "candidates": [NAMES], "sysfs_root": PATH}`, where
+ * SPEC is "serial:SN" (the one USB adapter with that serial number),
+ * "usb:VVVV:PPPP" (the one adapter with those hexadecimal ids), "auto" (the
+ * one port where a probe finds a board, among the listed ports and the
+ * candidates) or a plain port name (returned as it is).
+ *
+ * Result: `{"name": NAME}`. Errors: "usage" for a malformed SPEC;
+ * "not-found" when none or several ports match, with the key "found" holding
+ * the ports seen (records as ZorToolsListPorts gives them).
+ */
+ZORTOOLS_API char *ZORTOOLS_CALL ZorToolsResolvePort(const char *request);
+
 #ifdef __cplusplus
 }
 #endif
