@@ -51,7 +51,7 @@ class ToolsError(Exception):
         self.function = function
         super().__init__(f"{function}: {message}" if function else message)
 
-    def __reduce__(self):
+    def __reduce__(self) -> Tuple[Any, Tuple[Any, ...]]:
         return (type(self), (self.message, self.details, self.function))
 
 
