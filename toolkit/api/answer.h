@@ -2,28 +2,12 @@
 // JSON document allocated for the caller, never an exception.
 #pragma once
 
-#include <stdexcept>
 #include <string>
 
+#include "failure.h"
 #include "json.h"
 
 namespace zortools {
-
-// Failures that the answer reports with their kind ("usage", "board",
-// "not-found"); anything else thrown is "internal".
-class Failure : public std::runtime_error {
-public:
-    Failure(std::string kind, const std::string &message, Json details = Json::object())
-        : std::runtime_error(message), kind_(std::move(kind)), details_(std::move(details))
-    {
-    }
-    const std::string &Kind() const { return kind_; }
-    const Json &Details() const { return details_; }
-
-private:
-    std::string kind_;
-    Json details_;
-};
 
 // Parses a request document: NULL or "" is an empty object; anything but an
 // object is a usage failure.
@@ -41,7 +25,7 @@ template <typename Body> char *Answer(Body &&body) noexcept
         Json answer = Json::object();
         answer["ok"] = true;
         answer["result"] = body();
-        return Allocate(answer.dump());
+        return Allocate(answer.dump(-1, ' ', false, Json::error_handler_t::replace));
     } catch (const Failure &failure) {
         try {
             Json error = failure.Details();
