@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "numbers.h"
+
 namespace zortool {
 
 enum ExitStatus { kExitOk = 0, kExitBoard = 1, kExitUsage = 2 };
@@ -64,12 +66,12 @@ Invocation ParseCommandLine(int argc, char **argv);
 // The name of an option bit, for messages ("--watch").
 const char *OptionName(CommandOption option);
 
-// Numbers: decimal, or hexadecimal with 0x. "what" names the argument in
-// messages ("POSITION", "ADDR").
-int64_t ParseInteger(const std::string &text, const std::string &what, int64_t min, int64_t max);
-// Any 32-bit value, signed or unsigned (-2147483648..4294967295), as its bits.
-int32_t ParseWord(const std::string &text, const std::string &what);
-double ParseReal(const std::string &text, const std::string &what);
+// Numbers: decimal, or hexadecimal with 0x; the toolkit's parsers, whose
+// failures are usage errors. "what" names the argument in messages
+// ("POSITION", "ADDR").
+using zortools::ParseInteger;
+using zortools::ParseReal;
+using zortools::ParseWord;
 
 // Numbers checked against the board's ranges; a bad one is a usage error
 // that names ZORENC_ERR_CHANNEL, the code the library uses for them.

@@ -37,9 +37,9 @@ const std::vector<Command> kCommands = {
      0, PlanGet},
     {"set", "SETTING [CH [INDEX]] VALUE...",
      "write a setting, then show what the board holds",
-     "Writes a setting, then reads it back and prints it as get does: the board may hold a\n"
-     "rounded value (a delay of 0.29 is kept as 28 hundredths). Integers are decimal or 0x\n"
-     "hexadecimal; negative numbers are fine (set trigger-position0 0 -1500).\n",
+     "Writes a setting, then reads it back and prints it as get does. Decimals are kept as\n"
+     "written, cut to their unit: a delay of 0.29 is 29 hundredths, 0.299 also 29. Integers\n"
+     "are decimal or 0x hexadecimal; negative numbers are fine (set trigger-position0 0 -1500).\n",
      0, PlanSet},
     {"clear", "WHAT [CH | INPUT]",
      "clear counters or positions",

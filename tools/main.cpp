@@ -5,6 +5,7 @@
 
 #include "cli.h"
 #include "commands.h"
+#include "failure.h"
 #include "session.h"
 #include "zorenc.h"
 
@@ -88,6 +89,13 @@ int main(int argc, char **argv)
     } catch (const UsageError &error) {
         std::fflush(stdout);
         return Usage(error, current);
+    } catch (const zortools::Failure &failure) {
+        std::fflush(stdout);
+        if (failure.Kind() == "usage") {
+            return Usage(UsageError(failure.what()), current);
+        }
+        std::fprintf(stderr, "zorenc: %s\n", failure.what());
+        return kExitBoard;
     } catch (const BoardError &error) {
         std::fflush(stdout);
         std::fprintf(stderr, "zorenc: %s\n", error.what());

@@ -158,27 +158,6 @@ Args ParseArgs(const std::string &types, const std::string &names,
     return args;
 }
 
-// "trigger-delay of channel 2", for messages.
-std::string Subject(const Setting &s, const Key &key)
-{
-    std::string text = s.name;
-    switch (s.scope) {
-    case Scope::kBoard:
-        break;
-    case Scope::kChannel:
-        text += " of channel " + std::to_string(key.number);
-        break;
-    case Scope::kChannelIndex:
-        text +=
-            " of channel " + std::to_string(key.number) + ", index " + std::to_string(key.index);
-        break;
-    case Scope::kInput:
-        text += " of input " + std::to_string(key.number);
-        break;
-    }
-    return text;
-}
-
 Reading ReadSetting(Session &session, const Setting &s, const Key &key, const Args &extra)
 {
     Reading reading;
@@ -375,7 +354,7 @@ Action PlanSet(const Invocation &inv)
     return [&s, &back, key, args, json](Session &session) {
         session.Check(s.set(session.Handle(), key, args), "cannot set " + Subject(s, key));
         // What the board holds now, which may differ from what was asked:
-        // 0.29 is stored as 28 hundredths.
+        // 0.299 is stored as 29 hundredths.
         PrintReadings(back, {Row{key, ReadSetting(session, back, key, {})}}, json, false);
     };
 }

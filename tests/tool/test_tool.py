@@ -221,13 +221,14 @@ class CommandsTests(BoardCase):
     # (setting, key, values, fields expected back, raw register check or None)
     ROUND_TRIPS = [
         ("trigger-delay", ["0"], ["1.5"], {"value": 1.5}, (0x000A, 150)),
-        ("trigger-delay", ["1"], ["0.29"], {"value": 0.28}, (0x010A, 28)),
+        ("trigger-delay", ["1"], ["0.29"], {"value": 0.29}, (0x010A, 29)),
+        ("trigger-delay", ["2"], ["-1.239"], {"value": -1.23}, (0x020A, 0xFFFFFF85)),
         ("trigger-pulse-width", ["2"], ["-2.5"], {"value": -2.5}, (0x0209, 0xFFFFFF06)),
         ("trigger-position0", ["1"], ["-1500"], {"value": -1500}, (0x0102, 0x80000000 - 1500)),
         ("trigger-position1", ["3"], ["2147483647"], {"value": 2147483647}, (0x0303, 0xFFFFFFFF)),
         ("encoder-reset-value", ["2"], ["-5"], {"value": -5}, (0x020B, 0x7FFFFFFB)),
         ("encoder-multi-for-analog", ["1"], ["8"], {"value": 8}, (0x0104, 8)),
-        ("encoder-resolution", [], ["0.5"], {"value": 0.5}, (0xF006, 500)),
+        ("encoder-resolution", [], ["1.005"], {"value": 1.005}, (0xF006, 1005)),
         ("positive-run", [], ["0x10"], {"value": 16}, (0xF008, 16)),
         ("negative-run", [], ["-7"], {"value": -7}, (0xF009, 0xFFFFFFF9)),
         ("trg-mode", [], ["3"], {"value": 3}, (0xF00A, 3)),
