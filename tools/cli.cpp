@@ -37,6 +37,10 @@ const char *OptionName(CommandOption option)
         return "--interval";
     case kOptAll:
         return "--all";
+    case kOptFlash:
+        return "--flash";
+    case kOptForce:
+        return "--force";
     }
     return "?";
 }
@@ -104,6 +108,12 @@ Invocation ParseCommandLine(int argc, char **argv)
         } else if (word == "--all") {
             noValue();
             inv.options |= kOptAll;
+        } else if (word == "--flash") {
+            noValue();
+            inv.options |= kOptFlash;
+        } else if (word == "--force") {
+            noValue();
+            inv.options |= kOptForce;
         } else if (word == "--for") {
             const double seconds = ParseReal(takeValue("a number of seconds"), "--for");
             if (!(seconds > 0 && seconds <= 86400)) {

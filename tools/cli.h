@@ -11,7 +11,13 @@
 
 namespace zortool {
 
-enum ExitStatus { kExitOk = 0, kExitBoard = 1, kExitUsage = 2 };
+enum ExitStatus { kExitOk = 0, kExitBoard = 1, kExitUsage = 2, kExitDiffers = 3 };
+
+// Ends a command that did its work with a status other than 0 (config diff
+// when the board and the file differ).
+struct ExitWith {
+    int status;
+};
 
 // The tool was used wrongly: unknown command or option, a missing or
 // malformed argument, a number out of range. Exit status 2.
@@ -41,6 +47,8 @@ enum CommandOption : unsigned {
     kOptFor = 1u << 1,
     kOptInterval = 1u << 2,
     kOptAll = 1u << 3,
+    kOptFlash = 1u << 4,
+    kOptForce = 1u << 5,
 };
 
 struct Invocation {

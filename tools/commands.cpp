@@ -74,6 +74,23 @@ const std::vector<Command> kCommands = {
      "positions (240 per channel) only with --all. --json prints an array of the objects\n"
      "that read prints.\n",
      kOptAll, PlanDump},
+    {"config", "save FILE | diff FILE | apply FILE [--flash] [--force]",
+     "save the board's configuration to a file, compare it with one, or apply one",
+     "FILE is a JSON document (docs/config.md); - is stdout for save, stdin for diff and apply.\n"
+     "\n"
+     "  save FILE    reads every setting the board keeps in flash and writes the file\n"
+     "  diff FILE    prints each setting that differs (setting, channel, index, board, file);\n"
+     "               exit status 3 when any differs, 0 when none does\n"
+     "  apply FILE   checks the whole file first (any fault: exit status 2, every fault listed,\n"
+     "               nothing sent), refuses a file saved from other firmware or logic versions\n"
+     "               (exit status 1) unless --force, then writes the settings that differ and\n"
+     "               reads each back; on a failure it stops and names the settings written\n"
+     "               and not written (exit status 1)\n"
+     "  --flash      with apply: save to flash once every setting is written and verified\n"
+     "  --force      with apply: apply a file saved from other firmware or logic versions\n"
+     "\n"
+     "Clone a board: zorenc --port A config save - | zorenc --port B config apply - --flash\n",
+     kOptFlash | kOptForce, PlanConfig},
     {"tour", "[--for SECONDS] [--interval MS]",
      "a short demonstration: info, a trigger, the virtual encoder, live status",
      "Shows the board's info, sets a trigger on channel 0 (positions 500 and 1500), runs the\n"
@@ -152,8 +169,9 @@ std::string ToolHelp()
             "  1  the port or the board failed: the port cannot be opened, no reply in time, a\n"
             "     refused or malformed reply\n"
             "  2  usage error: unknown command, option or setting, a missing argument, a value\n"
-            "     that does not parse, a channel, input or index out of range; the board is not\n"
-            "     touched\n";
+            "     that does not parse, a channel, input or index out of range, a faulty\n"
+            "     configuration file; the board is not touched\n"
+            "  3  config diff: the board and the file differ\n";
     return text;
 }
 

@@ -72,7 +72,12 @@ int Run(int argc, char **argv, std::string &current)
     // Every argument is checked before the port is opened.
     const Action action = command->plan(inv);
     Session session(inv);
-    action(session);
+    try {
+        action(session);
+    } catch (const ExitWith &exit) {
+        std::fflush(stdout);
+        return exit.status;
+    }
     std::fflush(stdout);
     return kExitOk;
 }

@@ -21,6 +21,7 @@ Action PlanFlash(const Invocation &inv);
 Action PlanRead(const Invocation &inv);
 Action PlanWrite(const Invocation &inv);
 Action PlanDump(const Invocation &inv);
+Action PlanConfig(const Invocation &inv);
 
 // Help texts generated from the tables.
 std::string SettingsHelp();

@@ -574,6 +574,76 @@ class LiveTests(BoardCase):
         self.assertEqual(int(fired.group(1)), counts[-1])
 
 
+class ConfigTests(unittest.TestCase):
+    """config save, diff and apply between two zorenc-sim processes."""
+
+    def setUp(self):
+        self.a = SimBoard()
+        self.b = SimBoard()
+
+    def tearDown(self):
+        self.a.stop()
+        self.b.stop()
+
+    def config(self, board, *args, stdin=None, expect=0):
+        result = subprocess.run([TOOL, "--port", board.port, "config", *args], input=stdin,
+                                capture_output=True, text=True, timeout=30)
+        self.assertEqual(result.returncode, expect, result.stderr)
+        return result
+
+    def test_clone_then_diff(self):
+        for args in (["trigger-delay", "2", "0.29"], ["index-trigger-position", "3", "239", "-7"],
+                     ["encoder-resolution", "1.005"], ["trigger-controls", "1", "0x40000412"]):
+            run("--port", self.a.port, "set", *args).check_returncode()
+        # zorenc --port A config save - | zorenc --port B config apply - --flash
+        saver = subprocess.Popen([TOOL, "--port", self.a.port, "config", "save", "-"],
+                                 stdout=subprocess.PIPE)
+        applied = subprocess.run([TOOL, "--port", self.b.port, "config", "apply", "-", "--flash"],
+                                 stdin=saver.stdout, capture_output=True, text=True, timeout=30)
+        saver.stdout.close()
+        self.assertEqual(saver.wait(timeout=30), 0)
+        self.assertEqual(applied.returncode, 0, applied.stderr)
+        self.assertIn("4 settings written and verified", applied.stdout)
+        self.assertIn("saved to flash", applied.stdout)
+        text = self.config(self.a, "save", "-").stdout
+        self.assertEqual(self.config(self.b, "diff", "-", stdin=text).stdout,
+                         "the board matches the file\n")
+        run("--port", self.b.port, "set", "trigger-delay", "2", "0.3").check_returncode()
+        diff = self.config(self.b, "--json", "diff", "-", stdin=text, expect=3).stdout
+        self.assertEqual(json.loads(diff), [{"setting": "trigger-delay", "channel": 2,
+                                             "index": None, "board": 0.3, "file": 0.29}])
+        # Without --flash the output says the settings are not kept yet.
+        self.assertIn("not yet saved to flash", self.config(self.b, "apply", "-", stdin=text).stdout)
+
+    def test_faulty_files_are_refused_before_the_port_is_opened(self):
+        document = json.loads(self.config(self.a, "save", "-").stdout)
+        document["version"] = 7
+        document["settings"]["trigger-delay"][0] = 0.295
+        document["settings"]["nope"] = 1
+        for text, messages in [
+            (json.dumps(document), ["version: 7", "trigger-delay[0]: 0.295 has more decimals",
+                                    "settings.nope: unknown setting", "3 faults"]),
+            ('{"format":\n  "zorenc-board-config",,}', ["line 2, column 25"]),
+        ]:
+            with self.subTest(messages=messages):
+                result = subprocess.run([TOOL, "--port", MISSING_PORT, "config", "apply", "-"],
+                                        input=text, capture_output=True, text=True, timeout=15)
+                self.assertEqual(result.returncode, 2, result.stderr)
+                for message in messages:
+                    self.assertIn(message, result.stderr)
+
+    def test_other_firmware_needs_force(self):
+        document = json.loads(self.config(self.a, "save", "-").stdout)
+        document["board"]["firmware_version"] = 1.49
+        document["settings"]["trg-mode"] = 6
+        text = json.dumps(document)
+        refused = self.config(self.b, "apply", "-", stdin=text, expect=1)
+        self.assertIn("firmware 1.49", refused.stderr)
+        self.assertIn('"value": 0', run("--port", self.b.port, "--json", "get", "trg-mode").stdout)
+        self.config(self.b, "apply", "-", "--force", stdin=text)
+        self.assertIn('"value": 6', run("--port", self.b.port, "--json", "get", "trg-mode").stdout)
+
+
 if __name__ == "__main__":
     groups = sys.argv[1:] or None
     unittest.main(argv=[sys.argv[0], "-v", *(groups or [])])
