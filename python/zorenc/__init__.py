@@ -16,6 +16,7 @@ simulated board.
 """
 
 from ._library import LIBRARY_ENV, PROTOTYPES, Library, library_file_name, load_library
+from ._tools import TOOLS_LIBRARY_ENV, ToolsBoardError, ToolsError, ToolsUsageError
 from .board import CHANNELS, DIGITAL_INPUTS, LINE_LIMIT, Abort, Board, TriggerControls
 from .errors import (
     CODES,
@@ -43,6 +44,10 @@ from .errors import (
 __version__ = "1.0.0"
 
 __all__ = [
+    "TOOLS_LIBRARY_ENV",
+    "ToolsBoardError",
+    "ToolsError",
+    "ToolsUsageError",
     "Abort",
     "Board",
     "CHANNELS",

@@ -24,14 +24,6 @@ std::string ResultText(ZorEncResult result)
     return std::string(info.meaning) + " (" + info.name + ")";
 }
 
-void Check(ZorEncResult result, const std::string &what, Json details = Json::object())
-{
-    if (result != ZORENC_OK) {
-        details["result"] = result;
-        throw Failure("board", what + ": " + ResultText(result), std::move(details));
-    }
-}
-
 // The setter's first form: the letters a configuration value is checked by.
 std::string FirstForm(const Setting &s)
 {
@@ -245,6 +237,13 @@ Json ElementLabels(const std::vector<const ConfigEntry *> &entries, size_t from,
 
 } // namespace
 
+void CheckResult(ZorEncResult result, const std::string &what)
+{
+    if (result != ZORENC_OK) {
+        throw Failure("board", what + ": " + ResultText(result), {{"result", result}});
+    }
+}
+
 std::string EntryLabel(const Setting &s, const Key &key)
 {
     std::string label = s.name;
@@ -275,8 +274,7 @@ Json ReadingJson(const Reading &reading)
 Reading ReadOne(ZorEncHandle handle, const Setting &s, const Key &key, const Args &extra)
 {
     Reading reading;
-    Check(s.get(handle, key, extra, reading), "cannot read " + Subject(s, key),
-          {{"setting", s.name}});
+    CheckResult(s.get(handle, key, extra, reading), "cannot read " + Subject(s, key));
     return reading;
 }
 

@@ -89,4 +89,8 @@ Reading ControlsReading(uint32_t word);
 // "trigger-delay of channel 2", for messages.
 std::string Subject(const Setting &s, const Key &key);
 
+// Throws a board Failure "<what>: <meaning> (<code name>)", with "result",
+// unless result is ZORENC_OK.
+void CheckResult(ZorEncResult result, const std::string &what);
+
 } // namespace zortools
