@@ -148,8 +148,9 @@ Action PlanConfig(const Invocation &inv)
             return;
         }
         const size_t written = result["written"].size();
-        std::printf("%zu setting%s written and verified, %s unchanged\n", written,
-                    written == 1 ? "" : "s", result["unchanged"].dump().c_str());
+        std::printf("%s setting%s written and verified, %s unchanged\n",
+                    std::to_string(written).c_str(), written == 1 ? "" : "s",
+                    result["unchanged"].dump().c_str());
         std::printf(options.flash ? "saved to flash\n"
                                   : "not yet saved to flash: the board loses them at power-off "
                                     "(zorenc flash save, or apply with --flash)\n");

@@ -16,7 +16,7 @@ import threading
 import weakref
 from ctypes import byref, c_double, c_int32, c_ubyte, c_uint32
 from dataclasses import dataclass
-from typing import Any, Callable, Dict, List, Optional, Tuple, Union
+from typing import Any, Callable, Dict, List, Optional, Tuple, Union, cast
 
 from . import _tools
 from ._library import (
@@ -211,11 +211,11 @@ def _exact(value: float, places: int) -> float:
     value = float(value)
     try:
         count = int(decimal.Decimal(repr(value)).scaleb(places))
+        if count == 0:
+            return value
+        return float((count + (0.5 if count > 0 else -0.5)) / 10**places)
     except (decimal.InvalidOperation, OverflowError, ValueError):
         return value
-    if count == 0:
-        return value
-    return (count + (0.5 if count > 0 else -0.5)) / 10**places
 
 
 # ---- The board ---------------------------------------------------------------------------
@@ -635,14 +635,16 @@ class Board:
     def save_config(self, serial_number: Optional[str] = None) -> Dict[str, Any]:
         """Every setting the board keeps in flash, as a configuration document
         (``docs/config.md``); ``json.dump`` it to make a file."""
-        return self._tools("ZorToolsConfigSave", {"port": self._port, "serial_number": serial_number})
+        request = {"port": self._port, "serial_number": serial_number}
+        return cast(Dict[str, Any], self._tools("ZorToolsConfigSave", request))
 
     def diff_config(self, config: Union[Dict[str, Any], str]) -> List[Dict[str, Any]]:
         """The settings where the board and config (a document, or a file's
         text) differ: ``{"setting", "channel", "index", "board", "file"}``
         each; empty when they match.  A faulty config raises
         :class:`ToolsUsageError` with every fault in ``details["faults"]``."""
-        return self._tools("ZorToolsConfigDiff", self._config_request(config))
+        request = self._config_request(config)
+        return cast(List[Dict[str, Any]], self._tools("ZorToolsConfigDiff", request))
 
     def apply_config(
         self, config: Union[Dict[str, Any], str], flash: bool = False, force: bool = False
@@ -657,7 +659,7 @@ class Board:
         "flash"}``."""
         request = self._config_request(config)
         request.update(flash=bool(flash), force=bool(force))
-        return self._tools("ZorToolsConfigApply", request)
+        return cast(Dict[str, Any], self._tools("ZorToolsConfigApply", request))
 
     # ---- trigger channels ----
 

@@ -180,8 +180,10 @@ TEST(Config, AFailureMidwayNamesWhatWasWrittenAndWhatWasNot)
 {
     Sim b;
     Json document = zortools::SaveConfig(b.handle, nullptr, nullptr);
-    for (int i = 0; i < BOARD_INDEX_TRIGGERS; ++i) {
-        document["settings"]["index-trigger-position"][1][i] = 1000 + i;
+    for (int ch = 0; ch < BOARD_CHANNELS; ++ch) {
+        for (int i = 0; i < BOARD_INDEX_TRIGGERS; ++i) {
+            document["settings"]["index-trigger-position"][ch][i] = 1000 + i;
+        }
     }
     const zortools::Config config = zortools::CheckConfig(document);
     b.board.ClearRequests();
@@ -201,10 +203,11 @@ TEST(Config, AFailureMidwayNamesWhatWasWrittenAndWhatWasNot)
         EXPECT_EQ(d["reason"], "write");
         EXPECT_FALSE(d["written"].empty());
         EXPECT_FALSE(d["not_written"].empty());
-        EXPECT_EQ(d["written"].size() + d["not_written"].size(), 240u);
+        EXPECT_EQ(d["written"].size() + d["not_written"].size(), 960u);
         const std::string last = d["not_written"].back();
-        EXPECT_EQ(last, "index-trigger-position 1 239");
-        EXPECT_EQ(b.board.Get(IndexTriggerRegister(1, 239)), 0x80000000u) << "not written";
+        EXPECT_EQ(last, "index-trigger-position 3 239");
+        EXPECT_EQ(b.board.Get(IndexTriggerRegister(3, 239)), 0x80000000u) << "not written";
+        EXPECT_EQ(b.board.Get(IndexTriggerRegister(0, 0)), 0x80000000u + 1000) << "written";
     }
     saboteur.join();
 }

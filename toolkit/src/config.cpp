@@ -220,10 +220,8 @@ int64_t Hundredths(const Json &value)
 
 std::string VersionText(int64_t hundredths)
 {
-    char text[32];
-    std::snprintf(text, sizeof text, "%lld.%02lld", static_cast<long long>(hundredths / 100),
-                  static_cast<long long>(hundredths % 100));
-    return text;
+    const std::string cents = std::to_string(100 + hundredths % 100);
+    return std::to_string(hundredths / 100) + "." + cents.substr(1);
 }
 
 Json ElementLabels(const std::vector<const ConfigEntry *> &entries, size_t from, size_t to)
