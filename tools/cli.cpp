@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "device/registers.h"
+#include "failure.h"
 
 namespace zortool {
 
@@ -39,6 +40,10 @@ const char *OptionName(CommandOption option)
         return "--all";
     case kOptProbe:
         return "--probe";
+    case kOptFlash:
+        return "--flash";
+    case kOptForce:
+        return "--force";
     }
     return "?";
 }
@@ -121,6 +126,12 @@ Invocation ParseCommandLine(int argc, char **argv)
         } else if (word == "--all") {
             noValue();
             inv.options |= kOptAll;
+        } else if (word == "--flash") {
+            noValue();
+            inv.options |= kOptFlash;
+        } else if (word == "--force") {
+            noValue();
+            inv.options |= kOptForce;
         } else if (word == "--for") {
             const double seconds = ParseReal(takeValue("a number of seconds"), "--for");
             if (!(seconds > 0 && seconds <= 86400)) {
@@ -144,61 +155,6 @@ Invocation ParseCommandLine(int argc, char **argv)
     return inv;
 }
 
-int64_t ParseInteger(const std::string &text, const std::string &what, int64_t min, int64_t max)
-{
-    const char *p = text.c_str();
-    bool negative = false;
-    if (*p == '-' || *p == '+') {
-        negative = *p == '-';
-        ++p;
-    }
-    int base = 10;
-    if (p[0] == '0' && (p[1] == 'x' || p[1] == 'X')) {
-        base = 16;
-        p += 2;
-    }
-    const bool digit = base == 16 ? std::isxdigit(static_cast<unsigned char>(*p)) != 0
-                                  : std::isdigit(static_cast<unsigned char>(*p)) != 0;
-    if (!digit) {
-        throw UsageError(Quote(text) + " is not a valid " + what +
-                         " (expected an integer, decimal or 0x hexadecimal)");
-    }
-    errno = 0;
-    char *end = nullptr;
-    const unsigned long long magnitude = std::strtoull(p, &end, base);
-    if (*end != '\0') {
-        throw UsageError(Quote(text) + " is not a valid " + what +
-                         " (expected an integer, decimal or 0x hexadecimal)");
-    }
-    // Anything beyond 2^63 is out of every range the tool takes.
-    const bool huge = errno == ERANGE || magnitude > (1ull << 62);
-    const int64_t value =
-        huge ? 0 : (negative ? -static_cast<int64_t>(magnitude) : static_cast<int64_t>(magnitude));
-    if (huge || value < min || value > max) {
-        throw UsageError(what + " " + text + " is out of range " + std::to_string(min) + ".." +
-                         std::to_string(max));
-    }
-    return value;
-}
-
-int32_t ParseWord(const std::string &text, const std::string &what)
-{
-    const int64_t value = ParseInteger(text, what, INT32_MIN, UINT32_MAX);
-    return static_cast<int32_t>(static_cast<uint32_t>(value));
-}
-
-double ParseReal(const std::string &text, const std::string &what)
-{
-    errno = 0;
-    char *end = nullptr;
-    const double value = std::strtod(text.c_str(), &end);
-    if (text.empty() || *end != '\0' || std::isspace(static_cast<unsigned char>(text[0])) ||
-        !std::isfinite(value)) {
-        throw UsageError(Quote(text) + " is not a valid " + what + " (expected a number)");
-    }
-    return value;
-}
-
 namespace {
 int32_t ParseNumbered(const std::string &text, const char *what, int32_t count)
 {
@@ -206,7 +162,7 @@ int32_t ParseNumbered(const std::string &text, const char *what, int32_t count)
     int64_t value = 0;
     try {
         value = ParseInteger(text, what, INT32_MIN, INT32_MAX);
-    } catch (const UsageError &) {
+    } catch (const zortools::Failure &) {
         throw UsageError(Quote(text) + " is not a valid " + what + " (expected " + range + ")");
     }
     if (value < 0 || value >= count) {

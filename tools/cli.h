@@ -7,9 +7,17 @@
 #include <string>
 #include <vector>
 
+#include "numbers.h"
+
 namespace zortool {
 
-enum ExitStatus { kExitOk = 0, kExitBoard = 1, kExitUsage = 2 };
+enum ExitStatus { kExitOk = 0, kExitBoard = 1, kExitUsage = 2, kExitDiffers = 3 };
+
+// Ends a command that did its work with a status other than 0 (config diff
+// when the board and the file differ).
+struct ExitWith {
+    int status;
+};
 
 // The tool was used wrongly: unknown command or option, a missing or
 // malformed argument, a number out of range. Exit status 2.
@@ -40,6 +48,8 @@ enum CommandOption : unsigned {
     kOptInterval = 1u << 2,
     kOptAll = 1u << 3,
     kOptProbe = 1u << 4,
+    kOptFlash = 1u << 5,
+    kOptForce = 1u << 6,
 };
 
 struct Invocation {
@@ -66,12 +76,12 @@ Invocation ParseCommandLine(int argc, char **argv);
 // The name of an option bit, for messages ("--watch").
 const char *OptionName(CommandOption option);
 
-// Numbers: decimal, or hexadecimal with 0x. "what" names the argument in
-// messages ("POSITION", "ADDR").
-int64_t ParseInteger(const std::string &text, const std::string &what, int64_t min, int64_t max);
-// Any 32-bit value, signed or unsigned (-2147483648..4294967295), as its bits.
-int32_t ParseWord(const std::string &text, const std::string &what);
-double ParseReal(const std::string &text, const std::string &what);
+// Numbers: decimal, or hexadecimal with 0x; the toolkit's parsers, whose
+// failures are usage errors. "what" names the argument in messages
+// ("POSITION", "ADDR").
+using zortools::ParseInteger;
+using zortools::ParseReal;
+using zortools::ParseWord;
 
 // Numbers checked against the board's ranges; a bad one is a usage error
 // that names ZORENC_ERR_CHANNEL, the code the library uses for them.

@@ -37,9 +37,9 @@ const std::vector<Command> kCommands = {
      0, PlanGet},
     {"set", "SETTING [CH [INDEX]] VALUE...",
      "write a setting, then show what the board holds",
-     "Writes a setting, then reads it back and prints it as get does: the board may hold a\n"
-     "rounded value (a delay of 0.29 is kept as 28 hundredths). Integers are decimal or 0x\n"
-     "hexadecimal; negative numbers are fine (set trigger-position0 0 -1500).\n",
+     "Writes a setting, then reads it back and prints it as get does. Decimals are kept as\n"
+     "written, cut to their unit: a delay of 0.29 is 29 hundredths, 0.299 also 29. Integers\n"
+     "are decimal or 0x hexadecimal; negative numbers are fine (set trigger-position0 0 -1500).\n",
      0, PlanSet},
     {"clear", "WHAT [CH | INPUT]",
      "clear counters or positions",
@@ -89,6 +89,23 @@ const std::vector<Command> kCommands = {
      "firmware_version, logic_version, error}. A latency timer above 2 ms is warned about on\n"
      "stderr with how to lower it. No port: an empty list, exit status 0.\n",
      kOptProbe, PlanPorts},
+    {"config", "save FILE | diff FILE | apply FILE [--flash] [--force]",
+     "save the board's configuration to a file, compare it with one, or apply one",
+     "FILE is a JSON document (docs/config.md); - is stdout for save, stdin for diff and apply.\n"
+     "\n"
+     "  save FILE    reads every setting the board keeps in flash and writes the file\n"
+     "  diff FILE    prints each setting that differs (setting, channel, index, board, file);\n"
+     "               exit status 3 when any differs, 0 when none does\n"
+     "  apply FILE   checks the whole file first (any fault: exit status 2, every fault listed,\n"
+     "               nothing sent), refuses a file saved from other firmware or logic versions\n"
+     "               (exit status 1) unless --force, then writes the settings that differ and\n"
+     "               reads each back; on a failure it stops and names the settings written\n"
+     "               and not written (exit status 1)\n"
+     "  --flash      with apply: save to flash once every setting is written and verified\n"
+     "  --force      with apply: apply a file saved from other firmware or logic versions\n"
+     "\n"
+     "Clone a board: zorenc --port A config save - | zorenc --port B config apply - --flash\n",
+     kOptFlash | kOptForce, PlanConfig},
     {"tour", "[--for SECONDS] [--interval MS]",
      "a short demonstration: info, a trigger, the virtual encoder, live status",
      "Shows the board's info, sets a trigger on channel 0 (positions 500 and 1500), runs the\n"
@@ -177,8 +194,9 @@ std::string ToolHelp()
             "  1  the port or the board failed: the port cannot be opened, no reply in time, a\n"
             "     refused or malformed reply\n"
             "  2  usage error: unknown command, option or setting, a missing argument, a value\n"
-            "     that does not parse, a channel, input or index out of range; the board is not\n"
-            "     touched\n";
+            "     that does not parse, a channel, input or index out of range, a faulty\n"
+            "     configuration file; the board is not touched\n"
+            "  3  config diff: the board and the file differ\n";
     return text;
 }
 

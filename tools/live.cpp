@@ -23,7 +23,7 @@ const char *const kInfoSettings[] = {"firmware-version", "logic-version", "encod
 
 void PrintInfo(Session &session, bool json)
 {
-    Json object = Json::Object().Set("port", Json::String(session.Port()));
+    Json object = {{"port", session.Port()}};
     Table table({"", ""});
     table.Add({"port", session.Port()});
     for (const char *name : kInfoSettings) {
@@ -31,7 +31,7 @@ void PrintInfo(Session &session, bool json)
         Reading reading;
         session.Check(s.get(session.Handle(), Key{}, {}, reading),
                       std::string("cannot read the ") + name);
-        object.Set(Snake(name), FieldJson(reading.front()));
+        object[Snake(name)] = FieldJson(reading.front());
         table.Add({name, FieldText(reading.front())});
     }
     if (json) {
@@ -100,20 +100,19 @@ std::vector<std::string> StatusLines(const Snapshot &snap)
 
 Json StatusJson(const Snapshot &snap)
 {
-    Json channels = Json::Array();
+    Json channels = Json::array();
     for (int ch = 0; ch < BOARD_CHANNELS; ++ch) {
-        channels.Push(Json::Object()
-                          .Set("channel", Json::Int(ch))
-                          .Set("position", Json::Int(snap.position[ch]))
-                          .Set("trigger_count", Json::Int(snap.triggers[ch]))
-                          .Set("trigger_error_count", Json::Int(snap.errors[ch]))
-                          .Set("direction", Json::Int(snap.direction[ch])));
+        channels.push_back({{"channel", ch},
+                            {"position", snap.position[ch]},
+                            {"trigger_count", snap.triggers[ch]},
+                            {"trigger_error_count", snap.errors[ch]},
+                            {"direction", snap.direction[ch]}});
     }
-    Json inputs = Json::Array();
+    Json inputs = Json::array();
     for (int n = 0; n < BOARD_DIGITAL_INPUTS; ++n) {
-        inputs.Push(Json::Int(snap.inputs[n]));
+        inputs.push_back(snap.inputs[n]);
     }
-    return Json::Object().Set("channels", channels).Set("inputs", inputs);
+    return {{"channels", channels}, {"inputs", inputs}};
 }
 
 struct WatchPlan {
@@ -147,8 +146,9 @@ int Watch(Session &session, const WatchPlan &plan, const WatchHook &hook)
         const Snapshot snap = ReadStatus(session);
         const double elapsed = Seconds(Clock::now() - start);
         if (plan.json) {
-            PrintJson(
-                StatusJson(snap).Set("elapsed", Json::Real(std::round(elapsed * 1000) / 1000)));
+            Json object = StatusJson(snap);
+            object["elapsed"] = std::round(elapsed * 1000) / 1000;
+            PrintJson(object);
         } else {
             char title[160];
             std::snprintf(title, sizeof title, "%s  %.1f s  (every %d ms; %s)",

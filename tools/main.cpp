@@ -5,6 +5,7 @@
 
 #include "cli.h"
 #include "commands.h"
+#include "failure.h"
 #include "session.h"
 #include "zorenc.h"
 
@@ -74,7 +75,12 @@ int Run(int argc, char **argv, std::string &current)
         return kExitOk;
     }
     Session session(inv);
-    action(session);
+    try {
+        action(session);
+    } catch (const ExitWith &exit) {
+        std::fflush(stdout);
+        return exit.status;
+    }
     std::fflush(stdout);
     return kExitOk;
 }
@@ -91,6 +97,13 @@ int main(int argc, char **argv)
     } catch (const UsageError &error) {
         std::fflush(stdout);
         return Usage(error, current);
+    } catch (const zortools::Failure &failure) {
+        std::fflush(stdout);
+        if (failure.Kind() == "usage") {
+            return Usage(UsageError(failure.what()), current);
+        }
+        std::fprintf(stderr, "zorenc: %s\n", failure.what());
+        return kExitBoard;
     } catch (const BoardError &error) {
         std::fflush(stdout);
         std::fprintf(stderr, "zorenc: %s\n", error.what());

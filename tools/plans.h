@@ -29,6 +29,8 @@ Action PlanPorts(const Invocation &inv);
 // the ports seen when none or several match, UsageError for a malformed one.
 std::string ResolvePortOption(const Invocation &inv);
 
+Action PlanConfig(const Invocation &inv);
+
 // Help texts generated from the tables.
 std::string SettingsHelp();
 std::string ClearTargetsHelp();

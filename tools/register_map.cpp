@@ -203,32 +203,30 @@ Json DecodeJson(Encoding encoding, uint32_t raw)
     switch (encoding) {
     case Encoding::kRaw:
     case Encoding::kCommand:
-        return Json::Int(Signed(raw));
+        return Signed(raw);
     case Encoding::kOffsetBinary:
-        return Json::Int(FromOffsetBinary(raw));
+        return FromOffsetBinary(raw);
     case Encoding::kHundredths:
-        return Json::Real(Signed(raw) / 100.0);
+        return Signed(raw) / 100.0;
     case Encoding::kThousandths:
-        return Json::Real(raw / 1000.0);
+        return raw / 1000.0;
     case Encoding::kFirmware:
-        return Json::Real((raw & 0xFFFFu) / 100.0);
+        return (raw & 0xFFFFu) / 100.0;
     case Encoding::kLogic:
-        return Json::Real(raw / 100.0);
+        return raw / 100.0;
     case Encoding::kControls:
-        return Json::Int(raw);
+        return raw;
     case Encoding::kGenerator:
-        return Json::Object()
-            .Set("upper", Json::Int(raw >> 16))
-            .Set("lower", Json::Int(raw & 0xFFFFu));
+        return {{"upper", raw >> 16}, {"lower", raw & 0xFFFFu}};
     case Encoding::kInputs: {
-        Json bits = Json::Array();
+        Json bits = Json::array();
         for (int n = 0; n < BOARD_DIGITAL_INPUTS; ++n) {
-            bits.Push(Json::Int((raw >> n) & 1u));
+            bits.push_back((raw >> n) & 1u);
         }
         return bits;
     }
     }
-    return Json::Int(raw);
+    return raw;
 }
 
 } // namespace zortool

@@ -11,7 +11,7 @@ namespace zortool {
 
 void PrintJson(const Json &json)
 {
-    std::printf("%s\n", json.Dump().c_str());
+    std::printf("%s\n", zortools::DumpLine(json).c_str());
     std::fflush(stdout);
 }
 
@@ -29,7 +29,7 @@ std::string FieldText(const Field &field)
 
 Json FieldJson(const Field &field)
 {
-    return field.kind == FieldKind::kReal ? Json::Real(field.real) : Json::Int(field.integer);
+    return field.kind == FieldKind::kReal ? Json(field.real) : Json(field.integer);
 }
 
 std::string Snake(std::string name)
@@ -158,27 +158,6 @@ Args ParseArgs(const std::string &types, const std::string &names,
     return args;
 }
 
-// "trigger-delay of channel 2", for messages.
-std::string Subject(const Setting &s, const Key &key)
-{
-    std::string text = s.name;
-    switch (s.scope) {
-    case Scope::kBoard:
-        break;
-    case Scope::kChannel:
-        text += " of channel " + std::to_string(key.number);
-        break;
-    case Scope::kChannelIndex:
-        text +=
-            " of channel " + std::to_string(key.number) + ", index " + std::to_string(key.index);
-        break;
-    case Scope::kInput:
-        text += " of input " + std::to_string(key.number);
-        break;
-    }
-    return text;
-}
-
 Reading ReadSetting(Session &session, const Setting &s, const Key &key, const Args &extra)
 {
     Reading reading;
@@ -196,17 +175,17 @@ void PrintReadings(const Setting &s, const std::vector<Row> &rows, bool json, bo
     const bool single = rows.front().reading.size() == 1;
     if (json) {
         auto object = [&s](const Row &row) {
-            Json o = Json::Object().Set("setting", Json::String(s.name));
+            Json o = {{"setting", s.name}};
             if (s.scope == Scope::kInput) {
-                o.Set("input", Json::Int(row.key.number));
+                o["input"] = row.key.number;
             } else if (s.scope != Scope::kBoard) {
-                o.Set("channel", Json::Int(row.key.number));
+                o["channel"] = row.key.number;
             }
             if (s.scope == Scope::kChannelIndex) {
-                o.Set("index", Json::Int(row.key.index));
+                o["index"] = row.key.index;
             }
             for (const Field &f : row.reading) {
-                o.Set(f.name, FieldJson(f));
+                o[f.name] = FieldJson(f);
             }
             return o;
         };
@@ -214,9 +193,9 @@ void PrintReadings(const Setting &s, const std::vector<Row> &rows, bool json, bo
             PrintJson(object(rows.front()));
             return;
         }
-        Json list = Json::Array();
+        Json list = Json::array();
         for (const Row &row : rows) {
-            list.Push(object(row));
+            list.push_back(object(row));
         }
         PrintJson(list);
         return;
@@ -375,7 +354,7 @@ Action PlanSet(const Invocation &inv)
     return [&s, &back, key, args, json](Session &session) {
         session.Check(s.set(session.Handle(), key, args), "cannot set " + Subject(s, key));
         // What the board holds now, which may differ from what was asked:
-        // 0.29 is stored as 28 hundredths.
+        // 0.299 is stored as 29 hundredths.
         PrintReadings(back, {Row{key, ReadSetting(session, back, key, {})}}, json, false);
     };
 }
@@ -465,9 +444,9 @@ Action PlanClear(const Invocation &inv)
         const ZorEncResult r =
             number >= 0 ? target->one(session.Handle(), number) : target->all(session.Handle());
         session.Check(r, "cannot clear " + subject);
-        Json object = Json::Object().Set("cleared", Json::String(target->name));
+        Json object = {{"cleared", target->name}};
         if (number >= 0) {
-            object.Set(unit, Json::Int(number));
+            object[unit] = number;
         }
         PrintDone(json, "cleared " + subject, object);
     };
@@ -488,9 +467,7 @@ Action PlanCalibration(const Invocation &inv)
         session.Check(r, std::string("cannot ") + (start ? "start" : "stop") +
                              " the calibration of " + ch);
         PrintDone(json, std::string("calibration ") + (start ? "started" : "stopped") + " on " + ch,
-                  Json::Object()
-                      .Set("calibration", Json::String(start ? "start" : "stop"))
-                      .Set("channel", Json::Int(channel)));
+                  Json{{"calibration", start ? "start" : "stop"}, {"channel", channel}});
     };
 }
 
@@ -519,7 +496,7 @@ Action PlanFlash(const Invocation &inv)
     const bool json = inv.json;
     return [op, json](Session &session) {
         session.Check(op->fn(session.Handle()), op->failure);
-        PrintDone(json, op->done, Json::Object().Set("flash", Json::String(op->name)));
+        PrintDone(json, op->done, Json{{"flash", op->name}});
     };
 }
 
@@ -541,17 +518,16 @@ uint16_t ParseAddress(const std::string &text)
 
 Json RegisterJson(const RegisterAt &r, uint32_t raw)
 {
-    Json object = Json::Object().Set("address", Json::Int(r.address));
-    object.Set("register", r.info ? Json::String(r.info->name) : Json());
+    Json object = {{"address", r.address}};
+    object["register"] = r.info ? Json(r.info->name) : Json();
     if (r.channel >= 0) {
-        object.Set(r.info->placement == Placement::kPerInput ? "input" : "channel",
-                   Json::Int(r.channel));
+        object[r.info->placement == Placement::kPerInput ? "input" : "channel"] = r.channel;
     }
     if (r.index >= 0) {
-        object.Set("index", Json::Int(r.index));
+        object["index"] = r.index;
     }
-    object.Set("raw", Json::Int(raw));
-    object.Set("value", DecodeJson(r.info ? r.info->encoding : Encoding::kRaw, raw));
+    object["raw"] = raw;
+    object["value"] = DecodeJson(r.info ? r.info->encoding : Encoding::kRaw, raw);
     return object;
 }
 
@@ -612,11 +588,10 @@ Action PlanWrite(const Invocation &inv)
         session.Check(ZorEncSendWrite(session.Handle(), r.address, value, &reply),
                       "cannot write " + FormatHex(value) + " to register " + RegisterSubject(r));
         if (json) {
-            PrintJson(Json::Object()
-                          .Set("address", Json::Int(r.address))
-                          .Set("register", r.info ? Json::String(r.info->name) : Json())
-                          .Set("value", Json::Int(value))
-                          .Set("reply", Json::Int(reply)));
+            PrintJson(Json{{"address", r.address},
+                           {"register", r.info ? Json(r.info->name) : Json()},
+                           {"value", value},
+                           {"reply", reply}});
             return;
         }
         Table table({"address", "register", "written", "reply"});
@@ -631,11 +606,11 @@ Action PlanDump(const Invocation &inv)
     const bool all = (inv.options & kOptAll) != 0;
     const bool json = inv.json;
     return [all, json](Session &session) {
-        Json list = Json::Array();
+        Json list = Json::array();
         Table table({"address", "register", "raw", "value"});
         for (const RegisterAt &r : ReadableRegisters(all)) {
             const uint32_t raw = ReadRegister(session, r);
-            list.Push(RegisterJson(r, raw));
+            list.push_back(RegisterJson(r, raw));
             table.Add(RegisterCells(r, raw));
         }
         if (json) {

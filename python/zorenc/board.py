@@ -8,6 +8,7 @@ failure; getters return the decoded value.
 from __future__ import annotations
 
 import ctypes
+import decimal
 import operator
 import os
 import sys
@@ -15,8 +16,22 @@ import threading
 import weakref
 from ctypes import byref, c_double, c_int32, c_ubyte, c_uint32
 from dataclasses import dataclass
-from typing import TYPE_CHECKING, Any, Callable, Dict, Iterable, List, Optional, Tuple, Type, TypeVar, Union
+from typing import (
+    TYPE_CHECKING,
+    Any,
+    Callable,
+    Dict,
+    Iterable,
+    List,
+    Optional,
+    Tuple,
+    Type,
+    TypeVar,
+    Union,
+    cast,
+)
 
+from . import _tools
 from ._library import (
     HANDLER_TABLE,
     EventCallback,
@@ -204,6 +219,22 @@ def _byte(value: Union[int, str, bytes], what: str) -> int:
 
 def _real(value: float) -> float:
     return float(value)  # NaN and infinities go through: the library refuses them
+
+
+def _exact(value: float, places: int) -> float:
+    """The value to hand a setter that keeps value x 10**places truncated, so
+    that it keeps the decimal as written (0.29 -> 29 hundredths, not the 28
+    of its binary neighbour): the middle of that count's interval. Zero
+    counts, NaN and infinities go through unchanged, for the library to
+    truncate or refuse as before."""
+    value = float(value)
+    try:
+        count = int(decimal.Decimal(repr(value)).scaleb(places))
+        if count == 0:
+            return value
+        return float((count + (0.5 if count > 0 else -0.5)) / 10**places)
+    except (decimal.InvalidOperation, OverflowError, ValueError):
+        return value
 
 
 # ---- The board ---------------------------------------------------------------------------
@@ -566,9 +597,9 @@ class Board:
         return self._get("ZorEncGetEncoderResolution", c_double)
 
     def set_encoder_resolution(self, resolution: float) -> None:
-        """Sets the resolution, 0 <= resolution < 4294967.296 (thousandths,
-        truncated)."""
-        self._do("ZorEncSetEncoderResolution", _real(resolution))
+        """Sets the resolution, 0 <= resolution <= 4294967.295, in thousandths:
+        the decimal as written, cut to three places (1.005 stays 1.005)."""
+        self._do("ZorEncSetEncoderResolution", _exact(resolution, 3))
 
     def firmware_version(self) -> float:
         return self._get("ZorEncGetFirmwareVersion", c_double)
@@ -612,6 +643,51 @@ class Board:
 
     def load_flash(self) -> None:
         self._do("ZorEncLoadFlash")
+
+    # ---- configuration files, through the companion library ----
+
+    def _tools(self, name: str, request: Dict[str, Any]) -> Any:
+        if self._owner == threading.get_ident():
+            raise RuntimeError(f"{name}: a frame callback cannot call its own board")
+        with self._lock:
+            self._owner = threading.get_ident()
+            try:
+                return _tools.load_tools(self._lib).call(name, self._handle, request)
+            finally:
+                self._owner = None
+
+    @staticmethod
+    def _config_request(config: Union[Dict[str, Any], str]) -> Dict[str, Any]:
+        return {"text": config} if isinstance(config, str) else {"config": config}
+
+    def save_config(self, serial_number: Optional[str] = None) -> Dict[str, Any]:
+        """Every setting the board keeps in flash, as a configuration document
+        (``docs/config.md``); ``json.dump`` it to make a file."""
+        request = {"port": self._port, "serial_number": serial_number}
+        return cast(Dict[str, Any], self._tools("ZorToolsConfigSave", request))
+
+    def diff_config(self, config: Union[Dict[str, Any], str]) -> List[Dict[str, Any]]:
+        """The settings where the board and config (a document, or a file's
+        text) differ: ``{"setting", "channel", "index", "board", "file"}``
+        each; empty when they match.  A faulty config raises
+        :class:`ToolsUsageError` with every fault in ``details["faults"]``."""
+        request = self._config_request(config)
+        return cast(List[Dict[str, Any]], self._tools("ZorToolsConfigDiff", request))
+
+    def apply_config(
+        self, config: Union[Dict[str, Any], str], flash: bool = False, force: bool = False
+    ) -> Dict[str, Any]:
+        """Writes the settings of config that differ, reading each back, and
+        with flash saves to flash after all were verified.  Raises before any
+        write for a faulty config (:class:`ToolsUsageError`) or one saved from
+        other firmware or logic versions without force (:class:`ToolsBoardError`,
+        ``details["reason"] == "version"``); a failure midway raises
+        :class:`ToolsBoardError` whose ``details`` name the settings
+        ``written`` and ``not_written``.  Returns ``{"written", "unchanged",
+        "flash"}``."""
+        request = self._config_request(config)
+        request.update(flash=bool(flash), force=bool(force))
+        return cast(Dict[str, Any], self._tools("ZorToolsConfigApply", request))
 
     # ---- trigger channels ----
 
@@ -732,15 +808,18 @@ class Board:
         return out.value
 
     def set_trigger_pulse_width(self, channel: int, width: float) -> None:
-        self._do("ZorEncSetTriggerPulseWidth", _channel(channel), _real(width))
+        """Sets the width in hundredths: the decimal as written, cut to two
+        places."""
+        self._do("ZorEncSetTriggerPulseWidth", _channel(channel), _exact(width, 2))
 
     def trigger_delay(self, channel: int) -> float:
         """Trigger delay (hundredths)."""
         return self._get("ZorEncGetTriggerDelay", c_double, _channel(channel))
 
     def set_trigger_delay(self, channel: int, delay: float) -> None:
-        """Sets the delay; truncated to hundredths (0.29 becomes 0.28)."""
-        self._do("ZorEncSetTriggerDelay", _channel(channel), _real(delay))
+        """Sets the delay in hundredths: the decimal as written, cut to two
+        places (0.29 stays 0.29, -1.239 becomes -1.23)."""
+        self._do("ZorEncSetTriggerDelay", _channel(channel), _exact(delay, 2))
 
     def index_trigger_last_index(self, channel: int) -> int:
         return self._get("ZorEncGetIndexTriggerLastIndex", c_int32, _channel(channel))

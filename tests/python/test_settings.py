@@ -67,7 +67,7 @@ class EncoderAndTriggerChannels(SimTestCase):
         self.assertEqual(self.board.read(3 * REG_CHANNEL_BLOCK + 1), 0xFFFF0000)
 
     def test_hundredths_truncate_toward_zero(self):
-        cases = [(1.5, 1.5), (-1.239, -1.23), (0.29, 0.28), (0.0, 0.0), (21474836.47, 21474836.47)]
+        cases = [(1.5, 1.5), (-1.239, -1.23), (0.29, 0.29), (0.0, 0.0), (21474836.47, 21474836.47)]
         for name in ("trigger_delay", "trigger_pulse_width"):
             for value, expected in cases:
                 with self.subTest(setting=name, value=value):
@@ -161,7 +161,7 @@ class DeviceSettings(SimTestCase):
                     self.assertEqual(getattr(self.board, name)(), value)
 
     def test_resolution_in_thousandths(self):
-        for value, expected in [(0.5, 0.5), (1.005, 1.004), (4294967.295, 4294967.295), (0, 0.0)]:
+        for value, expected in [(0.5, 0.5), (1.005, 1.005), (4294967.295, 4294967.295), (0, 0.0)]:
             with self.subTest(value=value):
                 self.board.set_encoder_resolution(value)
                 self.assertAlmostEqual(self.board.encoder_resolution(), expected, places=6)

@@ -221,13 +221,14 @@ class CommandsTests(BoardCase):
     # (setting, key, values, fields expected back, raw register check or None)
     ROUND_TRIPS = [
         ("trigger-delay", ["0"], ["1.5"], {"value": 1.5}, (0x000A, 150)),
-        ("trigger-delay", ["1"], ["0.29"], {"value": 0.28}, (0x010A, 28)),
+        ("trigger-delay", ["1"], ["0.29"], {"value": 0.29}, (0x010A, 29)),
+        ("trigger-delay", ["2"], ["-1.239"], {"value": -1.23}, (0x020A, 0xFFFFFF85)),
         ("trigger-pulse-width", ["2"], ["-2.5"], {"value": -2.5}, (0x0209, 0xFFFFFF06)),
         ("trigger-position0", ["1"], ["-1500"], {"value": -1500}, (0x0102, 0x80000000 - 1500)),
         ("trigger-position1", ["3"], ["2147483647"], {"value": 2147483647}, (0x0303, 0xFFFFFFFF)),
         ("encoder-reset-value", ["2"], ["-5"], {"value": -5}, (0x020B, 0x7FFFFFFB)),
         ("encoder-multi-for-analog", ["1"], ["8"], {"value": 8}, (0x0104, 8)),
-        ("encoder-resolution", [], ["0.5"], {"value": 0.5}, (0xF006, 500)),
+        ("encoder-resolution", [], ["1.005"], {"value": 1.005}, (0xF006, 1005)),
         ("positive-run", [], ["0x10"], {"value": 16}, (0xF008, 16)),
         ("negative-run", [], ["-7"], {"value": -7}, (0xF009, 0xFFFFFFF9)),
         ("trg-mode", [], ["3"], {"value": 3}, (0xF00A, 3)),
@@ -571,6 +572,76 @@ class LiveTests(BoardCase):
         fired = re.search(r"fired (\d+) triggers?\.$", out.strip())
         self.assertIsNotNone(fired, out[-400:])
         self.assertEqual(int(fired.group(1)), counts[-1])
+
+
+class ConfigTests(unittest.TestCase):
+    """config save, diff and apply between two zorenc-sim processes."""
+
+    def setUp(self):
+        self.a = SimBoard()
+        self.b = SimBoard()
+
+    def tearDown(self):
+        self.a.stop()
+        self.b.stop()
+
+    def config(self, board, *args, stdin=None, expect=0):
+        result = subprocess.run([TOOL, "--port", board.port, "config", *args], input=stdin,
+                                capture_output=True, text=True, timeout=30)
+        self.assertEqual(result.returncode, expect, result.stderr)
+        return result
+
+    def test_clone_then_diff(self):
+        for args in (["trigger-delay", "2", "0.29"], ["index-trigger-position", "3", "239", "-7"],
+                     ["encoder-resolution", "1.005"], ["trigger-controls", "1", "0x40000412"]):
+            run("--port", self.a.port, "set", *args).check_returncode()
+        # zorenc --port A config save - | zorenc --port B config apply - --flash
+        saver = subprocess.Popen([TOOL, "--port", self.a.port, "config", "save", "-"],
+                                 stdout=subprocess.PIPE)
+        applied = subprocess.run([TOOL, "--port", self.b.port, "config", "apply", "-", "--flash"],
+                                 stdin=saver.stdout, capture_output=True, text=True, timeout=30)
+        saver.stdout.close()
+        self.assertEqual(saver.wait(timeout=30), 0)
+        self.assertEqual(applied.returncode, 0, applied.stderr)
+        self.assertIn("4 settings written and verified", applied.stdout)
+        self.assertIn("saved to flash", applied.stdout)
+        text = self.config(self.a, "save", "-").stdout
+        self.assertEqual(self.config(self.b, "diff", "-", stdin=text).stdout,
+                         "the board matches the file\n")
+        run("--port", self.b.port, "set", "trigger-delay", "2", "0.3").check_returncode()
+        diff = self.config(self.b, "--json", "diff", "-", stdin=text, expect=3).stdout
+        self.assertEqual(json.loads(diff), [{"setting": "trigger-delay", "channel": 2,
+                                             "index": None, "board": 0.3, "file": 0.29}])
+        # Without --flash the output says the settings are not kept yet.
+        self.assertIn("not yet saved to flash", self.config(self.b, "apply", "-", stdin=text).stdout)
+
+    def test_faulty_files_are_refused_before_the_port_is_opened(self):
+        document = json.loads(self.config(self.a, "save", "-").stdout)
+        document["version"] = 7
+        document["settings"]["trigger-delay"][0] = 0.295
+        document["settings"]["nope"] = 1
+        for text, messages in [
+            (json.dumps(document), ["version: 7", "trigger-delay[0]: 0.295 has more decimals",
+                                    "settings.nope: unknown setting", "3 faults"]),
+            ('{"format":\n  "zorenc-board-config",,}', ["line 2, column 25"]),
+        ]:
+            with self.subTest(messages=messages):
+                result = subprocess.run([TOOL, "--port", MISSING_PORT, "config", "apply", "-"],
+                                        input=text, capture_output=True, text=True, timeout=15)
+                self.assertEqual(result.returncode, 2, result.stderr)
+                for message in messages:
+                    self.assertIn(message, result.stderr)
+
+    def test_other_firmware_needs_force(self):
+        document = json.loads(self.config(self.a, "save", "-").stdout)
+        document["board"]["firmware_version"] = 1.49
+        document["settings"]["trg-mode"] = 6
+        text = json.dumps(document)
+        refused = self.config(self.b, "apply", "-", stdin=text, expect=1)
+        self.assertIn("firmware 1.49", refused.stderr)
+        self.assertIn('"value": 0', run("--port", self.b.port, "--json", "get", "trg-mode").stdout)
+        self.config(self.b, "apply", "-", "--force", stdin=text)
+        self.assertIn('"value": 6', run("--port", self.b.port, "--json", "get", "trg-mode").stdout)
 
 
 if __name__ == "__main__":

@@ -25,7 +25,7 @@ template <typename Body> char *Answer(Body &&body) noexcept
         Json answer = Json::object();
         answer["ok"] = true;
         answer["result"] = body();
-        return Allocate(answer.dump());
+        return Allocate(answer.dump(-1, ' ', false, Json::error_handler_t::replace));
     } catch (const Failure &failure) {
         try {
             Json error = failure.Details();

@@ -25,6 +25,8 @@
 
 #include <stdint.h>
 
+#include "zorenc.h"
+
 #if defined(_WIN32)
 #define ZORTOOLS_CALL __cdecl
 #if defined(ZORTOOLS_BUILDING)
@@ -94,6 +96,61 @@ ZORTOOLS_API char *ZORTOOLS_CALL ZorToolsListPorts(const char *request);
  * the ports seen (records as ZorToolsListPorts gives them).
  */
 ZORTOOLS_API char *ZORTOOLS_CALL ZorToolsResolvePort(const char *request);
+
+/* ---- Configuration files (docs/config.md) ------------------------------------------------ */
+
+/**
+ * Reads every setting the board keeps in flash. Request: `{"port": NAME,
+ * "serial_number": TEXT}` (both optional, null when unknown). Result: the
+ * configuration document `{"format": "zorenc-board-config", "version": 1,
+ * "saved", "board", "settings"}`.
+ */
+ZORTOOLS_API char *ZORTOOLS_CALL ZorToolsConfigSave(ZorEncHandle handle, const char *request);
+
+/**
+ * Checks a configuration without a board. Request: `{"config": DOCUMENT}` or
+ * `{"text": FILE_TEXT}`. Result: `{"entries": N}`. A faulty configuration is a
+ * "usage" error with `"faults"`: every fault found, one text each; a syntax
+ * error also has `"line"` and `"column"`.
+ */
+ZORTOOLS_API char *ZORTOOLS_CALL ZorToolsConfigCheck(const char *request);
+
+/**
+ * Compares the board with a configuration (request as ZorToolsConfigCheck,
+ * checked the same way first). Result: an array of `{"setting", "channel",
+ * "index", "board", "file"}`, empty when they match.
+ */
+ZORTOOLS_API char *ZORTOOLS_CALL ZorToolsConfigDiff(ZorEncHandle handle, const char *request);
+
+/**
+ * Applies a configuration. Request: as ZorToolsConfigCheck, plus `"flash"`
+ * (save to flash once everything is written and verified) and `"force"`
+ * (apply a file saved from other firmware or logic versions). The whole
+ * configuration is checked before anything is sent; then only the settings
+ * that differ are written, each read back. Result: `{"written": [LABEL...],
+ * "unchanged": N, "flash": BOOL}`. A "board" error carries `"reason"`:
+ * "version" (nothing written), "write" or "flash", with `"written"` and
+ * `"not_written"` labels ("trigger-delay 2", "index-trigger-position 1 17").
+ */
+ZORTOOLS_API char *ZORTOOLS_CALL ZorToolsConfigApply(ZorEncHandle handle, const char *request);
+
+/* ---- One setting by name, with the checks of zorenc set ----------------------------------- */
+
+/**
+ * Reads one setting. Request: `{"setting": NAME, "channel": CH, "input": N,
+ * "index": I, "args": [...]}` (the keys the setting needs; "args" for the
+ * extra arguments some getters take). Result: the object `zorenc get --json`
+ * prints, such as `{"setting": "trigger-delay", "channel": 0, "value": 0.29}`.
+ */
+ZORTOOLS_API char *ZORTOOLS_CALL ZorToolsGetSetting(ZorEncHandle handle, const char *request);
+
+/**
+ * Writes one setting, then reads it back. Request: as ZorToolsGetSetting, with
+ * `"value": NUMBER` or `"values": [NUMBER...]` (a form of zorenc set's values).
+ * Scaled values keep the decimal as written, cut to their unit (0.29 is 29
+ * hundredths). Result: the read-back, as ZorToolsGetSetting gives it.
+ */
+ZORTOOLS_API char *ZORTOOLS_CALL ZorToolsSetSetting(ZorEncHandle handle, const char *request);
 
 #ifdef __cplusplus
 }

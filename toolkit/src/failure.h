@@ -26,4 +26,10 @@ private:
     Json details_;
 };
 
+// A malformed request or value: nothing was done.
+inline Failure UsageFailure(const std::string &message)
+{
+    return Failure("usage", message);
+}
+
 } // namespace zortools

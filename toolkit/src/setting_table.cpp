@@ -1,12 +1,13 @@
-#include "settings.h"
+#include "setting_table.h"
 
 #include <cmath>
 #include <cstring>
 
-#include "cli.h"
 #include "device/registers.h"
+#include "failure.h"
+#include "numbers.h"
 
-namespace zortool {
+namespace zortools {
 
 namespace {
 
@@ -132,6 +133,23 @@ ZorEncResult GetPositionForAnalog(ZorEncHandle h, const Key &k, const Args &a, R
     return r;
 }
 
+} // namespace
+
+Reading ControlsReading(uint32_t word)
+{
+    Reading out = {Hex("word", word)};
+    const char *names[] = {"nibble0", "nibble1", "nibble2", "nibble3",
+                           "nibble4", "nibble5", "nibble6"};
+    for (int n = 0; n < 7; ++n) {
+        out.push_back(Field{names[n], FieldKind::kUnsigned, (word >> (4 * n)) & 0xFu, 0});
+    }
+    out.push_back(Field{"bit30", FieldKind::kUnsigned, (word >> 30) & 1u, 0});
+    out.push_back(Field{"bit31", FieldKind::kUnsigned, (word >> 31) & 1u, 0});
+    return out;
+}
+
+namespace {
+
 ZorEncResult GetControls(ZorEncHandle h, const Key &k, const Args &, Reading &out)
 {
     TriggerControls c;
@@ -140,14 +158,7 @@ ZorEncResult GetControls(ZorEncHandle h, const Key &k, const Args &, Reading &ou
     uint32_t word = 0;
     static_assert(sizeof c == sizeof word, "the control word is 32 bits");
     std::memcpy(&word, &c, sizeof word);
-    out = {Hex("word", word)};
-    const char *names[] = {"nibble0", "nibble1", "nibble2", "nibble3",
-                           "nibble4", "nibble5", "nibble6"};
-    for (int n = 0; n < 7; ++n) {
-        out.push_back(Field{names[n], FieldKind::kUnsigned, (word >> (4 * n)) & 0xFu, 0});
-    }
-    out.push_back(Field{"bit30", FieldKind::kUnsigned, (word >> 30) & 1u, 0});
-    out.push_back(Field{"bit31", FieldKind::kUnsigned, (word >> 31) & 1u, 0});
+    out = ControlsReading(word);
     return r;
 }
 
@@ -237,54 +248,54 @@ const std::vector<Setting> kSettings = {
      "position of an analog encoder: counts x PERIOD / MULTIPLIER (MULTIPLIER held to 8..1023)"},
     {"encoder-direction", kC, "", "", "w", "DIRECTION", nullptr,
      GetChannelInt<ZorEncGetEncoderDirection>, SetChannelInt<ZorEncSetEncoderDirection>,
-     "counting direction (the same register as encoder-inversion)"},
+     "counting direction (the same register as encoder-inversion)", true},
     {"encoder-inversion", kC, "", "", "w", "INVERSION", nullptr,
      GetChannelInt<ZorEncGetEncoderInversion>, SetChannelInt<ZorEncSetEncoderInversion>,
      "inversion (the same register as encoder-direction)"},
     {"encoder-multi-for-analog", kC, "", "", "w", "MULTIPLIER", nullptr,
      GetChannelInt<ZorEncGetEncoderMultiForAnalog>, SetChannelInt<ZorEncSetEncoderMultiForAnalog>,
-     "multiplier for analog encoders"},
+     "multiplier for analog encoders", true},
     {"encoder-reset-value", kC, "", "", "i", "POSITION", nullptr,
      GetChannelInt<ZorEncGetEncoderResetValue>, SetChannelInt<ZorEncSetEncoderResetValue>,
-     "position that a clear of the position counter sets, in counts"},
+     "position that a clear of the position counter sets, in counts", true},
     {"virtual-encoder-frequency", kC, "", "", "w", "FREQUENCY", nullptr,
      GetChannelInt<ZorEncGetVirtualEncoderFrequency>,
      SetChannelInt<ZorEncSetVirtualEncoderFrequency>,
-     "frequency of the channel's virtual encoder (0 stops it)"},
+     "frequency of the channel's virtual encoder (0 stops it)", true},
 
     // Board-wide settings and versions.
     {"encoder-resolution", kB, "", "", "r", "RESOLUTION", nullptr,
      GetBoardReal<ZorEncGetEncoderResolution>, SetBoardReal<ZorEncSetEncoderResolution>,
-     "encoder resolution, kept in thousandths (0 to 4294967.295)"},
+     "encoder resolution, kept in thousandths (0 to 4294967.295)", true},
     {"firmware-version", kB, "", "", nullptr, nullptr, nullptr,
      GetBoardReal<ZorEncGetFirmwareVersion>, nullptr, "firmware version"},
     {"logic-version", kB, "", "", nullptr, nullptr, nullptr,
      GetBoardReal<ZorEncGetLogicVersion>, nullptr, "logic version"},
     {"positive-run", kB, "", "", "w", "RUN", nullptr,
-     GetBoardInt<ZorEncGetPositiveRun>, SetBoardInt<ZorEncSetPositiveRun>, "positive run"},
+     GetBoardInt<ZorEncGetPositiveRun>, SetBoardInt<ZorEncSetPositiveRun>, "positive run", true},
     {"negative-run", kB, "", "", "w", "RUN", nullptr,
-     GetBoardInt<ZorEncGetNegativeRun>, SetBoardInt<ZorEncSetNegativeRun>, "negative run"},
+     GetBoardInt<ZorEncGetNegativeRun>, SetBoardInt<ZorEncSetNegativeRun>, "negative run", true},
     {"trg-mode", kB, "", "", "w", "MODE", nullptr,
-     GetBoardInt<ZorEncGetTrgMode>, SetBoardInt<ZorEncSetTrgMode>, "trigger mode"},
+     GetBoardInt<ZorEncGetTrgMode>, SetBoardInt<ZorEncSetTrgMode>, "trigger mode", true},
 
     // Trigger channels.
     {"trigger-controls", kC, "", "", "w|nnnnnnnbb",
      "WORD|N0 N1 N2CODE N3 N4 N5 N6 BIT30 BIT31", nullptr, GetControls, SetControls,
      "control word: set the whole WORD, or its fields (N2CODE 2 stores 1, 4 stores 2, "
-     "others 0; nibble2 reads back only as 2 or 4, else 0)"},
+     "others 0; nibble2 reads back only as 2 or 4, else 0)", true},
     {"trigger-generator", kC, "", "", "hh", "UPPER LOWER", nullptr, GetGenerator, SetGenerator,
-     "trigger generator as its upper and lower 16-bit halves"},
+     "trigger generator as its upper and lower 16-bit halves", true},
     {"trigger-generator-roll", kC, "", "", "w", "WORD", nullptr, GetRoll,
      SetChannelInt<ZorEncSetTriggerGeneratorRoll>, "trigger generator as one 32-bit word"},
     {"trigger-output-mode", kC, "", "", "w", "MODE", nullptr,
      GetChannelInt<ZorEncGetTriggerOutputMode>, SetChannelInt<ZorEncSetTriggerOutputMode>,
-     "trigger output mode"},
+     "trigger output mode", true},
     {"trigger-position0", kC, "", "", "i", "POSITION", nullptr,
      GetChannelInt<ZorEncGetTriggerPosition0>, SetChannelInt<ZorEncSetTriggerPosition0>,
-     "first trigger position, in counts"},
+     "first trigger position, in counts", true},
     {"trigger-position1", kC, "", "", "i", "POSITION", nullptr,
      GetChannelInt<ZorEncGetTriggerPosition1>, SetChannelInt<ZorEncSetTriggerPosition1>,
-     "second trigger position, in counts"},
+     "second trigger position, in counts", true},
     {"trigger-position0-micrometer", kC, "", "", "iip", "MICROMETRES MULTIPLIER PERIOD",
      "trigger-position0", nullptr, SetPositionMicrometer0,
      "sets trigger-position0 from micrometres: MICROMETRES x MULTIPLIER / PERIOD counts"},
@@ -292,16 +303,16 @@ const std::vector<Setting> kSettings = {
      "trigger-position1", nullptr, SetPositionMicrometer1,
      "sets trigger-position1 from micrometres: MICROMETRES x MULTIPLIER / PERIOD counts"},
     {"trigger-pulse-width", kC, "", "", "c", "WIDTH", nullptr, GetPulseWidth,
-     SetChannelReal<ZorEncSetTriggerPulseWidth>, "trigger pulse width, kept in hundredths"},
+     SetChannelReal<ZorEncSetTriggerPulseWidth>, "trigger pulse width, kept in hundredths", true},
     {"trigger-delay", kC, "", "", "c", "DELAY", nullptr,
      GetChannelReal<ZorEncGetTriggerDelay>, SetChannelReal<ZorEncSetTriggerDelay>,
-     "trigger delay, kept in hundredths (1.5 is stored as 150)"},
+     "trigger delay, kept in hundredths (1.5 is stored as 150)", true},
     {"index-trigger-last-index", kC, "", "", "w", "INDEX", nullptr,
      GetChannelInt<ZorEncGetIndexTriggerLastIndex>,
-     SetChannelInt<ZorEncSetIndexTriggerLastIndex>, "last index of the index-trigger table"},
+     SetChannelInt<ZorEncSetIndexTriggerLastIndex>, "last index of the index-trigger table", true},
     {"index-trigger-position", Scope::kChannelIndex, "", "", "i", "POSITION", nullptr,
      GetIndexPosition, SetIndexPosition,
-     "position of index trigger INDEX (0..239), in counts"},
+     "position of index trigger INDEX (0..239), in counts", true},
 
     // Counters and inputs, read only.
     {"trigger-count", kC, "", "", nullptr, nullptr, nullptr,
@@ -354,30 +365,59 @@ Arg ParseArg(char type, const std::string &text, const std::string &what)
         a.integer = ParseInteger(text, what, 0, 1);
         break;
     case 'c':
-        a.real = ParseReal(text, what);
-        if (std::fabs(a.real * 100.0) >= 2147483648.0) {
-            throw UsageError(what + " " + text +
-                             " is out of range (it is kept in hundredths in 32 bits: "
-                             "-21474836.47..21474836.47)");
+    case 'r': {
+        if (!ParseDecimal(text, Places(type), a.integer, a.exact)) {
+            throw UsageFailure("'" + text + "' is not a valid " + what + " (expected a number)");
         }
-        break;
-    case 'r':
-        a.real = ParseReal(text, what);
-        if (a.real < 0 || a.real >= 4294967.296) {
-            throw UsageError(what + " " + text + " is out of range 0..4294967.295");
+        const bool negative = !text.empty() && text[0] == '-';
+        if (type == 'c' && (a.integer < -INT32_MAX || a.integer > INT32_MAX)) {
+            throw UsageFailure(what + " " + text +
+                               " is out of range (it is kept in hundredths in 32 bits: "
+                               "-21474836.47..21474836.47)");
         }
-        break;
+        if (type == 'r' &&
+            (a.integer > INT64_C(0xFFFFFFFF) || (negative && (a.integer != 0 || !a.exact)))) {
+            throw UsageFailure(what + " " + text + " is out of range 0..4294967.295");
+        }
+        a.real = MiddleOf(a.integer, Places(type));
+        return a;
+    }
     case 'p':
         a.real = ParseReal(text, what);
         if (a.real == 0) {
-            throw UsageError(what + " must not be 0");
+            throw UsageFailure(what + " must not be 0");
         }
-        break;
+        return a;
     default:
-        throw UsageError("internal: unknown argument type");
+        throw Failure("internal", "unknown argument type");
     }
-    a.real = type == 'c' || type == 'r' || type == 'p' ? a.real : static_cast<double>(a.integer);
+    a.real = static_cast<double>(a.integer);
     return a;
 }
 
-} // namespace zortool
+int Places(char type)
+{
+    return type == 'c' ? 2 : type == 'r' ? 3 : 0;
+}
+
+std::string Subject(const Setting &s, const Key &key)
+{
+    std::string text = s.name;
+    switch (s.scope) {
+    case Scope::kBoard:
+        break;
+    case Scope::kChannel:
+        text += " of channel " + std::to_string(key.number);
+        break;
+    case Scope::kChannelIndex:
+        text +=
+            " of channel " + std::to_string(key.number) + ", index " + std::to_string(key.index);
+        break;
+    case Scope::kInput:
+        text += " of input " + std::to_string(key.number);
+        break;
+    }
+    return text;
+}
+
+} // namespace zortools
