@@ -2,16 +2,18 @@
 
 #include <cstdio>
 #include <iostream>
+#include <memory>
 #include <new>
 #include <vector>
 
 namespace {
 
 // The slots, guarded by g_lock. Each entry lives on the heap from the first
-// time its slot is taken until ZorEncRelease, so that an entry a call has
-// found stays put while other threads create and close handlers and the
-// array of slots grows. A slot is free while its entry holds no port.
-std::vector<HandlerEntry *> g_slots;
+// time its slot is taken until ZorEncRelease (or the library's unloading), so
+// that an entry a call has found stays put while other threads create and
+// close handlers and the array of slots grows. A slot is free while its entry
+// holds no port; an entry does not own its port.
+std::vector<std::unique_ptr<HandlerEntry>> g_slots;
 SRWLOCK g_lock = SRWLOCK_INIT;
 
 class TableLock {
@@ -28,7 +30,7 @@ HandlerEntry *SlotEntry(long long index)
     if (index < 0 || index >= static_cast<long long>(g_slots.size())) {
         return nullptr;
     }
-    return g_slots[static_cast<size_t>(index)];
+    return g_slots[static_cast<size_t>(index)].get();
 }
 
 } // namespace
@@ -62,19 +64,18 @@ ZORENC_API ZorEncHandle ZORENC_CALL ZorEncCreateHandler(void) noexcept
             return static_cast<ZorEncHandle>(i + 1);
         }
     }
-    HandlerEntry *entry = new (std::nothrow) HandlerEntry();
+    std::unique_ptr<HandlerEntry> entry(new (std::nothrow) HandlerEntry());
     if (entry == nullptr) {
         delete port;
         return 0;
     }
+    entry->port = port;
     try {
-        g_slots.push_back(entry);
+        g_slots.push_back(std::move(entry)); // leaves entry as it was if it throws
     } catch (...) {
-        delete entry;
         delete port;
         return 0;
     }
-    entry->port = port;
     return static_cast<ZorEncHandle>(g_slots.size());
 }
 
@@ -117,7 +118,6 @@ ZORENC_API void ZORENC_CALL ZorEncRelease(void) noexcept
             g_slots[i]->port = nullptr;
             std::printf("release() - delete Serial[%d]\n", static_cast<int>(i));
         }
-        delete g_slots[i];
     }
     std::fflush(stdout);
     g_slots.clear();

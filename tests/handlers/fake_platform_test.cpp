@@ -18,22 +18,59 @@ namespace {
 bool g_failAllocations = false;
 } // namespace
 
-// Every allocation of the process fails while g_failAllocations is set.
+// Every allocation of the process fails while g_failAllocations is set. The
+// whole family is replaced, so that a sanitizer sees malloc and free paired.
+namespace {
+void *Allocate(std::size_t size) noexcept
+{
+    return g_failAllocations ? nullptr : std::malloc(size != 0 ? size : 1);
+}
+void *AllocateOrThrow(std::size_t size)
+{
+    if (void *block = Allocate(size)) {
+        return block;
+    }
+    throw std::bad_alloc();
+}
+} // namespace
+
 void *operator new(std::size_t size)
 {
-    void *block = g_failAllocations ? nullptr : std::malloc(size != 0 ? size : 1);
-    if (block == nullptr) {
-        throw std::bad_alloc();
-    }
-    return block;
+    return AllocateOrThrow(size);
 }
-
+void *operator new[](std::size_t size)
+{
+    return AllocateOrThrow(size);
+}
+void *operator new(std::size_t size, const std::nothrow_t &) noexcept
+{
+    return Allocate(size);
+}
+void *operator new[](std::size_t size, const std::nothrow_t &) noexcept
+{
+    return Allocate(size);
+}
 void operator delete(void *block) noexcept
 {
     std::free(block);
 }
-
+void operator delete[](void *block) noexcept
+{
+    std::free(block);
+}
 void operator delete(void *block, std::size_t) noexcept
+{
+    std::free(block);
+}
+void operator delete[](void *block, std::size_t) noexcept
+{
+    std::free(block);
+}
+void operator delete(void *block, const std::nothrow_t &) noexcept
+{
+    std::free(block);
+}
+void operator delete[](void *block, const std::nothrow_t &) noexcept
 {
     std::free(block);
 }
