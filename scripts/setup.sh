@@ -9,7 +9,7 @@ packages=(
     clang lld llvm libclang-rt-14-dev
     g++-mingw-w64-x86-64 g++-mingw-w64-i686 binutils-mingw-w64
     valgrind socat libmodbus-dev
-    mono-mcs mono-runtime doxygen python3
+    doxygen python3
     wine wine64
 )
 wine32_package=wine32:i386

@@ -1,0 +1,45 @@
+#!/usr/bin/env bash
+# Builds the .NET library (bindings/dotnet) and runs its xunit suite twice,
+# through the net8.0 and the netstandard2.0 build, against the native build's
+# library and simulated board; the x86 declarations are checked against the
+# 32-bit DLL. Everything dotnet writes goes under BUILD/dotnet: outputs,
+# restored packages, NuGet's caches, the CLI's home and temporary files.
+#   scripts/dotnet.sh [BUILD]      (default: build/ of the source tree)
+# Without dotnet on PATH it says so and skips, except when CI is set.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$(pwd)
+out=$(realpath -m "${1:-$root/build}")
+
+if ! command -v dotnet >/dev/null 2>&1; then
+    if [ -n "${CI:-}" ]; then
+        echo "dotnet: not found on PATH, and CI is set: the .NET part cannot be built" >&2
+        exit 1
+    fi
+    echo "dotnet: not found on PATH: SKIPPED building and testing the .NET library"
+    exit 0
+fi
+
+dir=$out/dotnet
+mkdir -p "$dir/tmp" "$dir/home"
+export DOTNET_CLI_HOME=$dir/home TMPDIR=$dir/tmp
+export NUGET_HTTP_CACHE_PATH=$dir/http-cache NUGET_PLUGINS_CACHE_PATH=$dir/plugins-cache
+export NUGET_PACKAGES=$dir/packages
+export DOTNET_CLI_TELEMETRY_OPTOUT=1 DOTNET_NOLOGO=1 DOTNET_SKIP_FIRST_TIME_EXPERIENCE=1
+# No build server or node outlives the command.
+export MSBUILDDISABLENODEREUSE=1 DOTNET_CLI_USE_MSBUILD_SERVER=0
+export ZORENC_LIBRARY=$out/native/src/libzorenc_x64.so
+export ZORENC_SIM=$out/native/sim/zorenc-sim
+export ZORENC_X32_DLL=$out/win32/src/zorenc_x32.dll
+
+for f in "$ZORENC_LIBRARY" "$ZORENC_SIM" "$ZORENC_X32_DLL"; do
+    [ -e "$f" ] || { echo "dotnet: $f missing: build native and win32 first" >&2; exit 1; }
+done
+
+props=(-c Release -nodeReuse:false -p:ZorencBuildDir="$dir/" -p:UseSharedCompilation=false)
+status=0
+for project in Zorenc.Tests Zorenc.Tests.NetStandard; do
+    echo "-- $project"
+    dotnet test "bindings/dotnet/$project" "${props[@]}" --nologo -v quiet || status=1
+done
+exit $status
