@@ -2,7 +2,7 @@
 # Builds the .NET library (bindings/dotnet) and runs its xunit suite twice,
 # through the net8.0 and the netstandard2.0 build, against the native build's
 # library and simulated board; the x86 declarations are checked against the
-# 32-bit DLL. Everything dotnet writes goes under BUILD/dotnet: outputs,
+# 32-bit DLL; then a short run of the benchmark. Everything dotnet writes goes under BUILD/dotnet: outputs,
 # restored packages, NuGet's caches, the CLI's home and temporary files.
 #   scripts/dotnet.sh [BUILD]      (default: build/ of the source tree)
 # Without dotnet on PATH it says so and skips, except when CI is set.
@@ -42,4 +42,10 @@ for project in Zorenc.Tests Zorenc.Tests.NetStandard; do
     echo "-- $project"
     dotnet test "bindings/dotnet/$project" "${props[@]}" --nologo -v quiet || status=1
 done
+# The benchmark's figures, briefly (a program that prints them, not a timed test:
+# its verdict fails nothing here; run it alone for the full measurement).
+echo "-- Zorenc.Bench (short run)"
+dotnet build bindings/dotnet/Zorenc.Bench "${props[@]}" --nologo -v quiet >/dev/null || status=1
+dotnet "$dir/bin/Zorenc.Bench/Release/net10.0/Zorenc.Bench.dll" "$ZORENC_SIM" "$ZORENC_LIBRARY" 8 |
+    grep -v -e "^connected" -e "^close_handle" || true
 exit $status

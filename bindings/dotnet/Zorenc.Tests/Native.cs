@@ -10,16 +10,18 @@ using System.Threading.Tasks;
 
 namespace Zorenc.Tests;
 
-internal static class Native
-{
-    private static readonly string BuildRoot = typeof(Native).Assembly
-        .GetCustomAttributes<AssemblyMetadataAttribute>()
-        .First(a => a.Key == "ZorencBuildRoot").Value!;
+internal static class Native {
+    private static readonly string BuildRoot =
+        typeof(Native)
+            .Assembly.GetCustomAttributes<AssemblyMetadataAttribute>()
+            .First(a => a.Key == "ZorencBuildRoot")
+            .Value!;
 
-    internal static string Path(string variable, string underBuild) =>
-        Environment.GetEnvironmentVariable(variable) is { Length: > 0 } given
-            ? given
-            : System.IO.Path.Combine(BuildRoot, underBuild);
+    internal static string
+    Path(string variable, string underBuild) => Environment.GetEnvironmentVariable(variable)
+                                                    is { Length : > 0 } given
+                                                    ? given
+                                                    : System.IO.Path.Combine(BuildRoot, underBuild);
 
     internal static string Library => Path("ZORENC_LIBRARY", "native/src/libzorenc_x64.so");
     internal static string Simulator => Path("ZORENC_SIM", "native/sim/zorenc-sim");
@@ -29,28 +31,27 @@ internal static class Native
     [ModuleInitializer]
     internal static void FindLibrary()
     {
-        NativeLibrary.SetDllImportResolver(typeof(Board).Assembly, (name, _, _) =>
-            name == "zorenc_x64" ? NativeLibrary.Load(Library) : IntPtr.Zero);
+        NativeLibrary.SetDllImportResolver(
+            typeof(Board).Assembly,
+            (name, _, _) => name == "zorenc_x64" ? NativeLibrary.Load(Library) : IntPtr.Zero);
     }
 }
 
 /// <summary>A zorenc-sim process with test commands on, ended by its pid.</summary>
-public sealed class Sim : IDisposable
-{
+public sealed class Sim : IDisposable {
     private readonly Process process;
 
     public Sim()
     {
-        var start = new ProcessStartInfo(Native.Simulator, "--test-commands")
-        {
+        var start = new ProcessStartInfo(Native.Simulator, "--test-commands") {
             UseShellExecute = false,
             RedirectStandardOutput = true,
             RedirectStandardInput = true,
         };
-        process = Process.Start(start) ?? throw new InvalidOperationException("zorenc-sim did not start");
+        process =
+            Process.Start(start) ?? throw new InvalidOperationException("zorenc-sim did not start");
         Task<string?> line = process.StandardOutput.ReadLineAsync();
-        if (!line.Wait(TimeSpan.FromSeconds(10)) || string.IsNullOrEmpty(line.Result))
-        {
+        if (!line.Wait(TimeSpan.FromSeconds(10)) || string.IsNullOrEmpty(line.Result)) {
             Dispose();
             throw new InvalidOperationException("zorenc-sim gave no port");
         }
@@ -61,8 +62,7 @@ public sealed class Sim : IDisposable
 
     public void Dispose()
     {
-        if (!process.HasExited)
-        {
+        if (!process.HasExited) {
             process.Kill();
         }
         process.WaitForExit(5000);
@@ -71,12 +71,12 @@ public sealed class Sim : IDisposable
 }
 
 /// <summary>The simulated board's test commands, sent through an open board.</summary>
-internal static class SimCommands
-{
+internal static class SimCommands {
     internal const int Silence = 1, BadChecksum = 3, Status = 4, Garbage = 5;
     internal const ushort FirmwareRegister = 0xF000;
 
     /// <summary>Applies a fault to the next count requests.</summary>
-    internal static void Fault(this Board board, int kind, uint param = 0, int count = 1) =>
-        board.Send((byte)'F', (ushort)(kind | count << 8), param);
+    internal static void Fault(this Board board, int kind, uint param = 0,
+                               int count = 1) => board.Send((byte)'F', (ushort)(kind | count << 8),
+                                                            param);
 }

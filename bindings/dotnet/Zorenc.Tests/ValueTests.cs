@@ -5,8 +5,7 @@ using System.Text.Json;
 
 namespace Zorenc.Tests;
 
-public sealed class ValueTests
-{
+public sealed class ValueTests {
     // value, scale, the count the caller wrote, the count the library alone would store
     [Theory]
     [InlineData(0.29, 100, 29, 28)]
@@ -19,7 +18,8 @@ public sealed class ValueTests
     [InlineData(21474836.47, 100, 2147483647L, 2147483647L)]
     [InlineData(0.009, 100, 0, 0)]
     [InlineData(2.0, 1000, 2000, 2000)]
-    public void ScaledSettersStoreTheDecimalAsWritten(double value, int scale, long written, long binary)
+    public void ScaledSettersStoreTheDecimalAsWritten(double value, int scale, long written,
+                                                      long binary)
     {
         Assert.Equal(binary, LibraryCount(value, scale));
         Assert.Equal(written, LibraryCount(ExactDecimal.ForLibrary(value, scale), scale));
@@ -39,20 +39,29 @@ public sealed class ValueTests
     [Fact]
     public void AReplyDocumentGivesItsResult()
     {
-        JsonElement result = Toolkit.Parse("ZorToolsListPorts", """{"ok":true,"result":[{"port":"COM3"}]}""");
+        JsonElement result =
+            Toolkit.Parse("ZorToolsListPorts", Json("{'ok':true,'result':[{'port':'COM3'}]}"));
         Assert.Equal("COM3", result[0].GetProperty("port").GetString());
     }
 
+    // A reply document written with ' for ".
+    private static string Json(string text) => text.Replace('\'', '"');
+
     [Theory]
-    [InlineData("""{"ok":false,"error":{"kind":"timeout","message":"no reply"}}""", typeof(ZorEncTimeoutException))]
-    [InlineData("""{"ok":false,"error":{"kind":"ZORENC_ERR_CHANNEL","message":"7"}}""", typeof(ZorEncChannelException))]
-    [InlineData("""{"ok":false,"error":{"kind":"not-open","message":"x"}}""", typeof(ZorEncNotOpenException))]
-    [InlineData("""{"ok":false,"error":{"kind":"version-mismatch","message":"x"}}""", typeof(ZorEncToolkitException))]
-    [InlineData("""{"ok":false}""", typeof(ZorEncToolkitException))]
-    [InlineData("""not json""", typeof(ZorEncToolkitException))]
+    [InlineData("{'ok':false,'error':{'kind':'timeout','message':'no reply'}}",
+                typeof(ZorEncTimeoutException))]
+    [InlineData("{'ok':false,'error':{'kind':'ZORENC_ERR_CHANNEL','message':'7'}}",
+                typeof(ZorEncChannelException))]
+    [InlineData("{'ok':false,'error':{'kind':'not-open','message':'x'}}",
+                typeof(ZorEncNotOpenException))]
+    [InlineData("{'ok':false,'error':{'kind':'version-mismatch','message':'x'}}",
+                typeof(ZorEncToolkitException))]
+    [InlineData("{'ok':false}", typeof(ZorEncToolkitException))]
+    [InlineData("not json", typeof(ZorEncToolkitException))]
     public void AReplyDocumentsErrorThrowsItsKind(string document, Type type)
     {
-        var e = Assert.ThrowsAny<Exception>(() => Toolkit.Parse("ZorToolsApplyConfig", document));
+        var e =
+            Assert.ThrowsAny<Exception>(() => Toolkit.Parse("ZorToolsApplyConfig", Json(document)));
         Assert.Equal(type, e.GetType());
         Assert.Equal("ZorToolsApplyConfig", ((IZorEncError)e).Function);
     }
@@ -61,8 +70,7 @@ public sealed class ValueTests
     public void TheDeclaredCodesMatchTheHeaders()
     {
         Assert.Equal(8, ResultCodeTexts.Known.Length);
-        foreach (var (code, name, meaning) in ResultCodeTexts.Known)
-        {
+        foreach (var (code, name, meaning) in ResultCodeTexts.Known) {
             Assert.Equal(name, ZorEncResultCode.Name(code));
             Assert.False(string.IsNullOrEmpty(meaning));
         }

@@ -186,7 +186,8 @@ public sealed partial class Board {
     /// <summary>The trigger mode (raw).</summary>
     public int GetTrgMode()
     {
-        return Get(nameof(N.ZorEncGetTrgMode), (IntPtr h, out int v) => N.ZorEncGetTrgMode(h, out v));
+        return Get(nameof(N.ZorEncGetTrgMode),
+                   (IntPtr h, out int v) => N.ZorEncGetTrgMode(h, out v));
     }
 
     /// <summary>Sets the trigger mode (raw).</summary>

@@ -6,7 +6,8 @@ using System.Runtime.ExceptionServices;
 using System.Runtime.InteropServices;
 
 namespace Zorenc {
-/// <summary>A frame seen by <see cref="Board.FrameSent"/> or <see cref="Board.FrameReceived"/>.</summary>
+/// <summary>A frame seen by <see cref="Board.FrameSent"/> or <see
+/// cref="Board.FrameReceived"/>.</summary>
 public sealed class FrameEventArgs : EventArgs {
     /// <summary>An event for a frame.</summary>
     /// <param name="frame">The frame's bytes.</param>
@@ -20,7 +21,8 @@ public sealed partial class Board {
     private const int FrameKinds = 3;
     private const int SendKind = 0, ReceiveKind = 1, ErrorKind = 2;
 
-    private EventHandler<FrameEventArgs>?[] handlers = new EventHandler<FrameEventArgs>?[FrameKinds];
+    private EventHandler<FrameEventArgs>?[] handlers =
+        new EventHandler<FrameEventArgs>?[FrameKinds];
     private ZorEncEventCallback?[] trampolines = new ZorEncEventCallback?[FrameKinds];
 
     /// <summary>Raised with every request frame as written. The handler runs on the calling
@@ -28,23 +30,42 @@ public sealed partial class Board {
     /// has completed). It must not call this board.</summary>
     public event EventHandler<FrameEventArgs>? FrameSent
     {
-        add { Subscribe(SendKind, value, true); }
-        remove { Subscribe(SendKind, value, false); }
+        add
+        {
+            Subscribe(SendKind, value, true);
+        }
+        remove
+        {
+            Subscribe(SendKind, value, false);
+        }
     }
 
     /// <summary>Raised with every reply as received (all bytes collected for it, any ahead of
     /// the frame included); runs as <see cref="FrameSent"/> does.</summary>
     public event EventHandler<FrameEventArgs>? FrameReceived
     {
-        add { Subscribe(ReceiveKind, value, true); }
-        remove { Subscribe(ReceiveKind, value, false); }
+        add
+        {
+            Subscribe(ReceiveKind, value, true);
+        }
+        remove
+        {
+            Subscribe(ReceiveKind, value, false);
+        }
     }
 
-    /// <summary>The library's error callback: it keeps the handler but never calls it today.</summary>
+    /// <summary>The library's error callback: it keeps the handler but never calls it
+    /// today.</summary>
     public event EventHandler<FrameEventArgs>? ErrorReported
     {
-        add { Subscribe(ErrorKind, value, true); }
-        remove { Subscribe(ErrorKind, value, false); }
+        add
+        {
+            Subscribe(ErrorKind, value, true);
+        }
+        remove
+        {
+            Subscribe(ErrorKind, value, false);
+        }
     }
 
     private void Subscribe(int kind, EventHandler<FrameEventArgs>? handler, bool add)
@@ -52,7 +73,8 @@ public sealed partial class Board {
         if (handler == null) {
             return;
         }
-        lock (gate) {
+        lock (gate)
+        {
             if (!add && handle == IntPtr.Zero) {
                 return; // a disposed board has no handlers left to remove
             }

@@ -52,7 +52,10 @@ public sealed partial class Board {
     public void ClearAll() { Do(nameof(N.ZorEncClearAll), h => N.ZorEncClearAll(h)); }
 
     /// <summary>Clears every digital input's counter.</summary>
-    public void ClearDigitalInputCounts() { Do(nameof(N.ZorEncClearDiAll), h => N.ZorEncClearDiAll(h)); }
+    public void ClearDigitalInputCounts()
+    {
+        Do(nameof(N.ZorEncClearDiAll), h => N.ZorEncClearDiAll(h));
+    }
 
     /// <summary>Clears one digital input's counter.</summary>
     /// <param name="input">0..6.</param>

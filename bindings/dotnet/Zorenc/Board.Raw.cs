@@ -39,8 +39,8 @@ public sealed partial class Board {
     public uint Send(byte command, ushort address, uint value = 0)
     {
         return Transact(nameof(NativeMethods.ZorEncSendData),
-                        (IntPtr h, out uint reply) => NativeMethods.ZorEncSendData(
-                            h, command, address, value, out reply));
+                        (IntPtr h, out uint reply) =>
+                            NativeMethods.ZorEncSendData(h, command, address, value, out reply));
     }
 
     /// <summary>Sends a request without waiting: its reply stays in the receive queue (for
@@ -111,15 +111,17 @@ public sealed partial class Board {
         if (token.IsCancellationRequested) {
             throw new ZorEncAbortedException(function, token);
         }
-        uint result = Invoke(h => {
-            abort.Clear();
-            if (Volatile.Read(ref disposing) != 0) {
-                abort.Raise();
-            }
-            using (token.Register(RaiseAbort)) {
-                return read(h, abort.Pointer);
-            }
-        });
+        uint result = Invoke(h =>
+                             {
+                                 abort.Clear();
+                                 if (Volatile.Read(ref disposing) != 0) {
+                                     abort.Raise();
+                                 }
+                                 using (token.Register(RaiseAbort))
+                                 {
+                                     return read(h, abort.Pointer);
+                                 }
+                             });
         if (result == ZorEncResultCode.Aborted) {
             throw new ZorEncAbortedException(function, token);
         }

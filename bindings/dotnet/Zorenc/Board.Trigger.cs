@@ -9,7 +9,8 @@ public sealed partial class Board {
     public TriggerControls GetTriggerControls(int channel)
     {
         return Get(nameof(N.ZorEncGetTriggerControls),
-                   (IntPtr h, out TriggerControls v) => N.ZorEncGetTriggerControls(h, channel, out v));
+                   (IntPtr h, out TriggerControls v) =>
+                       N.ZorEncGetTriggerControls(h, channel, out v));
     }
 
     /// <summary>Writes a trigger channel's control word as given.</summary>
@@ -36,9 +37,9 @@ public sealed partial class Board {
     /// <param name="bit30">Bit 30.</param>
     /// <param name="bit31">Bit 31.</param>
     public void SetTriggerControlsEachTrigger(int channel, int nibble0 = 0, int nibble1 = 0,
-                                              int nibble2Code = 0, int nibble3 = 0,
-                                              int nibble4 = 0, int nibble5 = 0, int nibble6 = 0,
-                                              int bit30 = 0, int bit31 = 0)
+                                              int nibble2Code = 0, int nibble3 = 0, int nibble4 = 0,
+                                              int nibble5 = 0, int nibble6 = 0, int bit30 = 0,
+                                              int bit31 = 0)
     {
         Do(nameof(N.ZorEncSetTriggerControlsEachTrigger),
            h => N.ZorEncSetTriggerControlsEachTrigger(h, channel, nibble0, nibble1, nibble2Code,
@@ -234,7 +235,8 @@ public sealed partial class Board {
     public int GetIndexTriggerPosition(int channel, int index)
     {
         return Get(nameof(N.ZorEncGetIndexTriggerPosition),
-                   (IntPtr h, out int v) => N.ZorEncGetIndexTriggerPosition(h, channel, index, out v));
+                   (IntPtr h, out int v) =>
+                       N.ZorEncGetIndexTriggerPosition(h, channel, index, out v));
     }
 
     /// <summary>Sets the position of an index trigger of a channel.</summary>

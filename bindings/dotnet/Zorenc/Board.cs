@@ -79,7 +79,8 @@ public sealed partial class Board : IDisposable {
     public bool IsOpen
     {
         get {
-            lock (gate) {
+            lock (gate)
+            {
                 return handle != IntPtr.Zero && Invoke(h => NativeMethods.ZorEncIsOpen(h));
             }
         }
@@ -130,7 +131,8 @@ public sealed partial class Board : IDisposable {
         Interlocked.Exchange(ref disposing, 1);
         RaiseAbort();
         IntPtr closing;
-        lock (gate) {
+        lock (gate)
+        {
             closing = handle;
             handle = IntPtr.Zero;
         }
@@ -139,10 +141,12 @@ public sealed partial class Board : IDisposable {
         }
         HandlerTable.Close(closing);
         GC.SuppressFinalize(this);
-        lock (abort) {
+        lock (abort)
+        {
             abort.Dispose();
         }
-        lock (gate) {
+        lock (gate)
+        {
             handlers = new EventHandler<FrameEventArgs>?[FrameKinds];
             trampolines = new ZorEncEventCallback?[FrameKinds];
         }
@@ -150,7 +154,8 @@ public sealed partial class Board : IDisposable {
 
     private void RaiseAbort()
     {
-        lock (abort) {
+        lock (abort)
+        {
             if (handle != IntPtr.Zero) {
                 abort.Raise();
             }
@@ -176,7 +181,8 @@ public sealed partial class Board : IDisposable {
             throw new InvalidOperationException("a frame event handler cannot call its own board");
         }
         T result;
-        lock (gate) {
+        lock (gate)
+        {
             IntPtr h = handle;
             if (h == IntPtr.Zero) {
                 throw new ObjectDisposedException(nameof(Board));
@@ -208,7 +214,7 @@ public sealed partial class Board : IDisposable {
 
     private T Get<T>(string function, OutCall<T> call)
     {
-        T value = default!;
+        T value = default !;
         Do(function, h => call(h, out value));
         return value;
     }

@@ -20,7 +20,8 @@ public interface IZorEncError {
     /// <summary>What the code means, in one line.</summary>
     string Meaning { get; }
 
-    /// <summary>The C function that gave the code (<c>ZorEncGetTriggerDelay</c>), when known.</summary>
+    /// <summary>The C function that gave the code (<c>ZorEncGetTriggerDelay</c>), when
+    /// known.</summary>
     string? Function { get; }
 }
 

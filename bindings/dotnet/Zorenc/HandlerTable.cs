@@ -24,7 +24,8 @@ internal static class HandlerTable {
     internal static void ExitCall()
     {
         Gate.ExitReadLock();
-        if (Volatile.Read(ref doomedCount) != 0 && !Gate.IsReadLockHeld && Gate.TryEnterWriteLock(0)) {
+        if (Volatile.Read(ref doomedCount) != 0 && !Gate.IsReadLockHeld &&
+            Gate.TryEnterWriteLock(0)) {
             try {
                 DestroyDoomed();
             } finally {
@@ -39,26 +40,29 @@ internal static class HandlerTable {
     /// <summary>Destroys a handler once no call runs.</summary>
     internal static void Close(IntPtr handle)
     {
-        Change(() => {
-            CloseHandler(handle);
-            return IntPtr.Zero;
-        });
+        Change(() =>
+               {
+                   CloseHandler(handle);
+                   return IntPtr.Zero;
+               });
     }
 
     /// <summary>ZorEncRelease once no call runs.</summary>
     internal static void Release()
     {
-        Change(() => {
-            NativeMethods.ZorEncRelease();
-            return IntPtr.Zero;
-        });
+        Change(() =>
+               {
+                   NativeMethods.ZorEncRelease();
+                   return IntPtr.Zero;
+               });
     }
 
     /// <summary>Destroys a handler now if no call runs, else when the last running call ends;
     /// never waits (finalizers call it). keep stays referenced until then.</summary>
     internal static void Destroy(IntPtr handle, object? keep)
     {
-        lock (Doomed) {
+        lock (Doomed)
+        {
             Doomed.Add((handle, keep));
             Volatile.Write(ref doomedCount, Doomed.Count);
         }
@@ -88,7 +92,8 @@ internal static class HandlerTable {
 
     private static void DestroyDoomed()
     {
-        lock (Doomed) {
+        lock (Doomed)
+        {
             foreach (var (handle, _) in Doomed) {
                 CloseHandler(handle);
             }

@@ -274,7 +274,8 @@ public static class NativeMethods {
         return (long)unchecked((uint)handle.ToInt64()) * 4 + kind;
     }
 
-    private static uint Register(IntPtr handle, int kind, ZorEncEventCallback? callback, uint result)
+    private static uint Register(IntPtr handle, int kind, ZorEncEventCallback? callback,
+                                 uint result)
     {
         if (result == ZorEncResultCode.Ok) {
             lock (callbacks)
@@ -1002,388 +1003,470 @@ public static class NativeMethods {
         public const string Library = "zorenc_x64";
         private const CallingConvention Convention = CallingConvention.Cdecl;
 
-        /// <summary>ZorEncCreateHandler of zorenc_x64; see <see cref="NativeMethods.ZorEncCreateHandler"/>.</summary>
+        /// <summary>The zorenc_x64 export behind
+        /// <see cref="NativeMethods.ZorEncCreateHandler"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true)]
         public static extern IntPtr ZorEncCreateHandler();
 
-        /// <summary>ZorEncIsValidHandle of zorenc_x64; see <see cref="NativeMethods.ZorEncIsValidHandle"/>.</summary>
+        /// <summary>The zorenc_x64 export behind
+        /// <see cref="NativeMethods.ZorEncIsValidHandle"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true)]
         [return:MarshalAs(UnmanagedType.U1)]
         public static extern bool ZorEncIsValidHandle(IntPtr handle);
 
-        /// <summary>ZorEncCloseHandler of zorenc_x64; see <see cref="NativeMethods.ZorEncCloseHandler"/>.</summary>
+        /// <summary>The zorenc_x64 export behind
+        /// <see cref="NativeMethods.ZorEncCloseHandler"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true)]
         public static extern void ZorEncCloseHandler(IntPtr handle);
 
-        /// <summary>ZorEncRelease of zorenc_x64; see <see cref="NativeMethods.ZorEncRelease"/>.</summary>
+        /// <summary>The zorenc_x64 export behind
+        /// <see cref="NativeMethods.ZorEncRelease"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true)]
         public static extern void ZorEncRelease();
 
-        /// <summary>ZorEncOpen of zorenc_x64; see <see cref="NativeMethods.ZorEncOpen"/>.</summary>
+        /// <summary>The zorenc_x64 export behind
+        /// <see cref="NativeMethods.ZorEncOpen"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true)]
         [return:MarshalAs(UnmanagedType.U1)]
         public static extern bool ZorEncOpen(IntPtr handle,
                                              [MarshalAs(UnmanagedType.LPStr)] string portName);
 
-        /// <summary>ZorEncClose of zorenc_x64; see <see cref="NativeMethods.ZorEncClose"/>.</summary>
+        /// <summary>The zorenc_x64 export behind
+        /// <see cref="NativeMethods.ZorEncClose"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true)]
         public static extern int ZorEncClose(IntPtr handle);
 
-        /// <summary>ZorEncIsOpen of zorenc_x64; see <see cref="NativeMethods.ZorEncIsOpen"/>.</summary>
+        /// <summary>The zorenc_x64 export behind
+        /// <see cref="NativeMethods.ZorEncIsOpen"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true)]
         [return:MarshalAs(UnmanagedType.U1)]
         public static extern bool ZorEncIsOpen(IntPtr handle);
 
-        /// <summary>ZorEncSendData of zorenc_x64; see <see cref="NativeMethods.ZorEncSendData"/>.</summary>
+        /// <summary>The zorenc_x64 export behind
+        /// <see cref="NativeMethods.ZorEncSendData"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true)]
         public static extern uint ZorEncSendData(IntPtr handle, byte command, ushort address,
                                                  uint value, out uint reply);
 
-        /// <summary>ZorEncSendOnly of zorenc_x64; see <see cref="NativeMethods.ZorEncSendOnly"/>.</summary>
+        /// <summary>The zorenc_x64 export behind
+        /// <see cref="NativeMethods.ZorEncSendOnly"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true)]
         public static extern uint ZorEncSendOnly(IntPtr handle, byte command, ushort address,
                                                  uint value);
 
-        /// <summary>ZorEncSendRead of zorenc_x64; see <see cref="NativeMethods.ZorEncSendRead"/>.</summary>
+        /// <summary>The zorenc_x64 export behind
+        /// <see cref="NativeMethods.ZorEncSendRead"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true)]
         public static extern uint ZorEncSendRead(IntPtr handle, ushort address, uint value,
                                                  out uint reply);
 
-        /// <summary>ZorEncSendWrite of zorenc_x64; see <see cref="NativeMethods.ZorEncSendWrite"/>.</summary>
+        /// <summary>The zorenc_x64 export behind
+        /// <see cref="NativeMethods.ZorEncSendWrite"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true)]
         public static extern uint ZorEncSendWrite(IntPtr handle, ushort address, uint value,
                                                   out uint reply);
 
-        /// <summary>ZorEncPurge of zorenc_x64; see <see cref="NativeMethods.ZorEncPurge"/>.</summary>
+        /// <summary>The zorenc_x64 export behind
+        /// <see cref="NativeMethods.ZorEncPurge"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true)]
         [return:MarshalAs(UnmanagedType.U1)]
         public static extern bool ZorEncPurge(IntPtr handle);
 
-        /// <summary>ZorEncRead of zorenc_x64; see <see cref="NativeMethods.ZorEncRead"/>.</summary>
+        /// <summary>The zorenc_x64 export behind
+        /// <see cref="NativeMethods.ZorEncRead"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true)]
         public static extern uint ZorEncRead(IntPtr handle, [Out] byte[]? buffer, int reserved,
                                              int length, IntPtr abortFlag);
 
-        /// <summary>ZorEncReadUntil of zorenc_x64; see <see cref="NativeMethods.ZorEncReadUntil"/>.</summary>
+        /// <summary>The zorenc_x64 export behind
+        /// <see cref="NativeMethods.ZorEncReadUntil"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true)]
         public static extern uint ZorEncReadUntil(IntPtr handle, [Out] byte[]? buffer,
                                                   byte terminator, IntPtr abortFlag);
 
-        /// <summary>ZorEncRegisterSendEvent of zorenc_x64; see <see cref="NativeMethods.ZorEncRegisterSendEvent"/>.</summary>
+        /// <summary>The zorenc_x64 export behind
+        /// <see cref="NativeMethods.ZorEncRegisterSendEvent"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true)]
         public static extern uint ZorEncRegisterSendEvent(IntPtr handle,
                                                           ZorEncEventCallback? callback);
 
-        /// <summary>ZorEncRegisterRecvEvent of zorenc_x64; see <see cref="NativeMethods.ZorEncRegisterRecvEvent"/>.</summary>
+        /// <summary>The zorenc_x64 export behind
+        /// <see cref="NativeMethods.ZorEncRegisterRecvEvent"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true)]
         public static extern uint ZorEncRegisterRecvEvent(IntPtr handle,
                                                           ZorEncEventCallback? callback);
 
-        /// <summary>ZorEncRegisterErrorEvent of zorenc_x64; see <see cref="NativeMethods.ZorEncRegisterErrorEvent"/>.</summary>
+        /// <summary>The zorenc_x64 export behind
+        /// <see cref="NativeMethods.ZorEncRegisterErrorEvent"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true)]
         public static extern uint ZorEncRegisterErrorEvent(IntPtr handle,
                                                            ZorEncEventCallback? callback);
 
-        /// <summary>ZorEncGetEncoderPosition of zorenc_x64; see <see cref="NativeMethods.ZorEncGetEncoderPosition"/>.</summary>
+        /// <summary>The zorenc_x64 export behind
+        /// <see cref="NativeMethods.ZorEncGetEncoderPosition"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true)]
         public static extern uint ZorEncGetEncoderPosition(IntPtr handle, int channel,
                                                            out int position);
 
-        /// <summary>ZorEncGetEncoderPositionForAnalog of zorenc_x64; see <see cref="NativeMethods.ZorEncGetEncoderPositionForAnalog"/>.</summary>
+        /// <summary>The zorenc_x64 export behind
+        /// <see cref="NativeMethods.ZorEncGetEncoderPositionForAnalog"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true)]
         public static extern uint ZorEncGetEncoderPositionForAnalog(IntPtr handle, int channel,
                                                                     int multiplier, double period,
                                                                     out int position);
 
-        /// <summary>ZorEncGetEncoderPositionMicrometer of zorenc_x64; see <see cref="NativeMethods.ZorEncGetEncoderPositionMicrometer"/>.</summary>
+        /// <summary>The zorenc_x64 export behind
+        /// <see cref="NativeMethods.ZorEncGetEncoderPositionMicrometer"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true)]
         public static extern uint ZorEncGetEncoderPositionMicrometer(IntPtr handle, int channel,
                                                                      int multiplier, double period,
                                                                      out int position);
 
-        /// <summary>ZorEncGetEncoderDirection of zorenc_x64; see <see cref="NativeMethods.ZorEncGetEncoderDirection"/>.</summary>
+        /// <summary>The zorenc_x64 export behind
+        /// <see cref="NativeMethods.ZorEncGetEncoderDirection"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true)]
         public static extern uint ZorEncGetEncoderDirection(IntPtr handle, int channel,
                                                             out int direction);
 
-        /// <summary>ZorEncSetEncoderDirection of zorenc_x64; see <see cref="NativeMethods.ZorEncSetEncoderDirection"/>.</summary>
+        /// <summary>The zorenc_x64 export behind
+        /// <see cref="NativeMethods.ZorEncSetEncoderDirection"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true)]
         public static extern uint ZorEncSetEncoderDirection(IntPtr handle, int channel,
                                                             int direction);
 
-        /// <summary>ZorEncGetEncoderInversion of zorenc_x64; see <see cref="NativeMethods.ZorEncGetEncoderInversion"/>.</summary>
+        /// <summary>The zorenc_x64 export behind
+        /// <see cref="NativeMethods.ZorEncGetEncoderInversion"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true)]
         public static extern uint ZorEncGetEncoderInversion(IntPtr handle, int channel,
                                                             out int inversion);
 
-        /// <summary>ZorEncSetEncoderInversion of zorenc_x64; see <see cref="NativeMethods.ZorEncSetEncoderInversion"/>.</summary>
+        /// <summary>The zorenc_x64 export behind
+        /// <see cref="NativeMethods.ZorEncSetEncoderInversion"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true)]
         public static extern uint ZorEncSetEncoderInversion(IntPtr handle, int channel,
                                                             int inversion);
 
-        /// <summary>ZorEncGetEncoderMultiForAnalog of zorenc_x64; see <see cref="NativeMethods.ZorEncGetEncoderMultiForAnalog"/>.</summary>
+        /// <summary>The zorenc_x64 export behind
+        /// <see cref="NativeMethods.ZorEncGetEncoderMultiForAnalog"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true)]
         public static extern uint ZorEncGetEncoderMultiForAnalog(IntPtr handle, int channel,
                                                                  out int multiplier);
 
-        /// <summary>ZorEncSetEncoderMultiForAnalog of zorenc_x64; see <see cref="NativeMethods.ZorEncSetEncoderMultiForAnalog"/>.</summary>
+        /// <summary>The zorenc_x64 export behind
+        /// <see cref="NativeMethods.ZorEncSetEncoderMultiForAnalog"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true)]
         public static extern uint ZorEncSetEncoderMultiForAnalog(IntPtr handle, int channel,
                                                                  int multiplier);
 
-        /// <summary>ZorEncGetEncoderResetValue of zorenc_x64; see <see cref="NativeMethods.ZorEncGetEncoderResetValue"/>.</summary>
+        /// <summary>The zorenc_x64 export behind
+        /// <see cref="NativeMethods.ZorEncGetEncoderResetValue"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true)]
         public static extern uint ZorEncGetEncoderResetValue(IntPtr handle, int channel,
                                                              out int resetValue);
 
-        /// <summary>ZorEncSetEncoderResetValue of zorenc_x64; see <see cref="NativeMethods.ZorEncSetEncoderResetValue"/>.</summary>
+        /// <summary>The zorenc_x64 export behind
+        /// <see cref="NativeMethods.ZorEncSetEncoderResetValue"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true)]
         public static extern uint ZorEncSetEncoderResetValue(IntPtr handle, int channel,
                                                              int resetValue);
 
-        /// <summary>ZorEncStartCalibration of zorenc_x64; see <see cref="NativeMethods.ZorEncStartCalibration"/>.</summary>
+        /// <summary>The zorenc_x64 export behind
+        /// <see cref="NativeMethods.ZorEncStartCalibration"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true)]
         public static extern uint ZorEncStartCalibration(IntPtr handle, int channel);
 
-        /// <summary>ZorEncStopCalibration of zorenc_x64; see <see cref="NativeMethods.ZorEncStopCalibration"/>.</summary>
+        /// <summary>The zorenc_x64 export behind
+        /// <see cref="NativeMethods.ZorEncStopCalibration"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true)]
         public static extern uint ZorEncStopCalibration(IntPtr handle, int channel);
 
-        /// <summary>ZorEncGetEncoderResolution of zorenc_x64; see <see cref="NativeMethods.ZorEncGetEncoderResolution"/>.</summary>
+        /// <summary>The zorenc_x64 export behind
+        /// <see cref="NativeMethods.ZorEncGetEncoderResolution"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true)]
         public static extern uint ZorEncGetEncoderResolution(IntPtr handle, out double resolution);
 
-        /// <summary>ZorEncSetEncoderResolution of zorenc_x64; see <see cref="NativeMethods.ZorEncSetEncoderResolution"/>.</summary>
+        /// <summary>The zorenc_x64 export behind
+        /// <see cref="NativeMethods.ZorEncSetEncoderResolution"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true)]
         public static extern uint ZorEncSetEncoderResolution(IntPtr handle, double resolution);
 
-        /// <summary>ZorEncGetFirmwareVersion of zorenc_x64; see <see cref="NativeMethods.ZorEncGetFirmwareVersion"/>.</summary>
+        /// <summary>The zorenc_x64 export behind
+        /// <see cref="NativeMethods.ZorEncGetFirmwareVersion"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true)]
         public static extern uint ZorEncGetFirmwareVersion(IntPtr handle, out double version);
 
-        /// <summary>ZorEncGetLogicVersion of zorenc_x64; see <see cref="NativeMethods.ZorEncGetLogicVersion"/>.</summary>
+        /// <summary>The zorenc_x64 export behind
+        /// <see cref="NativeMethods.ZorEncGetLogicVersion"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true)]
         public static extern uint ZorEncGetLogicVersion(IntPtr handle, out double version);
 
-        /// <summary>ZorEncGetPositiveRun of zorenc_x64; see <see cref="NativeMethods.ZorEncGetPositiveRun"/>.</summary>
+        /// <summary>The zorenc_x64 export behind
+        /// <see cref="NativeMethods.ZorEncGetPositiveRun"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true)]
         public static extern uint ZorEncGetPositiveRun(IntPtr handle, out int run);
 
-        /// <summary>ZorEncSetPositiveRun of zorenc_x64; see <see cref="NativeMethods.ZorEncSetPositiveRun"/>.</summary>
+        /// <summary>The zorenc_x64 export behind
+        /// <see cref="NativeMethods.ZorEncSetPositiveRun"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true)]
         public static extern uint ZorEncSetPositiveRun(IntPtr handle, int run);
 
-        /// <summary>ZorEncGetNegativeRun of zorenc_x64; see <see cref="NativeMethods.ZorEncGetNegativeRun"/>.</summary>
+        /// <summary>The zorenc_x64 export behind
+        /// <see cref="NativeMethods.ZorEncGetNegativeRun"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true)]
         public static extern uint ZorEncGetNegativeRun(IntPtr handle, out int run);
 
-        /// <summary>ZorEncSetNegativeRun of zorenc_x64; see <see cref="NativeMethods.ZorEncSetNegativeRun"/>.</summary>
+        /// <summary>The zorenc_x64 export behind
+        /// <see cref="NativeMethods.ZorEncSetNegativeRun"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true)]
         public static extern uint ZorEncSetNegativeRun(IntPtr handle, int run);
 
-        /// <summary>ZorEncGetTrgMode of zorenc_x64; see <see cref="NativeMethods.ZorEncGetTrgMode"/>.</summary>
+        /// <summary>The zorenc_x64 export behind
+        /// <see cref="NativeMethods.ZorEncGetTrgMode"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true)]
         public static extern uint ZorEncGetTrgMode(IntPtr handle, out int trgMode);
 
-        /// <summary>ZorEncSetTrgMode of zorenc_x64; see <see cref="NativeMethods.ZorEncSetTrgMode"/>.</summary>
+        /// <summary>The zorenc_x64 export behind
+        /// <see cref="NativeMethods.ZorEncSetTrgMode"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true)]
         public static extern uint ZorEncSetTrgMode(IntPtr handle, int trgMode);
 
-        /// <summary>ZorEncGetVirtualEncoderFrequency of zorenc_x64; see <see cref="NativeMethods.ZorEncGetVirtualEncoderFrequency"/>.</summary>
+        /// <summary>The zorenc_x64 export behind
+        /// <see cref="NativeMethods.ZorEncGetVirtualEncoderFrequency"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true)]
         public static extern uint ZorEncGetVirtualEncoderFrequency(IntPtr handle, int channel,
                                                                    out int frequency);
 
-        /// <summary>ZorEncSetVirtualEncoderFrequency of zorenc_x64; see <see cref="NativeMethods.ZorEncSetVirtualEncoderFrequency"/>.</summary>
+        /// <summary>The zorenc_x64 export behind
+        /// <see cref="NativeMethods.ZorEncSetVirtualEncoderFrequency"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true)]
         public static extern uint ZorEncSetVirtualEncoderFrequency(IntPtr handle, int channel,
                                                                    int frequency);
 
-        /// <summary>ZorEncLoadDefaultParameters of zorenc_x64; see <see cref="NativeMethods.ZorEncLoadDefaultParameters"/>.</summary>
+        /// <summary>The zorenc_x64 export behind
+        /// <see cref="NativeMethods.ZorEncLoadDefaultParameters"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true)]
         public static extern uint ZorEncLoadDefaultParameters(IntPtr handle);
 
-        /// <summary>ZorEncSaveFlash of zorenc_x64; see <see cref="NativeMethods.ZorEncSaveFlash"/>.</summary>
+        /// <summary>The zorenc_x64 export behind
+        /// <see cref="NativeMethods.ZorEncSaveFlash"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true)]
         public static extern uint ZorEncSaveFlash(IntPtr handle);
 
-        /// <summary>ZorEncLoadFlash of zorenc_x64; see <see cref="NativeMethods.ZorEncLoadFlash"/>.</summary>
+        /// <summary>The zorenc_x64 export behind
+        /// <see cref="NativeMethods.ZorEncLoadFlash"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true)]
         public static extern uint ZorEncLoadFlash(IntPtr handle);
 
-        /// <summary>ZorEncGetTriggerControls of zorenc_x64; see <see cref="NativeMethods.ZorEncGetTriggerControls"/>.</summary>
+        /// <summary>The zorenc_x64 export behind
+        /// <see cref="NativeMethods.ZorEncGetTriggerControls"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true)]
         public static extern uint ZorEncGetTriggerControls(IntPtr handle, int channel,
                                                            out TriggerControls controls);
 
-        /// <summary>ZorEncSetTriggerControls of zorenc_x64; see <see cref="NativeMethods.ZorEncSetTriggerControls"/>.</summary>
+        /// <summary>The zorenc_x64 export behind
+        /// <see cref="NativeMethods.ZorEncSetTriggerControls"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true)]
         public static extern uint ZorEncSetTriggerControls(IntPtr handle, int channel,
                                                            [In] ref TriggerControls controls);
 
-        /// <summary>ZorEncSetTriggerControlsEachTrigger of zorenc_x64; see <see cref="NativeMethods.ZorEncSetTriggerControlsEachTrigger"/>.</summary>
+        /// <summary>The zorenc_x64 export behind
+        /// <see cref="NativeMethods.ZorEncSetTriggerControlsEachTrigger"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true)]
         public static extern uint
         ZorEncSetTriggerControlsEachTrigger(IntPtr handle, int channel, int nibble0, int nibble1,
                                             int nibble2Code, int nibble3, int nibble4, int nibble5,
                                             int nibble6, int bit30, int bit31);
 
-        /// <summary>ZorEncGetTriggerGenerator of zorenc_x64; see <see cref="NativeMethods.ZorEncGetTriggerGenerator"/>.</summary>
+        /// <summary>The zorenc_x64 export behind
+        /// <see cref="NativeMethods.ZorEncGetTriggerGenerator"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true)]
         public static extern uint ZorEncGetTriggerGenerator(IntPtr handle, int channel,
                                                             out int upperHalf, out int lowerHalf);
 
-        /// <summary>ZorEncSetTriggerGenerator of zorenc_x64; see <see cref="NativeMethods.ZorEncSetTriggerGenerator"/>.</summary>
+        /// <summary>The zorenc_x64 export behind
+        /// <see cref="NativeMethods.ZorEncSetTriggerGenerator"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true)]
         public static extern uint ZorEncSetTriggerGenerator(IntPtr handle, int channel,
                                                             int upperHalf, int lowerHalf);
 
-        /// <summary>ZorEncGetTriggerGeneratorRoll of zorenc_x64; see <see cref="NativeMethods.ZorEncGetTriggerGeneratorRoll"/>.</summary>
+        /// <summary>The zorenc_x64 export behind
+        /// <see cref="NativeMethods.ZorEncGetTriggerGeneratorRoll"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true)]
         public static extern uint ZorEncGetTriggerGeneratorRoll(IntPtr handle, int channel,
                                                                 out int value);
 
-        /// <summary>ZorEncSetTriggerGeneratorRoll of zorenc_x64; see <see cref="NativeMethods.ZorEncSetTriggerGeneratorRoll"/>.</summary>
+        /// <summary>The zorenc_x64 export behind
+        /// <see cref="NativeMethods.ZorEncSetTriggerGeneratorRoll"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true)]
         public static extern uint ZorEncSetTriggerGeneratorRoll(IntPtr handle, int channel,
                                                                 int value);
 
-        /// <summary>ZorEncGetTriggerOutputMode of zorenc_x64; see <see cref="NativeMethods.ZorEncGetTriggerOutputMode"/>.</summary>
+        /// <summary>The zorenc_x64 export behind
+        /// <see cref="NativeMethods.ZorEncGetTriggerOutputMode"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true)]
         public static extern uint ZorEncGetTriggerOutputMode(IntPtr handle, int channel,
                                                              out int mode);
 
-        /// <summary>ZorEncSetTriggerOutputMode of zorenc_x64; see <see cref="NativeMethods.ZorEncSetTriggerOutputMode"/>.</summary>
+        /// <summary>The zorenc_x64 export behind
+        /// <see cref="NativeMethods.ZorEncSetTriggerOutputMode"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true)]
         public static extern uint ZorEncSetTriggerOutputMode(IntPtr handle, int channel, int mode);
 
-        /// <summary>ZorEncGetTriggerPosition0 of zorenc_x64; see <see cref="NativeMethods.ZorEncGetTriggerPosition0"/>.</summary>
+        /// <summary>The zorenc_x64 export behind
+        /// <see cref="NativeMethods.ZorEncGetTriggerPosition0"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true)]
         public static extern uint ZorEncGetTriggerPosition0(IntPtr handle, int channel,
                                                             out int position);
 
-        /// <summary>ZorEncSetTriggerPosition0 of zorenc_x64; see <see cref="NativeMethods.ZorEncSetTriggerPosition0"/>.</summary>
+        /// <summary>The zorenc_x64 export behind
+        /// <see cref="NativeMethods.ZorEncSetTriggerPosition0"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true)]
         public static extern uint ZorEncSetTriggerPosition0(IntPtr handle, int channel,
                                                             int position);
 
-        /// <summary>ZorEncGetTriggerPosition1 of zorenc_x64; see <see cref="NativeMethods.ZorEncGetTriggerPosition1"/>.</summary>
+        /// <summary>The zorenc_x64 export behind
+        /// <see cref="NativeMethods.ZorEncGetTriggerPosition1"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true)]
         public static extern uint ZorEncGetTriggerPosition1(IntPtr handle, int channel,
                                                             out int position);
 
-        /// <summary>ZorEncSetTriggerPosition1 of zorenc_x64; see <see cref="NativeMethods.ZorEncSetTriggerPosition1"/>.</summary>
+        /// <summary>The zorenc_x64 export behind
+        /// <see cref="NativeMethods.ZorEncSetTriggerPosition1"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true)]
         public static extern uint ZorEncSetTriggerPosition1(IntPtr handle, int channel,
                                                             int position);
 
-        /// <summary>ZorEncSetTriggerPositionMicrometer0 of zorenc_x64; see <see cref="NativeMethods.ZorEncSetTriggerPositionMicrometer0"/>.</summary>
+        /// <summary>The zorenc_x64 export behind
+        /// <see cref="NativeMethods.ZorEncSetTriggerPositionMicrometer0"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true)]
         public static extern uint ZorEncSetTriggerPositionMicrometer0(IntPtr handle, int channel,
                                                                       int position, int multiplier,
                                                                       double period, int convert);
 
-        /// <summary>ZorEncSetTriggerPositionMicrometer1 of zorenc_x64; see <see cref="NativeMethods.ZorEncSetTriggerPositionMicrometer1"/>.</summary>
+        /// <summary>The zorenc_x64 export behind
+        /// <see cref="NativeMethods.ZorEncSetTriggerPositionMicrometer1"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true)]
         public static extern uint ZorEncSetTriggerPositionMicrometer1(IntPtr handle, int channel,
                                                                       int position, int multiplier,
                                                                       double period, int convert);
 
-        /// <summary>ZorEncGetTriggerPulseWidth of zorenc_x64; see <see cref="NativeMethods.ZorEncGetTriggerPulseWidth"/>.</summary>
+        /// <summary>The zorenc_x64 export behind
+        /// <see cref="NativeMethods.ZorEncGetTriggerPulseWidth"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true)]
         public static extern double ZorEncGetTriggerPulseWidth(IntPtr handle, int channel,
                                                                out double pulseWidth);
 
-        /// <summary>ZorEncSetTriggerPulseWidth of zorenc_x64; see <see cref="NativeMethods.ZorEncSetTriggerPulseWidth"/>.</summary>
+        /// <summary>The zorenc_x64 export behind
+        /// <see cref="NativeMethods.ZorEncSetTriggerPulseWidth"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true)]
         public static extern uint ZorEncSetTriggerPulseWidth(IntPtr handle, int channel,
                                                              double pulseWidth);
 
-        /// <summary>ZorEncGetTriggerDelay of zorenc_x64; see <see cref="NativeMethods.ZorEncGetTriggerDelay"/>.</summary>
+        /// <summary>The zorenc_x64 export behind
+        /// <see cref="NativeMethods.ZorEncGetTriggerDelay"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true)]
         public static extern uint ZorEncGetTriggerDelay(IntPtr handle, int channel,
                                                         out double delay);
 
-        /// <summary>ZorEncSetTriggerDelay of zorenc_x64; see <see cref="NativeMethods.ZorEncSetTriggerDelay"/>.</summary>
+        /// <summary>The zorenc_x64 export behind
+        /// <see cref="NativeMethods.ZorEncSetTriggerDelay"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true)]
         public static extern uint ZorEncSetTriggerDelay(IntPtr handle, int channel, double delay);
 
-        /// <summary>ZorEncGetIndexTriggerLastIndex of zorenc_x64; see <see cref="NativeMethods.ZorEncGetIndexTriggerLastIndex"/>.</summary>
+        /// <summary>The zorenc_x64 export behind
+        /// <see cref="NativeMethods.ZorEncGetIndexTriggerLastIndex"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true)]
         public static extern uint ZorEncGetIndexTriggerLastIndex(IntPtr handle, int channel,
                                                                  out int lastIndex);
 
-        /// <summary>ZorEncSetIndexTriggerLastIndex of zorenc_x64; see <see cref="NativeMethods.ZorEncSetIndexTriggerLastIndex"/>.</summary>
+        /// <summary>The zorenc_x64 export behind
+        /// <see cref="NativeMethods.ZorEncSetIndexTriggerLastIndex"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true)]
         public static extern uint ZorEncSetIndexTriggerLastIndex(IntPtr handle, int channel,
                                                                  int lastIndex);
 
-        /// <summary>ZorEncGetIndexTriggerPosition of zorenc_x64; see <see cref="NativeMethods.ZorEncGetIndexTriggerPosition"/>.</summary>
+        /// <summary>The zorenc_x64 export behind
+        /// <see cref="NativeMethods.ZorEncGetIndexTriggerPosition"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true)]
         public static extern uint ZorEncGetIndexTriggerPosition(IntPtr handle, int channel,
                                                                 int index, out int position);
 
-        /// <summary>ZorEncSetIndexTriggerPosition of zorenc_x64; see <see cref="NativeMethods.ZorEncSetIndexTriggerPosition"/>.</summary>
+        /// <summary>The zorenc_x64 export behind
+        /// <see cref="NativeMethods.ZorEncSetIndexTriggerPosition"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true)]
         public static extern uint ZorEncSetIndexTriggerPosition(IntPtr handle, int channel,
                                                                 int index, int position);
 
-        /// <summary>ZorEncGetDI of zorenc_x64; see <see cref="NativeMethods.ZorEncGetDI"/>.</summary>
+        /// <summary>The zorenc_x64 export behind
+        /// <see cref="NativeMethods.ZorEncGetDI"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true)]
         public static extern uint ZorEncGetDI(IntPtr handle, out int input0, out int input1,
                                               out int input2, out int input3, out int input4,
                                               out int input5, out int input6);
 
-        /// <summary>ZorEncGetDIState of zorenc_x64; see <see cref="NativeMethods.ZorEncGetDIState"/>.</summary>
+        /// <summary>The zorenc_x64 export behind
+        /// <see cref="NativeMethods.ZorEncGetDIState"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true)]
         public static extern uint ZorEncGetDIState(IntPtr handle, int input, out int state);
 
-        /// <summary>ZorEncGetDiCount of zorenc_x64; see <see cref="NativeMethods.ZorEncGetDiCount"/>.</summary>
+        /// <summary>The zorenc_x64 export behind
+        /// <see cref="NativeMethods.ZorEncGetDiCount"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true)]
         public static extern uint ZorEncGetDiCount(IntPtr handle, int input, out int count);
 
-        /// <summary>ZorEncGetTriggerCount of zorenc_x64; see <see cref="NativeMethods.ZorEncGetTriggerCount"/>.</summary>
+        /// <summary>The zorenc_x64 export behind
+        /// <see cref="NativeMethods.ZorEncGetTriggerCount"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true)]
         public static extern uint ZorEncGetTriggerCount(IntPtr handle, int channel, out int count);
 
-        /// <summary>ZorEncGetTriggerErrorCount of zorenc_x64; see <see cref="NativeMethods.ZorEncGetTriggerErrorCount"/>.</summary>
+        /// <summary>The zorenc_x64 export behind
+        /// <see cref="NativeMethods.ZorEncGetTriggerErrorCount"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true)]
         public static extern uint ZorEncGetTriggerErrorCount(IntPtr handle, int channel,
                                                              out int count);
 
-        /// <summary>ZorEncClearAll of zorenc_x64; see <see cref="NativeMethods.ZorEncClearAll"/>.</summary>
+        /// <summary>The zorenc_x64 export behind
+        /// <see cref="NativeMethods.ZorEncClearAll"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true)]
         public static extern uint ZorEncClearAll(IntPtr handle);
 
-        /// <summary>ZorEncClearDiAll of zorenc_x64; see <see cref="NativeMethods.ZorEncClearDiAll"/>.</summary>
+        /// <summary>The zorenc_x64 export behind
+        /// <see cref="NativeMethods.ZorEncClearDiAll"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true)]
         public static extern uint ZorEncClearDiAll(IntPtr handle);
 
-        /// <summary>ZorEncClearDiCount of zorenc_x64; see <see cref="NativeMethods.ZorEncClearDiCount"/>.</summary>
+        /// <summary>The zorenc_x64 export behind
+        /// <see cref="NativeMethods.ZorEncClearDiCount"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true)]
         public static extern uint ZorEncClearDiCount(IntPtr handle, int input);
 
-        /// <summary>ZorEncClearTriggerAll of zorenc_x64; see <see cref="NativeMethods.ZorEncClearTriggerAll"/>.</summary>
+        /// <summary>The zorenc_x64 export behind
+        /// <see cref="NativeMethods.ZorEncClearTriggerAll"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true)]
         public static extern uint ZorEncClearTriggerAll(IntPtr handle);
 
-        /// <summary>ZorEncClearTriggerCount of zorenc_x64; see <see cref="NativeMethods.ZorEncClearTriggerCount"/>.</summary>
+        /// <summary>The zorenc_x64 export behind
+        /// <see cref="NativeMethods.ZorEncClearTriggerCount"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true)]
         public static extern uint ZorEncClearTriggerCount(IntPtr handle, int channel);
 
-        /// <summary>ZorEncClearEncoderPositionAll of zorenc_x64; see <see cref="NativeMethods.ZorEncClearEncoderPositionAll"/>.</summary>
+        /// <summary>The zorenc_x64 export behind
+        /// <see cref="NativeMethods.ZorEncClearEncoderPositionAll"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true)]
         public static extern uint ZorEncClearEncoderPositionAll(IntPtr handle);
 
-        /// <summary>ZorEncClearEncoderPosition of zorenc_x64; see <see cref="NativeMethods.ZorEncClearEncoderPosition"/>.</summary>
+        /// <summary>The zorenc_x64 export behind
+        /// <see cref="NativeMethods.ZorEncClearEncoderPosition"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true)]
         public static extern uint ZorEncClearEncoderPosition(IntPtr handle, int channel);
 
-        /// <summary>ZorEncClearErrorCountAll of zorenc_x64; see <see cref="NativeMethods.ZorEncClearErrorCountAll"/>.</summary>
+        /// <summary>The zorenc_x64 export behind
+        /// <see cref="NativeMethods.ZorEncClearErrorCountAll"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true)]
         public static extern uint ZorEncClearErrorCountAll(IntPtr handle);
 
-        /// <summary>ZorEncClearErrorCount of zorenc_x64; see <see cref="NativeMethods.ZorEncClearErrorCount"/>.</summary>
+        /// <summary>The zorenc_x64 export behind
+        /// <see cref="NativeMethods.ZorEncClearErrorCount"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true)]
         public static extern uint ZorEncClearErrorCount(IntPtr handle, int channel);
     }
@@ -1395,273 +1478,321 @@ public static class NativeMethods {
         public const string Library = "zorenc_x32";
         private const CallingConvention Convention = CallingConvention.StdCall;
 
-        /// <summary>ZorEncCreateHandler of zorenc_x32 (stdcall); see <see cref="NativeMethods.ZorEncCreateHandler"/>.</summary>
+        /// <summary>The zorenc_x32 (stdcall) export behind
+        /// <see cref="NativeMethods.ZorEncCreateHandler"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true,
                    EntryPoint = "_ZorEncCreateHandler@0")]
         public static extern IntPtr ZorEncCreateHandler();
 
-        /// <summary>ZorEncIsValidHandle of zorenc_x32 (stdcall); see <see cref="NativeMethods.ZorEncIsValidHandle"/>.</summary>
+        /// <summary>The zorenc_x32 (stdcall) export behind
+        /// <see cref="NativeMethods.ZorEncIsValidHandle"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true,
                    EntryPoint = "_ZorEncIsValidHandle@4")]
         [return:MarshalAs(UnmanagedType.U1)]
         public static extern bool ZorEncIsValidHandle(IntPtr handle);
 
-        /// <summary>ZorEncCloseHandler of zorenc_x32 (stdcall); see <see cref="NativeMethods.ZorEncCloseHandler"/>.</summary>
+        /// <summary>The zorenc_x32 (stdcall) export behind
+        /// <see cref="NativeMethods.ZorEncCloseHandler"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true,
                    EntryPoint = "_ZorEncCloseHandler@4")]
         public static extern void ZorEncCloseHandler(IntPtr handle);
 
-        /// <summary>ZorEncRelease of zorenc_x32 (stdcall); see <see cref="NativeMethods.ZorEncRelease"/>.</summary>
+        /// <summary>The zorenc_x32 (stdcall) export behind
+        /// <see cref="NativeMethods.ZorEncRelease"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true,
                    EntryPoint = "_ZorEncRelease@0")]
         public static extern void ZorEncRelease();
 
-        /// <summary>ZorEncOpen of zorenc_x32 (stdcall); see <see cref="NativeMethods.ZorEncOpen"/>.</summary>
+        /// <summary>The zorenc_x32 (stdcall) export behind
+        /// <see cref="NativeMethods.ZorEncOpen"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true,
                    EntryPoint = "_ZorEncOpen@8")]
         [return:MarshalAs(UnmanagedType.U1)]
         public static extern bool ZorEncOpen(IntPtr handle,
                                              [MarshalAs(UnmanagedType.LPStr)] string portName);
 
-        /// <summary>ZorEncClose of zorenc_x32 (stdcall); see <see cref="NativeMethods.ZorEncClose"/>.</summary>
+        /// <summary>The zorenc_x32 (stdcall) export behind
+        /// <see cref="NativeMethods.ZorEncClose"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true,
                    EntryPoint = "_ZorEncClose@4")]
         public static extern int ZorEncClose(IntPtr handle);
 
-        /// <summary>ZorEncIsOpen of zorenc_x32 (stdcall); see <see cref="NativeMethods.ZorEncIsOpen"/>.</summary>
+        /// <summary>The zorenc_x32 (stdcall) export behind
+        /// <see cref="NativeMethods.ZorEncIsOpen"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true,
                    EntryPoint = "_ZorEncIsOpen@4")]
         [return:MarshalAs(UnmanagedType.U1)]
         public static extern bool ZorEncIsOpen(IntPtr handle);
 
-        /// <summary>ZorEncSendData of zorenc_x32 (stdcall); see <see cref="NativeMethods.ZorEncSendData"/>.</summary>
+        /// <summary>The zorenc_x32 (stdcall) export behind
+        /// <see cref="NativeMethods.ZorEncSendData"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true,
                    EntryPoint = "_ZorEncSendData@20")]
         public static extern uint ZorEncSendData(IntPtr handle, byte command, ushort address,
                                                  uint value, out uint reply);
 
-        /// <summary>ZorEncSendOnly of zorenc_x32 (stdcall); see <see cref="NativeMethods.ZorEncSendOnly"/>.</summary>
+        /// <summary>The zorenc_x32 (stdcall) export behind
+        /// <see cref="NativeMethods.ZorEncSendOnly"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true,
                    EntryPoint = "_ZorEncSendOnly@16")]
         public static extern uint ZorEncSendOnly(IntPtr handle, byte command, ushort address,
                                                  uint value);
 
-        /// <summary>ZorEncSendRead of zorenc_x32 (stdcall); see <see cref="NativeMethods.ZorEncSendRead"/>.</summary>
+        /// <summary>The zorenc_x32 (stdcall) export behind
+        /// <see cref="NativeMethods.ZorEncSendRead"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true,
                    EntryPoint = "_ZorEncSendRead@16")]
         public static extern uint ZorEncSendRead(IntPtr handle, ushort address, uint value,
                                                  out uint reply);
 
-        /// <summary>ZorEncSendWrite of zorenc_x32 (stdcall); see <see cref="NativeMethods.ZorEncSendWrite"/>.</summary>
+        /// <summary>The zorenc_x32 (stdcall) export behind
+        /// <see cref="NativeMethods.ZorEncSendWrite"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true,
                    EntryPoint = "_ZorEncSendWrite@16")]
         public static extern uint ZorEncSendWrite(IntPtr handle, ushort address, uint value,
                                                   out uint reply);
 
-        /// <summary>ZorEncPurge of zorenc_x32 (stdcall); see <see cref="NativeMethods.ZorEncPurge"/>.</summary>
+        /// <summary>The zorenc_x32 (stdcall) export behind
+        /// <see cref="NativeMethods.ZorEncPurge"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true,
                    EntryPoint = "_ZorEncPurge@4")]
         [return:MarshalAs(UnmanagedType.U1)]
         public static extern bool ZorEncPurge(IntPtr handle);
 
-        /// <summary>ZorEncRead of zorenc_x32 (stdcall); see <see cref="NativeMethods.ZorEncRead"/>.</summary>
+        /// <summary>The zorenc_x32 (stdcall) export behind
+        /// <see cref="NativeMethods.ZorEncRead"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true,
                    EntryPoint = "_ZorEncRead@20")]
         public static extern uint ZorEncRead(IntPtr handle, [Out] byte[]? buffer, int reserved,
                                              int length, IntPtr abortFlag);
 
-        /// <summary>ZorEncReadUntil of zorenc_x32 (stdcall); see <see cref="NativeMethods.ZorEncReadUntil"/>.</summary>
+        /// <summary>The zorenc_x32 (stdcall) export behind
+        /// <see cref="NativeMethods.ZorEncReadUntil"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true,
                    EntryPoint = "_ZorEncReadUntil@16")]
         public static extern uint ZorEncReadUntil(IntPtr handle, [Out] byte[]? buffer,
                                                   byte terminator, IntPtr abortFlag);
 
-        /// <summary>ZorEncRegisterSendEvent of zorenc_x32 (stdcall); see <see cref="NativeMethods.ZorEncRegisterSendEvent"/>.</summary>
+        /// <summary>The zorenc_x32 (stdcall) export behind
+        /// <see cref="NativeMethods.ZorEncRegisterSendEvent"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true,
                    EntryPoint = "_ZorEncRegisterSendEvent@8")]
         public static extern uint ZorEncRegisterSendEvent(IntPtr handle,
                                                           ZorEncEventCallback? callback);
 
-        /// <summary>ZorEncRegisterRecvEvent of zorenc_x32 (stdcall); see <see cref="NativeMethods.ZorEncRegisterRecvEvent"/>.</summary>
+        /// <summary>The zorenc_x32 (stdcall) export behind
+        /// <see cref="NativeMethods.ZorEncRegisterRecvEvent"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true,
                    EntryPoint = "_ZorEncRegisterRecvEvent@8")]
         public static extern uint ZorEncRegisterRecvEvent(IntPtr handle,
                                                           ZorEncEventCallback? callback);
 
-        /// <summary>ZorEncRegisterErrorEvent of zorenc_x32 (stdcall); see <see cref="NativeMethods.ZorEncRegisterErrorEvent"/>.</summary>
+        /// <summary>The zorenc_x32 (stdcall) export behind
+        /// <see cref="NativeMethods.ZorEncRegisterErrorEvent"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true,
                    EntryPoint = "_ZorEncRegisterErrorEvent@8")]
         public static extern uint ZorEncRegisterErrorEvent(IntPtr handle,
                                                            ZorEncEventCallback? callback);
 
-        /// <summary>ZorEncGetEncoderPosition of zorenc_x32 (stdcall); see <see cref="NativeMethods.ZorEncGetEncoderPosition"/>.</summary>
+        /// <summary>The zorenc_x32 (stdcall) export behind
+        /// <see cref="NativeMethods.ZorEncGetEncoderPosition"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true,
                    EntryPoint = "_ZorEncGetEncoderPosition@12")]
         public static extern uint ZorEncGetEncoderPosition(IntPtr handle, int channel,
                                                            out int position);
 
-        /// <summary>ZorEncGetEncoderPositionForAnalog of zorenc_x32 (stdcall); see <see cref="NativeMethods.ZorEncGetEncoderPositionForAnalog"/>.</summary>
+        /// <summary>The zorenc_x32 (stdcall) export behind
+        /// <see cref="NativeMethods.ZorEncGetEncoderPositionForAnalog"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true,
                    EntryPoint = "_ZorEncGetEncoderPositionForAnalog@24")]
         public static extern uint ZorEncGetEncoderPositionForAnalog(IntPtr handle, int channel,
                                                                     int multiplier, double period,
                                                                     out int position);
 
-        /// <summary>ZorEncGetEncoderPositionMicrometer of zorenc_x32 (stdcall); see <see cref="NativeMethods.ZorEncGetEncoderPositionMicrometer"/>.</summary>
+        /// <summary>The zorenc_x32 (stdcall) export behind
+        /// <see cref="NativeMethods.ZorEncGetEncoderPositionMicrometer"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true,
                    EntryPoint = "_ZorEncGetEncoderPositionMicrometer@24")]
         public static extern uint ZorEncGetEncoderPositionMicrometer(IntPtr handle, int channel,
                                                                      int multiplier, double period,
                                                                      out int position);
 
-        /// <summary>ZorEncGetEncoderDirection of zorenc_x32 (stdcall); see <see cref="NativeMethods.ZorEncGetEncoderDirection"/>.</summary>
+        /// <summary>The zorenc_x32 (stdcall) export behind
+        /// <see cref="NativeMethods.ZorEncGetEncoderDirection"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true,
                    EntryPoint = "_ZorEncGetEncoderDirection@12")]
         public static extern uint ZorEncGetEncoderDirection(IntPtr handle, int channel,
                                                             out int direction);
 
-        /// <summary>ZorEncSetEncoderDirection of zorenc_x32 (stdcall); see <see cref="NativeMethods.ZorEncSetEncoderDirection"/>.</summary>
+        /// <summary>The zorenc_x32 (stdcall) export behind
+        /// <see cref="NativeMethods.ZorEncSetEncoderDirection"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true,
                    EntryPoint = "_ZorEncSetEncoderDirection@12")]
         public static extern uint ZorEncSetEncoderDirection(IntPtr handle, int channel,
                                                             int direction);
 
-        /// <summary>ZorEncGetEncoderInversion of zorenc_x32 (stdcall); see <see cref="NativeMethods.ZorEncGetEncoderInversion"/>.</summary>
+        /// <summary>The zorenc_x32 (stdcall) export behind
+        /// <see cref="NativeMethods.ZorEncGetEncoderInversion"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true,
                    EntryPoint = "_ZorEncGetEncoderInversion@12")]
         public static extern uint ZorEncGetEncoderInversion(IntPtr handle, int channel,
                                                             out int inversion);
 
-        /// <summary>ZorEncSetEncoderInversion of zorenc_x32 (stdcall); see <see cref="NativeMethods.ZorEncSetEncoderInversion"/>.</summary>
+        /// <summary>The zorenc_x32 (stdcall) export behind
+        /// <see cref="NativeMethods.ZorEncSetEncoderInversion"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true,
                    EntryPoint = "_ZorEncSetEncoderInversion@12")]
         public static extern uint ZorEncSetEncoderInversion(IntPtr handle, int channel,
                                                             int inversion);
 
-        /// <summary>ZorEncGetEncoderMultiForAnalog of zorenc_x32 (stdcall); see <see cref="NativeMethods.ZorEncGetEncoderMultiForAnalog"/>.</summary>
+        /// <summary>The zorenc_x32 (stdcall) export behind
+        /// <see cref="NativeMethods.ZorEncGetEncoderMultiForAnalog"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true,
                    EntryPoint = "_ZorEncGetEncoderMultiForAnalog@12")]
         public static extern uint ZorEncGetEncoderMultiForAnalog(IntPtr handle, int channel,
                                                                  out int multiplier);
 
-        /// <summary>ZorEncSetEncoderMultiForAnalog of zorenc_x32 (stdcall); see <see cref="NativeMethods.ZorEncSetEncoderMultiForAnalog"/>.</summary>
+        /// <summary>The zorenc_x32 (stdcall) export behind
+        /// <see cref="NativeMethods.ZorEncSetEncoderMultiForAnalog"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true,
                    EntryPoint = "_ZorEncSetEncoderMultiForAnalog@12")]
         public static extern uint ZorEncSetEncoderMultiForAnalog(IntPtr handle, int channel,
                                                                  int multiplier);
 
-        /// <summary>ZorEncGetEncoderResetValue of zorenc_x32 (stdcall); see <see cref="NativeMethods.ZorEncGetEncoderResetValue"/>.</summary>
+        /// <summary>The zorenc_x32 (stdcall) export behind
+        /// <see cref="NativeMethods.ZorEncGetEncoderResetValue"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true,
                    EntryPoint = "_ZorEncGetEncoderResetValue@12")]
         public static extern uint ZorEncGetEncoderResetValue(IntPtr handle, int channel,
                                                              out int resetValue);
 
-        /// <summary>ZorEncSetEncoderResetValue of zorenc_x32 (stdcall); see <see cref="NativeMethods.ZorEncSetEncoderResetValue"/>.</summary>
+        /// <summary>The zorenc_x32 (stdcall) export behind
+        /// <see cref="NativeMethods.ZorEncSetEncoderResetValue"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true,
                    EntryPoint = "_ZorEncSetEncoderResetValue@12")]
         public static extern uint ZorEncSetEncoderResetValue(IntPtr handle, int channel,
                                                              int resetValue);
 
-        /// <summary>ZorEncStartCalibration of zorenc_x32 (stdcall); see <see cref="NativeMethods.ZorEncStartCalibration"/>.</summary>
+        /// <summary>The zorenc_x32 (stdcall) export behind
+        /// <see cref="NativeMethods.ZorEncStartCalibration"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true,
                    EntryPoint = "_ZorEncStartCalibration@8")]
         public static extern uint ZorEncStartCalibration(IntPtr handle, int channel);
 
-        /// <summary>ZorEncStopCalibration of zorenc_x32 (stdcall); see <see cref="NativeMethods.ZorEncStopCalibration"/>.</summary>
+        /// <summary>The zorenc_x32 (stdcall) export behind
+        /// <see cref="NativeMethods.ZorEncStopCalibration"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true,
                    EntryPoint = "_ZorEncStopCalibration@8")]
         public static extern uint ZorEncStopCalibration(IntPtr handle, int channel);
 
-        /// <summary>ZorEncGetEncoderResolution of zorenc_x32 (stdcall); see <see cref="NativeMethods.ZorEncGetEncoderResolution"/>.</summary>
+        /// <summary>The zorenc_x32 (stdcall) export behind
+        /// <see cref="NativeMethods.ZorEncGetEncoderResolution"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true,
                    EntryPoint = "_ZorEncGetEncoderResolution@8")]
         public static extern uint ZorEncGetEncoderResolution(IntPtr handle, out double resolution);
 
-        /// <summary>ZorEncSetEncoderResolution of zorenc_x32 (stdcall); see <see cref="NativeMethods.ZorEncSetEncoderResolution"/>.</summary>
+        /// <summary>The zorenc_x32 (stdcall) export behind
+        /// <see cref="NativeMethods.ZorEncSetEncoderResolution"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true,
                    EntryPoint = "_ZorEncSetEncoderResolution@12")]
         public static extern uint ZorEncSetEncoderResolution(IntPtr handle, double resolution);
 
-        /// <summary>ZorEncGetFirmwareVersion of zorenc_x32 (stdcall); see <see cref="NativeMethods.ZorEncGetFirmwareVersion"/>.</summary>
+        /// <summary>The zorenc_x32 (stdcall) export behind
+        /// <see cref="NativeMethods.ZorEncGetFirmwareVersion"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true,
                    EntryPoint = "_ZorEncGetFirmwareVersion@8")]
         public static extern uint ZorEncGetFirmwareVersion(IntPtr handle, out double version);
 
-        /// <summary>ZorEncGetLogicVersion of zorenc_x32 (stdcall); see <see cref="NativeMethods.ZorEncGetLogicVersion"/>.</summary>
+        /// <summary>The zorenc_x32 (stdcall) export behind
+        /// <see cref="NativeMethods.ZorEncGetLogicVersion"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true,
                    EntryPoint = "_ZorEncGetLogicVersion@8")]
         public static extern uint ZorEncGetLogicVersion(IntPtr handle, out double version);
 
-        /// <summary>ZorEncGetPositiveRun of zorenc_x32 (stdcall); see <see cref="NativeMethods.ZorEncGetPositiveRun"/>.</summary>
+        /// <summary>The zorenc_x32 (stdcall) export behind
+        /// <see cref="NativeMethods.ZorEncGetPositiveRun"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true,
                    EntryPoint = "_ZorEncGetPositiveRun@8")]
         public static extern uint ZorEncGetPositiveRun(IntPtr handle, out int run);
 
-        /// <summary>ZorEncSetPositiveRun of zorenc_x32 (stdcall); see <see cref="NativeMethods.ZorEncSetPositiveRun"/>.</summary>
+        /// <summary>The zorenc_x32 (stdcall) export behind
+        /// <see cref="NativeMethods.ZorEncSetPositiveRun"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true,
                    EntryPoint = "_ZorEncSetPositiveRun@8")]
         public static extern uint ZorEncSetPositiveRun(IntPtr handle, int run);
 
-        /// <summary>ZorEncGetNegativeRun of zorenc_x32 (stdcall); see <see cref="NativeMethods.ZorEncGetNegativeRun"/>.</summary>
+        /// <summary>The zorenc_x32 (stdcall) export behind
+        /// <see cref="NativeMethods.ZorEncGetNegativeRun"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true,
                    EntryPoint = "_ZorEncGetNegativeRun@8")]
         public static extern uint ZorEncGetNegativeRun(IntPtr handle, out int run);
 
-        /// <summary>ZorEncSetNegativeRun of zorenc_x32 (stdcall); see <see cref="NativeMethods.ZorEncSetNegativeRun"/>.</summary>
+        /// <summary>The zorenc_x32 (stdcall) export behind
+        /// <see cref="NativeMethods.ZorEncSetNegativeRun"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true,
                    EntryPoint = "_ZorEncSetNegativeRun@8")]
         public static extern uint ZorEncSetNegativeRun(IntPtr handle, int run);
 
-        /// <summary>ZorEncGetTrgMode of zorenc_x32 (stdcall); see <see cref="NativeMethods.ZorEncGetTrgMode"/>.</summary>
+        /// <summary>The zorenc_x32 (stdcall) export behind
+        /// <see cref="NativeMethods.ZorEncGetTrgMode"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true,
                    EntryPoint = "_ZorEncGetTrgMode@8")]
         public static extern uint ZorEncGetTrgMode(IntPtr handle, out int trgMode);
 
-        /// <summary>ZorEncSetTrgMode of zorenc_x32 (stdcall); see <see cref="NativeMethods.ZorEncSetTrgMode"/>.</summary>
+        /// <summary>The zorenc_x32 (stdcall) export behind
+        /// <see cref="NativeMethods.ZorEncSetTrgMode"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true,
                    EntryPoint = "_ZorEncSetTrgMode@8")]
         public static extern uint ZorEncSetTrgMode(IntPtr handle, int trgMode);
 
-        /// <summary>ZorEncGetVirtualEncoderFrequency of zorenc_x32 (stdcall); see <see cref="NativeMethods.ZorEncGetVirtualEncoderFrequency"/>.</summary>
+        /// <summary>The zorenc_x32 (stdcall) export behind
+        /// <see cref="NativeMethods.ZorEncGetVirtualEncoderFrequency"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true,
                    EntryPoint = "_ZorEncGetVirtualEncoderFrequency@12")]
         public static extern uint ZorEncGetVirtualEncoderFrequency(IntPtr handle, int channel,
                                                                    out int frequency);
 
-        /// <summary>ZorEncSetVirtualEncoderFrequency of zorenc_x32 (stdcall); see <see cref="NativeMethods.ZorEncSetVirtualEncoderFrequency"/>.</summary>
+        /// <summary>The zorenc_x32 (stdcall) export behind
+        /// <see cref="NativeMethods.ZorEncSetVirtualEncoderFrequency"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true,
                    EntryPoint = "_ZorEncSetVirtualEncoderFrequency@12")]
         public static extern uint ZorEncSetVirtualEncoderFrequency(IntPtr handle, int channel,
                                                                    int frequency);
 
-        /// <summary>ZorEncLoadDefaultParameters of zorenc_x32 (stdcall); see <see cref="NativeMethods.ZorEncLoadDefaultParameters"/>.</summary>
+        /// <summary>The zorenc_x32 (stdcall) export behind
+        /// <see cref="NativeMethods.ZorEncLoadDefaultParameters"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true,
                    EntryPoint = "_ZorEncLoadDefaultParameters@4")]
         public static extern uint ZorEncLoadDefaultParameters(IntPtr handle);
 
-        /// <summary>ZorEncSaveFlash of zorenc_x32 (stdcall); see <see cref="NativeMethods.ZorEncSaveFlash"/>.</summary>
+        /// <summary>The zorenc_x32 (stdcall) export behind
+        /// <see cref="NativeMethods.ZorEncSaveFlash"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true,
                    EntryPoint = "_ZorEncSaveFlash@4")]
         public static extern uint ZorEncSaveFlash(IntPtr handle);
 
-        /// <summary>ZorEncLoadFlash of zorenc_x32 (stdcall); see <see cref="NativeMethods.ZorEncLoadFlash"/>.</summary>
+        /// <summary>The zorenc_x32 (stdcall) export behind
+        /// <see cref="NativeMethods.ZorEncLoadFlash"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true,
                    EntryPoint = "_ZorEncLoadFlash@4")]
         public static extern uint ZorEncLoadFlash(IntPtr handle);
 
-        /// <summary>ZorEncGetTriggerControls of zorenc_x32 (stdcall); see <see cref="NativeMethods.ZorEncGetTriggerControls"/>.</summary>
+        /// <summary>The zorenc_x32 (stdcall) export behind
+        /// <see cref="NativeMethods.ZorEncGetTriggerControls"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true,
                    EntryPoint = "_ZorEncGetTriggerControls@12")]
         public static extern uint ZorEncGetTriggerControls(IntPtr handle, int channel,
                                                            out TriggerControls controls);
 
-        /// <summary>ZorEncSetTriggerControls of zorenc_x32 (stdcall); see <see cref="NativeMethods.ZorEncSetTriggerControls"/>.</summary>
+        /// <summary>The zorenc_x32 (stdcall) export behind
+        /// <see cref="NativeMethods.ZorEncSetTriggerControls"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true,
                    EntryPoint = "_ZorEncSetTriggerControls@12")]
         public static extern uint ZorEncSetTriggerControls(IntPtr handle, int channel,
                                                            [In] ref TriggerControls controls);
 
-        /// <summary>ZorEncSetTriggerControlsEachTrigger of zorenc_x32 (stdcall); see <see cref="NativeMethods.ZorEncSetTriggerControlsEachTrigger"/>.</summary>
+        /// <summary>The zorenc_x32 (stdcall) export behind
+        /// <see cref="NativeMethods.ZorEncSetTriggerControlsEachTrigger"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true,
                    EntryPoint = "_ZorEncSetTriggerControlsEachTrigger@44")]
         public static extern uint
@@ -1669,195 +1800,229 @@ public static class NativeMethods {
                                             int nibble2Code, int nibble3, int nibble4, int nibble5,
                                             int nibble6, int bit30, int bit31);
 
-        /// <summary>ZorEncGetTriggerGenerator of zorenc_x32 (stdcall); see <see cref="NativeMethods.ZorEncGetTriggerGenerator"/>.</summary>
+        /// <summary>The zorenc_x32 (stdcall) export behind
+        /// <see cref="NativeMethods.ZorEncGetTriggerGenerator"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true,
                    EntryPoint = "_ZorEncGetTriggerGenerator@16")]
         public static extern uint ZorEncGetTriggerGenerator(IntPtr handle, int channel,
                                                             out int upperHalf, out int lowerHalf);
 
-        /// <summary>ZorEncSetTriggerGenerator of zorenc_x32 (stdcall); see <see cref="NativeMethods.ZorEncSetTriggerGenerator"/>.</summary>
+        /// <summary>The zorenc_x32 (stdcall) export behind
+        /// <see cref="NativeMethods.ZorEncSetTriggerGenerator"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true,
                    EntryPoint = "_ZorEncSetTriggerGenerator@16")]
         public static extern uint ZorEncSetTriggerGenerator(IntPtr handle, int channel,
                                                             int upperHalf, int lowerHalf);
 
-        /// <summary>ZorEncGetTriggerGeneratorRoll of zorenc_x32 (stdcall); see <see cref="NativeMethods.ZorEncGetTriggerGeneratorRoll"/>.</summary>
+        /// <summary>The zorenc_x32 (stdcall) export behind
+        /// <see cref="NativeMethods.ZorEncGetTriggerGeneratorRoll"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true,
                    EntryPoint = "_ZorEncGetTriggerGeneratorRoll@12")]
         public static extern uint ZorEncGetTriggerGeneratorRoll(IntPtr handle, int channel,
                                                                 out int value);
 
-        /// <summary>ZorEncSetTriggerGeneratorRoll of zorenc_x32 (stdcall); see <see cref="NativeMethods.ZorEncSetTriggerGeneratorRoll"/>.</summary>
+        /// <summary>The zorenc_x32 (stdcall) export behind
+        /// <see cref="NativeMethods.ZorEncSetTriggerGeneratorRoll"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true,
                    EntryPoint = "_ZorEncSetTriggerGeneratorRoll@12")]
         public static extern uint ZorEncSetTriggerGeneratorRoll(IntPtr handle, int channel,
                                                                 int value);
 
-        /// <summary>ZorEncGetTriggerOutputMode of zorenc_x32 (stdcall); see <see cref="NativeMethods.ZorEncGetTriggerOutputMode"/>.</summary>
+        /// <summary>The zorenc_x32 (stdcall) export behind
+        /// <see cref="NativeMethods.ZorEncGetTriggerOutputMode"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true,
                    EntryPoint = "_ZorEncGetTriggerOutputMode@12")]
         public static extern uint ZorEncGetTriggerOutputMode(IntPtr handle, int channel,
                                                              out int mode);
 
-        /// <summary>ZorEncSetTriggerOutputMode of zorenc_x32 (stdcall); see <see cref="NativeMethods.ZorEncSetTriggerOutputMode"/>.</summary>
+        /// <summary>The zorenc_x32 (stdcall) export behind
+        /// <see cref="NativeMethods.ZorEncSetTriggerOutputMode"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true,
                    EntryPoint = "_ZorEncSetTriggerOutputMode@12")]
         public static extern uint ZorEncSetTriggerOutputMode(IntPtr handle, int channel, int mode);
 
-        /// <summary>ZorEncGetTriggerPosition0 of zorenc_x32 (stdcall); see <see cref="NativeMethods.ZorEncGetTriggerPosition0"/>.</summary>
+        /// <summary>The zorenc_x32 (stdcall) export behind
+        /// <see cref="NativeMethods.ZorEncGetTriggerPosition0"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true,
                    EntryPoint = "_ZorEncGetTriggerPosition0@12")]
         public static extern uint ZorEncGetTriggerPosition0(IntPtr handle, int channel,
                                                             out int position);
 
-        /// <summary>ZorEncSetTriggerPosition0 of zorenc_x32 (stdcall); see <see cref="NativeMethods.ZorEncSetTriggerPosition0"/>.</summary>
+        /// <summary>The zorenc_x32 (stdcall) export behind
+        /// <see cref="NativeMethods.ZorEncSetTriggerPosition0"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true,
                    EntryPoint = "_ZorEncSetTriggerPosition0@12")]
         public static extern uint ZorEncSetTriggerPosition0(IntPtr handle, int channel,
                                                             int position);
 
-        /// <summary>ZorEncGetTriggerPosition1 of zorenc_x32 (stdcall); see <see cref="NativeMethods.ZorEncGetTriggerPosition1"/>.</summary>
+        /// <summary>The zorenc_x32 (stdcall) export behind
+        /// <see cref="NativeMethods.ZorEncGetTriggerPosition1"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true,
                    EntryPoint = "_ZorEncGetTriggerPosition1@12")]
         public static extern uint ZorEncGetTriggerPosition1(IntPtr handle, int channel,
                                                             out int position);
 
-        /// <summary>ZorEncSetTriggerPosition1 of zorenc_x32 (stdcall); see <see cref="NativeMethods.ZorEncSetTriggerPosition1"/>.</summary>
+        /// <summary>The zorenc_x32 (stdcall) export behind
+        /// <see cref="NativeMethods.ZorEncSetTriggerPosition1"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true,
                    EntryPoint = "_ZorEncSetTriggerPosition1@12")]
         public static extern uint ZorEncSetTriggerPosition1(IntPtr handle, int channel,
                                                             int position);
 
-        /// <summary>ZorEncSetTriggerPositionMicrometer0 of zorenc_x32 (stdcall); see <see cref="NativeMethods.ZorEncSetTriggerPositionMicrometer0"/>.</summary>
+        /// <summary>The zorenc_x32 (stdcall) export behind
+        /// <see cref="NativeMethods.ZorEncSetTriggerPositionMicrometer0"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true,
                    EntryPoint = "_ZorEncSetTriggerPositionMicrometer0@28")]
         public static extern uint ZorEncSetTriggerPositionMicrometer0(IntPtr handle, int channel,
                                                                       int position, int multiplier,
                                                                       double period, int convert);
 
-        /// <summary>ZorEncSetTriggerPositionMicrometer1 of zorenc_x32 (stdcall); see <see cref="NativeMethods.ZorEncSetTriggerPositionMicrometer1"/>.</summary>
+        /// <summary>The zorenc_x32 (stdcall) export behind
+        /// <see cref="NativeMethods.ZorEncSetTriggerPositionMicrometer1"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true,
                    EntryPoint = "_ZorEncSetTriggerPositionMicrometer1@28")]
         public static extern uint ZorEncSetTriggerPositionMicrometer1(IntPtr handle, int channel,
                                                                       int position, int multiplier,
                                                                       double period, int convert);
 
-        /// <summary>ZorEncGetTriggerPulseWidth of zorenc_x32 (stdcall); see <see cref="NativeMethods.ZorEncGetTriggerPulseWidth"/>.</summary>
+        /// <summary>The zorenc_x32 (stdcall) export behind
+        /// <see cref="NativeMethods.ZorEncGetTriggerPulseWidth"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true,
                    EntryPoint = "_ZorEncGetTriggerPulseWidth@12")]
         public static extern double ZorEncGetTriggerPulseWidth(IntPtr handle, int channel,
                                                                out double pulseWidth);
 
-        /// <summary>ZorEncSetTriggerPulseWidth of zorenc_x32 (stdcall); see <see cref="NativeMethods.ZorEncSetTriggerPulseWidth"/>.</summary>
+        /// <summary>The zorenc_x32 (stdcall) export behind
+        /// <see cref="NativeMethods.ZorEncSetTriggerPulseWidth"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true,
                    EntryPoint = "_ZorEncSetTriggerPulseWidth@16")]
         public static extern uint ZorEncSetTriggerPulseWidth(IntPtr handle, int channel,
                                                              double pulseWidth);
 
-        /// <summary>ZorEncGetTriggerDelay of zorenc_x32 (stdcall); see <see cref="NativeMethods.ZorEncGetTriggerDelay"/>.</summary>
+        /// <summary>The zorenc_x32 (stdcall) export behind
+        /// <see cref="NativeMethods.ZorEncGetTriggerDelay"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true,
                    EntryPoint = "_ZorEncGetTriggerDelay@12")]
         public static extern uint ZorEncGetTriggerDelay(IntPtr handle, int channel,
                                                         out double delay);
 
-        /// <summary>ZorEncSetTriggerDelay of zorenc_x32 (stdcall); see <see cref="NativeMethods.ZorEncSetTriggerDelay"/>.</summary>
+        /// <summary>The zorenc_x32 (stdcall) export behind
+        /// <see cref="NativeMethods.ZorEncSetTriggerDelay"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true,
                    EntryPoint = "_ZorEncSetTriggerDelay@16")]
         public static extern uint ZorEncSetTriggerDelay(IntPtr handle, int channel, double delay);
 
-        /// <summary>ZorEncGetIndexTriggerLastIndex of zorenc_x32 (stdcall); see <see cref="NativeMethods.ZorEncGetIndexTriggerLastIndex"/>.</summary>
+        /// <summary>The zorenc_x32 (stdcall) export behind
+        /// <see cref="NativeMethods.ZorEncGetIndexTriggerLastIndex"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true,
                    EntryPoint = "_ZorEncGetIndexTriggerLastIndex@12")]
         public static extern uint ZorEncGetIndexTriggerLastIndex(IntPtr handle, int channel,
                                                                  out int lastIndex);
 
-        /// <summary>ZorEncSetIndexTriggerLastIndex of zorenc_x32 (stdcall); see <see cref="NativeMethods.ZorEncSetIndexTriggerLastIndex"/>.</summary>
+        /// <summary>The zorenc_x32 (stdcall) export behind
+        /// <see cref="NativeMethods.ZorEncSetIndexTriggerLastIndex"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true,
                    EntryPoint = "_ZorEncSetIndexTriggerLastIndex@12")]
         public static extern uint ZorEncSetIndexTriggerLastIndex(IntPtr handle, int channel,
                                                                  int lastIndex);
 
-        /// <summary>ZorEncGetIndexTriggerPosition of zorenc_x32 (stdcall); see <see cref="NativeMethods.ZorEncGetIndexTriggerPosition"/>.</summary>
+        /// <summary>The zorenc_x32 (stdcall) export behind
+        /// <see cref="NativeMethods.ZorEncGetIndexTriggerPosition"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true,
                    EntryPoint = "_ZorEncGetIndexTriggerPosition@16")]
         public static extern uint ZorEncGetIndexTriggerPosition(IntPtr handle, int channel,
                                                                 int index, out int position);
 
-        /// <summary>ZorEncSetIndexTriggerPosition of zorenc_x32 (stdcall); see <see cref="NativeMethods.ZorEncSetIndexTriggerPosition"/>.</summary>
+        /// <summary>The zorenc_x32 (stdcall) export behind
+        /// <see cref="NativeMethods.ZorEncSetIndexTriggerPosition"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true,
                    EntryPoint = "_ZorEncSetIndexTriggerPosition@16")]
         public static extern uint ZorEncSetIndexTriggerPosition(IntPtr handle, int channel,
                                                                 int index, int position);
 
-        /// <summary>ZorEncGetDI of zorenc_x32 (stdcall); see <see cref="NativeMethods.ZorEncGetDI"/>.</summary>
+        /// <summary>The zorenc_x32 (stdcall) export behind
+        /// <see cref="NativeMethods.ZorEncGetDI"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true,
                    EntryPoint = "_ZorEncGetDI@32")]
         public static extern uint ZorEncGetDI(IntPtr handle, out int input0, out int input1,
                                               out int input2, out int input3, out int input4,
                                               out int input5, out int input6);
 
-        /// <summary>ZorEncGetDIState of zorenc_x32 (stdcall); see <see cref="NativeMethods.ZorEncGetDIState"/>.</summary>
+        /// <summary>The zorenc_x32 (stdcall) export behind
+        /// <see cref="NativeMethods.ZorEncGetDIState"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true,
                    EntryPoint = "_ZorEncGetDIState@12")]
         public static extern uint ZorEncGetDIState(IntPtr handle, int input, out int state);
 
-        /// <summary>ZorEncGetDiCount of zorenc_x32 (stdcall); see <see cref="NativeMethods.ZorEncGetDiCount"/>.</summary>
+        /// <summary>The zorenc_x32 (stdcall) export behind
+        /// <see cref="NativeMethods.ZorEncGetDiCount"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true,
                    EntryPoint = "_ZorEncGetDiCount@12")]
         public static extern uint ZorEncGetDiCount(IntPtr handle, int input, out int count);
 
-        /// <summary>ZorEncGetTriggerCount of zorenc_x32 (stdcall); see <see cref="NativeMethods.ZorEncGetTriggerCount"/>.</summary>
+        /// <summary>The zorenc_x32 (stdcall) export behind
+        /// <see cref="NativeMethods.ZorEncGetTriggerCount"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true,
                    EntryPoint = "_ZorEncGetTriggerCount@12")]
         public static extern uint ZorEncGetTriggerCount(IntPtr handle, int channel, out int count);
 
-        /// <summary>ZorEncGetTriggerErrorCount of zorenc_x32 (stdcall); see <see cref="NativeMethods.ZorEncGetTriggerErrorCount"/>.</summary>
+        /// <summary>The zorenc_x32 (stdcall) export behind
+        /// <see cref="NativeMethods.ZorEncGetTriggerErrorCount"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true,
                    EntryPoint = "_ZorEncGetTriggerErrorCount@12")]
         public static extern uint ZorEncGetTriggerErrorCount(IntPtr handle, int channel,
                                                              out int count);
 
-        /// <summary>ZorEncClearAll of zorenc_x32 (stdcall); see <see cref="NativeMethods.ZorEncClearAll"/>.</summary>
+        /// <summary>The zorenc_x32 (stdcall) export behind
+        /// <see cref="NativeMethods.ZorEncClearAll"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true,
                    EntryPoint = "_ZorEncClearAll@4")]
         public static extern uint ZorEncClearAll(IntPtr handle);
 
-        /// <summary>ZorEncClearDiAll of zorenc_x32 (stdcall); see <see cref="NativeMethods.ZorEncClearDiAll"/>.</summary>
+        /// <summary>The zorenc_x32 (stdcall) export behind
+        /// <see cref="NativeMethods.ZorEncClearDiAll"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true,
                    EntryPoint = "_ZorEncClearDiAll@4")]
         public static extern uint ZorEncClearDiAll(IntPtr handle);
 
-        /// <summary>ZorEncClearDiCount of zorenc_x32 (stdcall); see <see cref="NativeMethods.ZorEncClearDiCount"/>.</summary>
+        /// <summary>The zorenc_x32 (stdcall) export behind
+        /// <see cref="NativeMethods.ZorEncClearDiCount"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true,
                    EntryPoint = "_ZorEncClearDiCount@8")]
         public static extern uint ZorEncClearDiCount(IntPtr handle, int input);
 
-        /// <summary>ZorEncClearTriggerAll of zorenc_x32 (stdcall); see <see cref="NativeMethods.ZorEncClearTriggerAll"/>.</summary>
+        /// <summary>The zorenc_x32 (stdcall) export behind
+        /// <see cref="NativeMethods.ZorEncClearTriggerAll"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true,
                    EntryPoint = "_ZorEncClearTriggerAll@4")]
         public static extern uint ZorEncClearTriggerAll(IntPtr handle);
 
-        /// <summary>ZorEncClearTriggerCount of zorenc_x32 (stdcall); see <see cref="NativeMethods.ZorEncClearTriggerCount"/>.</summary>
+        /// <summary>The zorenc_x32 (stdcall) export behind
+        /// <see cref="NativeMethods.ZorEncClearTriggerCount"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true,
                    EntryPoint = "_ZorEncClearTriggerCount@8")]
         public static extern uint ZorEncClearTriggerCount(IntPtr handle, int channel);
 
-        /// <summary>ZorEncClearEncoderPositionAll of zorenc_x32 (stdcall); see <see cref="NativeMethods.ZorEncClearEncoderPositionAll"/>.</summary>
+        /// <summary>The zorenc_x32 (stdcall) export behind
+        /// <see cref="NativeMethods.ZorEncClearEncoderPositionAll"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true,
                    EntryPoint = "_ZorEncClearEncoderPositionAll@4")]
         public static extern uint ZorEncClearEncoderPositionAll(IntPtr handle);
 
-        /// <summary>ZorEncClearEncoderPosition of zorenc_x32 (stdcall); see <see cref="NativeMethods.ZorEncClearEncoderPosition"/>.</summary>
+        /// <summary>The zorenc_x32 (stdcall) export behind
+        /// <see cref="NativeMethods.ZorEncClearEncoderPosition"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true,
                    EntryPoint = "_ZorEncClearEncoderPosition@8")]
         public static extern uint ZorEncClearEncoderPosition(IntPtr handle, int channel);
 
-        /// <summary>ZorEncClearErrorCountAll of zorenc_x32 (stdcall); see <see cref="NativeMethods.ZorEncClearErrorCountAll"/>.</summary>
+        /// <summary>The zorenc_x32 (stdcall) export behind
+        /// <see cref="NativeMethods.ZorEncClearErrorCountAll"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true,
                    EntryPoint = "_ZorEncClearErrorCountAll@4")]
         public static extern uint ZorEncClearErrorCountAll(IntPtr handle);
 
-        /// <summary>ZorEncClearErrorCount of zorenc_x32 (stdcall); see <see cref="NativeMethods.ZorEncClearErrorCount"/>.</summary>
+        /// <summary>The zorenc_x32 (stdcall) export behind
+        /// <see cref="NativeMethods.ZorEncClearErrorCount"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true,
                    EntryPoint = "_ZorEncClearErrorCount@8")]
         public static extern uint ZorEncClearErrorCount(IntPtr handle, int channel);

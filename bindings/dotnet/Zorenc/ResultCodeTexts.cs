@@ -15,7 +15,8 @@ internal static partial class ResultCodeTexts {
                 return (name, meaning);
             }
         }
-        return code >= 1 && code <= 255 ? (StatusName, StatusMeaning) : (UnknownName, UnknownMeaning);
+        return code >= 1 && code <= 255 ? (StatusName, StatusMeaning)
+                                        : (UnknownName, UnknownMeaning);
     }
 }
 }

@@ -61,18 +61,21 @@ internal static class Toolkit {
         } catch (JsonException e) {
             throw new ZorEncToolkitException(function, "bad-reply", e.Message);
         }
-        using (document) {
+        using (document)
+        {
             JsonElement root = document.RootElement;
             if (root.ValueKind == JsonValueKind.Object && root.TryGetProperty("ok", out var ok)) {
                 if (ok.ValueKind == JsonValueKind.True) {
                     return root.TryGetProperty("result", out var result) ? result.Clone() : default;
                 }
-                if (ok.ValueKind == JsonValueKind.False && root.TryGetProperty("error", out var error) &&
+                if (ok.ValueKind == JsonValueKind.False &&
+                    root.TryGetProperty("error", out var error) &&
                     error.ValueKind == JsonValueKind.Object) {
                     throw Error(function, Text(error, "kind") ?? "unknown", Text(error, "message"));
                 }
             }
-            throw new ZorEncToolkitException(function, "bad-reply", "not a reply document: " + text);
+            throw new ZorEncToolkitException(function, "bad-reply",
+                                             "not a reply document: " + text);
         }
     }
 
@@ -99,7 +102,8 @@ internal static class Toolkit {
 
     private static string? Text(JsonElement element, string name)
     {
-        return element.TryGetProperty(name, out var value) && value.ValueKind == JsonValueKind.String
+        return element.TryGetProperty(name, out var value) &&
+                       value.ValueKind == JsonValueKind.String
                    ? value.GetString()
                    : null;
     }
@@ -128,17 +132,20 @@ internal static class Toolkit {
 
     // cdecl with plain names in every build; only the file names differ.
     private static class Unix {
-        [DllImport("zorenc_tools", CallingConvention = CallingConvention.Cdecl, ExactSpelling = true)]
+        [DllImport("zorenc_tools", CallingConvention = CallingConvention.Cdecl,
+                   ExactSpelling = true)]
         internal static extern void ZorToolsFree(IntPtr document);
     }
 
     private static class X64 {
-        [DllImport("zorenc_tools_x64", CallingConvention = CallingConvention.Cdecl, ExactSpelling = true)]
+        [DllImport("zorenc_tools_x64", CallingConvention = CallingConvention.Cdecl,
+                   ExactSpelling = true)]
         internal static extern void ZorToolsFree(IntPtr document);
     }
 
     private static class X32 {
-        [DllImport("zorenc_tools_x32", CallingConvention = CallingConvention.Cdecl, ExactSpelling = true)]
+        [DllImport("zorenc_tools_x32", CallingConvention = CallingConvention.Cdecl,
+                   ExactSpelling = true)]
         internal static extern void ZorToolsFree(IntPtr document);
     }
 }
