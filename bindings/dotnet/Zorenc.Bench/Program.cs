@@ -5,7 +5,8 @@
 // blocks so that drift of a shared machine falls on both alike. The C side is
 // ZorEncSendRead through its bare P/Invoke declaration: the library's cost plus
 // the marshalling stub (tens of nanoseconds). Prints the medians and p99s and
-// checks the Board's median against the target: at most 1.10 times the C call's.
+// checks the Board's median against the target: at most 1.10 times the C call's
+// (not on a short run of fewer than 20 rounds).
 using System;
 using System.Diagnostics;
 using System.Linq;
@@ -62,6 +63,10 @@ try {
     Console.WriteLine(
         $"| Zorenc.Board.Read | {managed.Length} | {Median(managed):F1} | {P99(managed):F1} | {managed.Average():F1} |");
     double ratio = Median(managed) / Median(native);
+    if (rounds < 20) {
+        Console.WriteLine($"- Board median / C median: {ratio:F3}x (a short run: no verdict)");
+        return 0;
+    }
     bool pass = ratio <= 1.10;
     Console.WriteLine(
         $"- Board median / C median: {ratio:F3}x (at most 1.10x): {(pass ? "pass" : "FAIL")}");

@@ -66,6 +66,7 @@ public sealed partial class Board : IDisposable {
             // The delegates stay referenced until the library has forgotten them.
             HandlerTable.Destroy(handle, trampolines);
         }
+        abort.Dispose(); // no read can run: it would hold the board
     }
 
     /// <summary>The library's handle of this board; <see cref="IntPtr.Zero"/> once
