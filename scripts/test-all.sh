@@ -58,5 +58,6 @@ if [ -f tests/fuzz/run.sh ]; then
     stage "fuzz" bash tests/fuzz/run.sh "$out/fuzz" "${ZORENC_FUZZ_SECONDS:-30}"
 fi
 stage "tests" run_tests
+stage ".NET library" bash scripts/dotnet.sh "$out"
 stage "sanitizers and valgrind" bash scripts/reliability.sh asan tsan valgrind
 echo "== all stages: $(( $(date +%s) - started )) s"

@@ -67,6 +67,7 @@ def externs(body):
         types = []
         for p in params.split(","):
             p = re.sub(r"\[[A-Za-z][^\]]*\]", "", p).strip()
+            p = p.replace("?", "")  # nullable annotations marshal as the plain type
             if p:
                 types.append(" ".join(p.split()[:-1]))
         found[name] = (attrs, result, types)

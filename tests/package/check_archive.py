@@ -33,8 +33,8 @@ DOCS = [
     "share/doc/zorenc/sim/README.md",
     "share/doc/zorenc/html/index.html",
     "share/doc/zorenc/html/zorenc_8h.html",
-    "share/zorenc/csharp/NativeMethods.cs",
-    "share/zorenc/csharp/README.md",
+    "share/zorenc/dotnet/NativeMethods.cs",
+    "share/zorenc/dotnet/README.md",
 ]
 HEADERS = ["include/zorenc.h", "include/zorenc_codes.h", "include/zorenc_version.h",
            "include/zorenc_tools.h"]

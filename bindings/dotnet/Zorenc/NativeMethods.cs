@@ -1,7 +1,8 @@
-// zorenc for .NET and Mono: P/Invoke declarations of the 82 functions of
-// zorenc.h for both Windows DLLs and the Linux library, in one file.
+#nullable enable
+// P/Invoke declarations of the 82 functions of zorenc.h for both Windows DLLs
+// and the Linux library; the raw layer under Zorenc.Board.
 //
-// Add this file to a project and call Zorenc.NativeMethods.ZorEnc...: each
+// Zorenc.NativeMethods.ZorEnc...: each
 // call goes to zorenc_x64 in a 64-bit process (zorenc_x64.dll on Windows,
 // libzorenc_x64.so on Linux) and to zorenc_x32.dll (__stdcall, exports
 // _Name@N) in a 32-bit one. NativeMethods.X64 and NativeMethods.X32 hold the
@@ -273,7 +274,8 @@ public static class NativeMethods {
         return (long)unchecked((uint)handle.ToInt64()) * 4 + kind;
     }
 
-    private static uint Register(IntPtr handle, int kind, ZorEncEventCallback callback, uint result)
+    private static uint Register(IntPtr handle, int kind, ZorEncEventCallback? callback,
+                                 uint result)
     {
         if (result == ZorEncResultCode.Ok) {
             lock (callbacks)
@@ -300,7 +302,7 @@ public static class NativeMethods {
 
     /// <summary>Sets (null: removes) the callback that sees each request frame as
     /// written; the delegate is kept alive until replaced or the handler is closed.</summary>
-    public static uint ZorEncRegisterSendEvent(IntPtr handle, ZorEncEventCallback callback)
+    public static uint ZorEncRegisterSendEvent(IntPtr handle, ZorEncEventCallback? callback)
     {
         return Register(handle, 0, callback,
                         Is64BitProcess ? X64.ZorEncRegisterSendEvent(handle, callback)
@@ -309,7 +311,7 @@ public static class NativeMethods {
 
     /// <summary>Sets (null: removes) the callback that sees each decoded reply as
     /// received; kept alive as with ZorEncRegisterSendEvent.</summary>
-    public static uint ZorEncRegisterRecvEvent(IntPtr handle, ZorEncEventCallback callback)
+    public static uint ZorEncRegisterRecvEvent(IntPtr handle, ZorEncEventCallback? callback)
     {
         return Register(handle, 1, callback,
                         Is64BitProcess ? X64.ZorEncRegisterRecvEvent(handle, callback)
@@ -317,7 +319,7 @@ public static class NativeMethods {
     }
 
     /// <summary>Stores an error callback with the handler; the library never calls it.</summary>
-    public static uint ZorEncRegisterErrorEvent(IntPtr handle, ZorEncEventCallback callback)
+    public static uint ZorEncRegisterErrorEvent(IntPtr handle, ZorEncEventCallback? callback)
     {
         return Register(handle, 2, callback,
                         Is64BitProcess ? X64.ZorEncRegisterErrorEvent(handle, callback)
@@ -426,7 +428,7 @@ public static class NativeMethods {
     }
 
     /// <summary>Reads exactly length bytes from the port.</summary>
-    public static uint ZorEncRead(IntPtr handle, byte[] buffer, int reserved, int length,
+    public static uint ZorEncRead(IntPtr handle, byte[]? buffer, int reserved, int length,
                                   IntPtr abortFlag)
     {
         if (buffer != null && length > buffer.Length) {
@@ -438,7 +440,7 @@ public static class NativeMethods {
 
     /// <summary>Reads bytes up to and including a terminator, one at a time, so that bytes after it
     /// stay queued.</summary>
-    public static uint ZorEncReadUntil(IntPtr handle, byte[] buffer, byte terminator,
+    public static uint ZorEncReadUntil(IntPtr handle, byte[]? buffer, byte terminator,
                                        IntPtr abortFlag)
     {
         if (buffer != null && buffer.Length < ReadUntilBufferSize) {
@@ -1001,306 +1003,470 @@ public static class NativeMethods {
         public const string Library = "zorenc_x64";
         private const CallingConvention Convention = CallingConvention.Cdecl;
 
+        /// <summary>The zorenc_x64 export behind
+        /// <see cref="NativeMethods.ZorEncCreateHandler"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true)]
         public static extern IntPtr ZorEncCreateHandler();
 
+        /// <summary>The zorenc_x64 export behind
+        /// <see cref="NativeMethods.ZorEncIsValidHandle"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true)]
         [return:MarshalAs(UnmanagedType.U1)]
         public static extern bool ZorEncIsValidHandle(IntPtr handle);
 
+        /// <summary>The zorenc_x64 export behind
+        /// <see cref="NativeMethods.ZorEncCloseHandler"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true)]
         public static extern void ZorEncCloseHandler(IntPtr handle);
 
+        /// <summary>The zorenc_x64 export behind
+        /// <see cref="NativeMethods.ZorEncRelease"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true)]
         public static extern void ZorEncRelease();
 
+        /// <summary>The zorenc_x64 export behind
+        /// <see cref="NativeMethods.ZorEncOpen"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true)]
         [return:MarshalAs(UnmanagedType.U1)]
         public static extern bool ZorEncOpen(IntPtr handle,
                                              [MarshalAs(UnmanagedType.LPStr)] string portName);
 
+        /// <summary>The zorenc_x64 export behind
+        /// <see cref="NativeMethods.ZorEncClose"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true)]
         public static extern int ZorEncClose(IntPtr handle);
 
+        /// <summary>The zorenc_x64 export behind
+        /// <see cref="NativeMethods.ZorEncIsOpen"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true)]
         [return:MarshalAs(UnmanagedType.U1)]
         public static extern bool ZorEncIsOpen(IntPtr handle);
 
+        /// <summary>The zorenc_x64 export behind
+        /// <see cref="NativeMethods.ZorEncSendData"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true)]
         public static extern uint ZorEncSendData(IntPtr handle, byte command, ushort address,
                                                  uint value, out uint reply);
 
+        /// <summary>The zorenc_x64 export behind
+        /// <see cref="NativeMethods.ZorEncSendOnly"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true)]
         public static extern uint ZorEncSendOnly(IntPtr handle, byte command, ushort address,
                                                  uint value);
 
+        /// <summary>The zorenc_x64 export behind
+        /// <see cref="NativeMethods.ZorEncSendRead"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true)]
         public static extern uint ZorEncSendRead(IntPtr handle, ushort address, uint value,
                                                  out uint reply);
 
+        /// <summary>The zorenc_x64 export behind
+        /// <see cref="NativeMethods.ZorEncSendWrite"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true)]
         public static extern uint ZorEncSendWrite(IntPtr handle, ushort address, uint value,
                                                   out uint reply);
 
+        /// <summary>The zorenc_x64 export behind
+        /// <see cref="NativeMethods.ZorEncPurge"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true)]
         [return:MarshalAs(UnmanagedType.U1)]
         public static extern bool ZorEncPurge(IntPtr handle);
 
+        /// <summary>The zorenc_x64 export behind
+        /// <see cref="NativeMethods.ZorEncRead"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true)]
-        public static extern uint ZorEncRead(IntPtr handle, [Out] byte[] buffer, int reserved,
+        public static extern uint ZorEncRead(IntPtr handle, [Out] byte[]? buffer, int reserved,
                                              int length, IntPtr abortFlag);
 
+        /// <summary>The zorenc_x64 export behind
+        /// <see cref="NativeMethods.ZorEncReadUntil"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true)]
-        public static extern uint ZorEncReadUntil(IntPtr handle, [Out] byte[] buffer,
+        public static extern uint ZorEncReadUntil(IntPtr handle, [Out] byte[]? buffer,
                                                   byte terminator, IntPtr abortFlag);
 
+        /// <summary>The zorenc_x64 export behind
+        /// <see cref="NativeMethods.ZorEncRegisterSendEvent"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true)]
         public static extern uint ZorEncRegisterSendEvent(IntPtr handle,
-                                                          ZorEncEventCallback callback);
+                                                          ZorEncEventCallback? callback);
 
+        /// <summary>The zorenc_x64 export behind
+        /// <see cref="NativeMethods.ZorEncRegisterRecvEvent"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true)]
         public static extern uint ZorEncRegisterRecvEvent(IntPtr handle,
-                                                          ZorEncEventCallback callback);
+                                                          ZorEncEventCallback? callback);
 
+        /// <summary>The zorenc_x64 export behind
+        /// <see cref="NativeMethods.ZorEncRegisterErrorEvent"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true)]
         public static extern uint ZorEncRegisterErrorEvent(IntPtr handle,
-                                                           ZorEncEventCallback callback);
+                                                           ZorEncEventCallback? callback);
 
+        /// <summary>The zorenc_x64 export behind
+        /// <see cref="NativeMethods.ZorEncGetEncoderPosition"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true)]
         public static extern uint ZorEncGetEncoderPosition(IntPtr handle, int channel,
                                                            out int position);
 
+        /// <summary>The zorenc_x64 export behind
+        /// <see cref="NativeMethods.ZorEncGetEncoderPositionForAnalog"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true)]
         public static extern uint ZorEncGetEncoderPositionForAnalog(IntPtr handle, int channel,
                                                                     int multiplier, double period,
                                                                     out int position);
 
+        /// <summary>The zorenc_x64 export behind
+        /// <see cref="NativeMethods.ZorEncGetEncoderPositionMicrometer"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true)]
         public static extern uint ZorEncGetEncoderPositionMicrometer(IntPtr handle, int channel,
                                                                      int multiplier, double period,
                                                                      out int position);
 
+        /// <summary>The zorenc_x64 export behind
+        /// <see cref="NativeMethods.ZorEncGetEncoderDirection"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true)]
         public static extern uint ZorEncGetEncoderDirection(IntPtr handle, int channel,
                                                             out int direction);
 
+        /// <summary>The zorenc_x64 export behind
+        /// <see cref="NativeMethods.ZorEncSetEncoderDirection"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true)]
         public static extern uint ZorEncSetEncoderDirection(IntPtr handle, int channel,
                                                             int direction);
 
+        /// <summary>The zorenc_x64 export behind
+        /// <see cref="NativeMethods.ZorEncGetEncoderInversion"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true)]
         public static extern uint ZorEncGetEncoderInversion(IntPtr handle, int channel,
                                                             out int inversion);
 
+        /// <summary>The zorenc_x64 export behind
+        /// <see cref="NativeMethods.ZorEncSetEncoderInversion"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true)]
         public static extern uint ZorEncSetEncoderInversion(IntPtr handle, int channel,
                                                             int inversion);
 
+        /// <summary>The zorenc_x64 export behind
+        /// <see cref="NativeMethods.ZorEncGetEncoderMultiForAnalog"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true)]
         public static extern uint ZorEncGetEncoderMultiForAnalog(IntPtr handle, int channel,
                                                                  out int multiplier);
 
+        /// <summary>The zorenc_x64 export behind
+        /// <see cref="NativeMethods.ZorEncSetEncoderMultiForAnalog"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true)]
         public static extern uint ZorEncSetEncoderMultiForAnalog(IntPtr handle, int channel,
                                                                  int multiplier);
 
+        /// <summary>The zorenc_x64 export behind
+        /// <see cref="NativeMethods.ZorEncGetEncoderResetValue"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true)]
         public static extern uint ZorEncGetEncoderResetValue(IntPtr handle, int channel,
                                                              out int resetValue);
 
+        /// <summary>The zorenc_x64 export behind
+        /// <see cref="NativeMethods.ZorEncSetEncoderResetValue"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true)]
         public static extern uint ZorEncSetEncoderResetValue(IntPtr handle, int channel,
                                                              int resetValue);
 
+        /// <summary>The zorenc_x64 export behind
+        /// <see cref="NativeMethods.ZorEncStartCalibration"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true)]
         public static extern uint ZorEncStartCalibration(IntPtr handle, int channel);
 
+        /// <summary>The zorenc_x64 export behind
+        /// <see cref="NativeMethods.ZorEncStopCalibration"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true)]
         public static extern uint ZorEncStopCalibration(IntPtr handle, int channel);
 
+        /// <summary>The zorenc_x64 export behind
+        /// <see cref="NativeMethods.ZorEncGetEncoderResolution"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true)]
         public static extern uint ZorEncGetEncoderResolution(IntPtr handle, out double resolution);
 
+        /// <summary>The zorenc_x64 export behind
+        /// <see cref="NativeMethods.ZorEncSetEncoderResolution"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true)]
         public static extern uint ZorEncSetEncoderResolution(IntPtr handle, double resolution);
 
+        /// <summary>The zorenc_x64 export behind
+        /// <see cref="NativeMethods.ZorEncGetFirmwareVersion"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true)]
         public static extern uint ZorEncGetFirmwareVersion(IntPtr handle, out double version);
 
+        /// <summary>The zorenc_x64 export behind
+        /// <see cref="NativeMethods.ZorEncGetLogicVersion"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true)]
         public static extern uint ZorEncGetLogicVersion(IntPtr handle, out double version);
 
+        /// <summary>The zorenc_x64 export behind
+        /// <see cref="NativeMethods.ZorEncGetPositiveRun"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true)]
         public static extern uint ZorEncGetPositiveRun(IntPtr handle, out int run);
 
+        /// <summary>The zorenc_x64 export behind
+        /// <see cref="NativeMethods.ZorEncSetPositiveRun"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true)]
         public static extern uint ZorEncSetPositiveRun(IntPtr handle, int run);
 
+        /// <summary>The zorenc_x64 export behind
+        /// <see cref="NativeMethods.ZorEncGetNegativeRun"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true)]
         public static extern uint ZorEncGetNegativeRun(IntPtr handle, out int run);
 
+        /// <summary>The zorenc_x64 export behind
+        /// <see cref="NativeMethods.ZorEncSetNegativeRun"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true)]
         public static extern uint ZorEncSetNegativeRun(IntPtr handle, int run);
 
+        /// <summary>The zorenc_x64 export behind
+        /// <see cref="NativeMethods.ZorEncGetTrgMode"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true)]
         public static extern uint ZorEncGetTrgMode(IntPtr handle, out int trgMode);
 
+        /// <summary>The zorenc_x64 export behind
+        /// <see cref="NativeMethods.ZorEncSetTrgMode"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true)]
         public static extern uint ZorEncSetTrgMode(IntPtr handle, int trgMode);
 
+        /// <summary>The zorenc_x64 export behind
+        /// <see cref="NativeMethods.ZorEncGetVirtualEncoderFrequency"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true)]
         public static extern uint ZorEncGetVirtualEncoderFrequency(IntPtr handle, int channel,
                                                                    out int frequency);
 
+        /// <summary>The zorenc_x64 export behind
+        /// <see cref="NativeMethods.ZorEncSetVirtualEncoderFrequency"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true)]
         public static extern uint ZorEncSetVirtualEncoderFrequency(IntPtr handle, int channel,
                                                                    int frequency);
 
+        /// <summary>The zorenc_x64 export behind
+        /// <see cref="NativeMethods.ZorEncLoadDefaultParameters"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true)]
         public static extern uint ZorEncLoadDefaultParameters(IntPtr handle);
 
+        /// <summary>The zorenc_x64 export behind
+        /// <see cref="NativeMethods.ZorEncSaveFlash"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true)]
         public static extern uint ZorEncSaveFlash(IntPtr handle);
 
+        /// <summary>The zorenc_x64 export behind
+        /// <see cref="NativeMethods.ZorEncLoadFlash"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true)]
         public static extern uint ZorEncLoadFlash(IntPtr handle);
 
+        /// <summary>The zorenc_x64 export behind
+        /// <see cref="NativeMethods.ZorEncGetTriggerControls"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true)]
         public static extern uint ZorEncGetTriggerControls(IntPtr handle, int channel,
                                                            out TriggerControls controls);
 
+        /// <summary>The zorenc_x64 export behind
+        /// <see cref="NativeMethods.ZorEncSetTriggerControls"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true)]
         public static extern uint ZorEncSetTriggerControls(IntPtr handle, int channel,
                                                            [In] ref TriggerControls controls);
 
+        /// <summary>The zorenc_x64 export behind
+        /// <see cref="NativeMethods.ZorEncSetTriggerControlsEachTrigger"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true)]
         public static extern uint
         ZorEncSetTriggerControlsEachTrigger(IntPtr handle, int channel, int nibble0, int nibble1,
                                             int nibble2Code, int nibble3, int nibble4, int nibble5,
                                             int nibble6, int bit30, int bit31);
 
+        /// <summary>The zorenc_x64 export behind
+        /// <see cref="NativeMethods.ZorEncGetTriggerGenerator"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true)]
         public static extern uint ZorEncGetTriggerGenerator(IntPtr handle, int channel,
                                                             out int upperHalf, out int lowerHalf);
 
+        /// <summary>The zorenc_x64 export behind
+        /// <see cref="NativeMethods.ZorEncSetTriggerGenerator"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true)]
         public static extern uint ZorEncSetTriggerGenerator(IntPtr handle, int channel,
                                                             int upperHalf, int lowerHalf);
 
+        /// <summary>The zorenc_x64 export behind
+        /// <see cref="NativeMethods.ZorEncGetTriggerGeneratorRoll"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true)]
         public static extern uint ZorEncGetTriggerGeneratorRoll(IntPtr handle, int channel,
                                                                 out int value);
 
+        /// <summary>The zorenc_x64 export behind
+        /// <see cref="NativeMethods.ZorEncSetTriggerGeneratorRoll"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true)]
         public static extern uint ZorEncSetTriggerGeneratorRoll(IntPtr handle, int channel,
                                                                 int value);
 
+        /// <summary>The zorenc_x64 export behind
+        /// <see cref="NativeMethods.ZorEncGetTriggerOutputMode"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true)]
         public static extern uint ZorEncGetTriggerOutputMode(IntPtr handle, int channel,
                                                              out int mode);
 
+        /// <summary>The zorenc_x64 export behind
+        /// <see cref="NativeMethods.ZorEncSetTriggerOutputMode"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true)]
         public static extern uint ZorEncSetTriggerOutputMode(IntPtr handle, int channel, int mode);
 
+        /// <summary>The zorenc_x64 export behind
+        /// <see cref="NativeMethods.ZorEncGetTriggerPosition0"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true)]
         public static extern uint ZorEncGetTriggerPosition0(IntPtr handle, int channel,
                                                             out int position);
 
+        /// <summary>The zorenc_x64 export behind
+        /// <see cref="NativeMethods.ZorEncSetTriggerPosition0"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true)]
         public static extern uint ZorEncSetTriggerPosition0(IntPtr handle, int channel,
                                                             int position);
 
+        /// <summary>The zorenc_x64 export behind
+        /// <see cref="NativeMethods.ZorEncGetTriggerPosition1"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true)]
         public static extern uint ZorEncGetTriggerPosition1(IntPtr handle, int channel,
                                                             out int position);
 
+        /// <summary>The zorenc_x64 export behind
+        /// <see cref="NativeMethods.ZorEncSetTriggerPosition1"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true)]
         public static extern uint ZorEncSetTriggerPosition1(IntPtr handle, int channel,
                                                             int position);
 
+        /// <summary>The zorenc_x64 export behind
+        /// <see cref="NativeMethods.ZorEncSetTriggerPositionMicrometer0"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true)]
         public static extern uint ZorEncSetTriggerPositionMicrometer0(IntPtr handle, int channel,
                                                                       int position, int multiplier,
                                                                       double period, int convert);
 
+        /// <summary>The zorenc_x64 export behind
+        /// <see cref="NativeMethods.ZorEncSetTriggerPositionMicrometer1"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true)]
         public static extern uint ZorEncSetTriggerPositionMicrometer1(IntPtr handle, int channel,
                                                                       int position, int multiplier,
                                                                       double period, int convert);
 
+        /// <summary>The zorenc_x64 export behind
+        /// <see cref="NativeMethods.ZorEncGetTriggerPulseWidth"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true)]
         public static extern double ZorEncGetTriggerPulseWidth(IntPtr handle, int channel,
                                                                out double pulseWidth);
 
+        /// <summary>The zorenc_x64 export behind
+        /// <see cref="NativeMethods.ZorEncSetTriggerPulseWidth"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true)]
         public static extern uint ZorEncSetTriggerPulseWidth(IntPtr handle, int channel,
                                                              double pulseWidth);
 
+        /// <summary>The zorenc_x64 export behind
+        /// <see cref="NativeMethods.ZorEncGetTriggerDelay"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true)]
         public static extern uint ZorEncGetTriggerDelay(IntPtr handle, int channel,
                                                         out double delay);
 
+        /// <summary>The zorenc_x64 export behind
+        /// <see cref="NativeMethods.ZorEncSetTriggerDelay"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true)]
         public static extern uint ZorEncSetTriggerDelay(IntPtr handle, int channel, double delay);
 
+        /// <summary>The zorenc_x64 export behind
+        /// <see cref="NativeMethods.ZorEncGetIndexTriggerLastIndex"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true)]
         public static extern uint ZorEncGetIndexTriggerLastIndex(IntPtr handle, int channel,
                                                                  out int lastIndex);
 
+        /// <summary>The zorenc_x64 export behind
+        /// <see cref="NativeMethods.ZorEncSetIndexTriggerLastIndex"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true)]
         public static extern uint ZorEncSetIndexTriggerLastIndex(IntPtr handle, int channel,
                                                                  int lastIndex);
 
+        /// <summary>The zorenc_x64 export behind
+        /// <see cref="NativeMethods.ZorEncGetIndexTriggerPosition"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true)]
         public static extern uint ZorEncGetIndexTriggerPosition(IntPtr handle, int channel,
                                                                 int index, out int position);
 
+        /// <summary>The zorenc_x64 export behind
+        /// <see cref="NativeMethods.ZorEncSetIndexTriggerPosition"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true)]
         public static extern uint ZorEncSetIndexTriggerPosition(IntPtr handle, int channel,
                                                                 int index, int position);
 
+        /// <summary>The zorenc_x64 export behind
+        /// <see cref="NativeMethods.ZorEncGetDI"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true)]
         public static extern uint ZorEncGetDI(IntPtr handle, out int input0, out int input1,
                                               out int input2, out int input3, out int input4,
                                               out int input5, out int input6);
 
+        /// <summary>The zorenc_x64 export behind
+        /// <see cref="NativeMethods.ZorEncGetDIState"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true)]
         public static extern uint ZorEncGetDIState(IntPtr handle, int input, out int state);
 
+        /// <summary>The zorenc_x64 export behind
+        /// <see cref="NativeMethods.ZorEncGetDiCount"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true)]
         public static extern uint ZorEncGetDiCount(IntPtr handle, int input, out int count);
 
+        /// <summary>The zorenc_x64 export behind
+        /// <see cref="NativeMethods.ZorEncGetTriggerCount"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true)]
         public static extern uint ZorEncGetTriggerCount(IntPtr handle, int channel, out int count);
 
+        /// <summary>The zorenc_x64 export behind
+        /// <see cref="NativeMethods.ZorEncGetTriggerErrorCount"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true)]
         public static extern uint ZorEncGetTriggerErrorCount(IntPtr handle, int channel,
                                                              out int count);
 
+        /// <summary>The zorenc_x64 export behind
+        /// <see cref="NativeMethods.ZorEncClearAll"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true)]
         public static extern uint ZorEncClearAll(IntPtr handle);
 
+        /// <summary>The zorenc_x64 export behind
+        /// <see cref="NativeMethods.ZorEncClearDiAll"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true)]
         public static extern uint ZorEncClearDiAll(IntPtr handle);
 
+        /// <summary>The zorenc_x64 export behind
+        /// <see cref="NativeMethods.ZorEncClearDiCount"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true)]
         public static extern uint ZorEncClearDiCount(IntPtr handle, int input);
 
+        /// <summary>The zorenc_x64 export behind
+        /// <see cref="NativeMethods.ZorEncClearTriggerAll"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true)]
         public static extern uint ZorEncClearTriggerAll(IntPtr handle);
 
+        /// <summary>The zorenc_x64 export behind
+        /// <see cref="NativeMethods.ZorEncClearTriggerCount"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true)]
         public static extern uint ZorEncClearTriggerCount(IntPtr handle, int channel);
 
+        /// <summary>The zorenc_x64 export behind
+        /// <see cref="NativeMethods.ZorEncClearEncoderPositionAll"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true)]
         public static extern uint ZorEncClearEncoderPositionAll(IntPtr handle);
 
+        /// <summary>The zorenc_x64 export behind
+        /// <see cref="NativeMethods.ZorEncClearEncoderPosition"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true)]
         public static extern uint ZorEncClearEncoderPosition(IntPtr handle, int channel);
 
+        /// <summary>The zorenc_x64 export behind
+        /// <see cref="NativeMethods.ZorEncClearErrorCountAll"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true)]
         public static extern uint ZorEncClearErrorCountAll(IntPtr handle);
 
+        /// <summary>The zorenc_x64 export behind
+        /// <see cref="NativeMethods.ZorEncClearErrorCount"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true)]
         public static extern uint ZorEncClearErrorCount(IntPtr handle, int channel);
     }
@@ -1312,225 +1478,321 @@ public static class NativeMethods {
         public const string Library = "zorenc_x32";
         private const CallingConvention Convention = CallingConvention.StdCall;
 
+        /// <summary>The zorenc_x32 (stdcall) export behind
+        /// <see cref="NativeMethods.ZorEncCreateHandler"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true,
                    EntryPoint = "_ZorEncCreateHandler@0")]
         public static extern IntPtr ZorEncCreateHandler();
 
+        /// <summary>The zorenc_x32 (stdcall) export behind
+        /// <see cref="NativeMethods.ZorEncIsValidHandle"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true,
                    EntryPoint = "_ZorEncIsValidHandle@4")]
         [return:MarshalAs(UnmanagedType.U1)]
         public static extern bool ZorEncIsValidHandle(IntPtr handle);
 
+        /// <summary>The zorenc_x32 (stdcall) export behind
+        /// <see cref="NativeMethods.ZorEncCloseHandler"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true,
                    EntryPoint = "_ZorEncCloseHandler@4")]
         public static extern void ZorEncCloseHandler(IntPtr handle);
 
+        /// <summary>The zorenc_x32 (stdcall) export behind
+        /// <see cref="NativeMethods.ZorEncRelease"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true,
                    EntryPoint = "_ZorEncRelease@0")]
         public static extern void ZorEncRelease();
 
+        /// <summary>The zorenc_x32 (stdcall) export behind
+        /// <see cref="NativeMethods.ZorEncOpen"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true,
                    EntryPoint = "_ZorEncOpen@8")]
         [return:MarshalAs(UnmanagedType.U1)]
         public static extern bool ZorEncOpen(IntPtr handle,
                                              [MarshalAs(UnmanagedType.LPStr)] string portName);
 
+        /// <summary>The zorenc_x32 (stdcall) export behind
+        /// <see cref="NativeMethods.ZorEncClose"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true,
                    EntryPoint = "_ZorEncClose@4")]
         public static extern int ZorEncClose(IntPtr handle);
 
+        /// <summary>The zorenc_x32 (stdcall) export behind
+        /// <see cref="NativeMethods.ZorEncIsOpen"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true,
                    EntryPoint = "_ZorEncIsOpen@4")]
         [return:MarshalAs(UnmanagedType.U1)]
         public static extern bool ZorEncIsOpen(IntPtr handle);
 
+        /// <summary>The zorenc_x32 (stdcall) export behind
+        /// <see cref="NativeMethods.ZorEncSendData"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true,
                    EntryPoint = "_ZorEncSendData@20")]
         public static extern uint ZorEncSendData(IntPtr handle, byte command, ushort address,
                                                  uint value, out uint reply);
 
+        /// <summary>The zorenc_x32 (stdcall) export behind
+        /// <see cref="NativeMethods.ZorEncSendOnly"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true,
                    EntryPoint = "_ZorEncSendOnly@16")]
         public static extern uint ZorEncSendOnly(IntPtr handle, byte command, ushort address,
                                                  uint value);
 
+        /// <summary>The zorenc_x32 (stdcall) export behind
+        /// <see cref="NativeMethods.ZorEncSendRead"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true,
                    EntryPoint = "_ZorEncSendRead@16")]
         public static extern uint ZorEncSendRead(IntPtr handle, ushort address, uint value,
                                                  out uint reply);
 
+        /// <summary>The zorenc_x32 (stdcall) export behind
+        /// <see cref="NativeMethods.ZorEncSendWrite"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true,
                    EntryPoint = "_ZorEncSendWrite@16")]
         public static extern uint ZorEncSendWrite(IntPtr handle, ushort address, uint value,
                                                   out uint reply);
 
+        /// <summary>The zorenc_x32 (stdcall) export behind
+        /// <see cref="NativeMethods.ZorEncPurge"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true,
                    EntryPoint = "_ZorEncPurge@4")]
         [return:MarshalAs(UnmanagedType.U1)]
         public static extern bool ZorEncPurge(IntPtr handle);
 
+        /// <summary>The zorenc_x32 (stdcall) export behind
+        /// <see cref="NativeMethods.ZorEncRead"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true,
                    EntryPoint = "_ZorEncRead@20")]
-        public static extern uint ZorEncRead(IntPtr handle, [Out] byte[] buffer, int reserved,
+        public static extern uint ZorEncRead(IntPtr handle, [Out] byte[]? buffer, int reserved,
                                              int length, IntPtr abortFlag);
 
+        /// <summary>The zorenc_x32 (stdcall) export behind
+        /// <see cref="NativeMethods.ZorEncReadUntil"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true,
                    EntryPoint = "_ZorEncReadUntil@16")]
-        public static extern uint ZorEncReadUntil(IntPtr handle, [Out] byte[] buffer,
+        public static extern uint ZorEncReadUntil(IntPtr handle, [Out] byte[]? buffer,
                                                   byte terminator, IntPtr abortFlag);
 
+        /// <summary>The zorenc_x32 (stdcall) export behind
+        /// <see cref="NativeMethods.ZorEncRegisterSendEvent"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true,
                    EntryPoint = "_ZorEncRegisterSendEvent@8")]
         public static extern uint ZorEncRegisterSendEvent(IntPtr handle,
-                                                          ZorEncEventCallback callback);
+                                                          ZorEncEventCallback? callback);
 
+        /// <summary>The zorenc_x32 (stdcall) export behind
+        /// <see cref="NativeMethods.ZorEncRegisterRecvEvent"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true,
                    EntryPoint = "_ZorEncRegisterRecvEvent@8")]
         public static extern uint ZorEncRegisterRecvEvent(IntPtr handle,
-                                                          ZorEncEventCallback callback);
+                                                          ZorEncEventCallback? callback);
 
+        /// <summary>The zorenc_x32 (stdcall) export behind
+        /// <see cref="NativeMethods.ZorEncRegisterErrorEvent"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true,
                    EntryPoint = "_ZorEncRegisterErrorEvent@8")]
         public static extern uint ZorEncRegisterErrorEvent(IntPtr handle,
-                                                           ZorEncEventCallback callback);
+                                                           ZorEncEventCallback? callback);
 
+        /// <summary>The zorenc_x32 (stdcall) export behind
+        /// <see cref="NativeMethods.ZorEncGetEncoderPosition"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true,
                    EntryPoint = "_ZorEncGetEncoderPosition@12")]
         public static extern uint ZorEncGetEncoderPosition(IntPtr handle, int channel,
                                                            out int position);
 
+        /// <summary>The zorenc_x32 (stdcall) export behind
+        /// <see cref="NativeMethods.ZorEncGetEncoderPositionForAnalog"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true,
                    EntryPoint = "_ZorEncGetEncoderPositionForAnalog@24")]
         public static extern uint ZorEncGetEncoderPositionForAnalog(IntPtr handle, int channel,
                                                                     int multiplier, double period,
                                                                     out int position);
 
+        /// <summary>The zorenc_x32 (stdcall) export behind
+        /// <see cref="NativeMethods.ZorEncGetEncoderPositionMicrometer"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true,
                    EntryPoint = "_ZorEncGetEncoderPositionMicrometer@24")]
         public static extern uint ZorEncGetEncoderPositionMicrometer(IntPtr handle, int channel,
                                                                      int multiplier, double period,
                                                                      out int position);
 
+        /// <summary>The zorenc_x32 (stdcall) export behind
+        /// <see cref="NativeMethods.ZorEncGetEncoderDirection"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true,
                    EntryPoint = "_ZorEncGetEncoderDirection@12")]
         public static extern uint ZorEncGetEncoderDirection(IntPtr handle, int channel,
                                                             out int direction);
 
+        /// <summary>The zorenc_x32 (stdcall) export behind
+        /// <see cref="NativeMethods.ZorEncSetEncoderDirection"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true,
                    EntryPoint = "_ZorEncSetEncoderDirection@12")]
         public static extern uint ZorEncSetEncoderDirection(IntPtr handle, int channel,
                                                             int direction);
 
+        /// <summary>The zorenc_x32 (stdcall) export behind
+        /// <see cref="NativeMethods.ZorEncGetEncoderInversion"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true,
                    EntryPoint = "_ZorEncGetEncoderInversion@12")]
         public static extern uint ZorEncGetEncoderInversion(IntPtr handle, int channel,
                                                             out int inversion);
 
+        /// <summary>The zorenc_x32 (stdcall) export behind
+        /// <see cref="NativeMethods.ZorEncSetEncoderInversion"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true,
                    EntryPoint = "_ZorEncSetEncoderInversion@12")]
         public static extern uint ZorEncSetEncoderInversion(IntPtr handle, int channel,
                                                             int inversion);
 
+        /// <summary>The zorenc_x32 (stdcall) export behind
+        /// <see cref="NativeMethods.ZorEncGetEncoderMultiForAnalog"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true,
                    EntryPoint = "_ZorEncGetEncoderMultiForAnalog@12")]
         public static extern uint ZorEncGetEncoderMultiForAnalog(IntPtr handle, int channel,
                                                                  out int multiplier);
 
+        /// <summary>The zorenc_x32 (stdcall) export behind
+        /// <see cref="NativeMethods.ZorEncSetEncoderMultiForAnalog"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true,
                    EntryPoint = "_ZorEncSetEncoderMultiForAnalog@12")]
         public static extern uint ZorEncSetEncoderMultiForAnalog(IntPtr handle, int channel,
                                                                  int multiplier);
 
+        /// <summary>The zorenc_x32 (stdcall) export behind
+        /// <see cref="NativeMethods.ZorEncGetEncoderResetValue"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true,
                    EntryPoint = "_ZorEncGetEncoderResetValue@12")]
         public static extern uint ZorEncGetEncoderResetValue(IntPtr handle, int channel,
                                                              out int resetValue);
 
+        /// <summary>The zorenc_x32 (stdcall) export behind
+        /// <see cref="NativeMethods.ZorEncSetEncoderResetValue"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true,
                    EntryPoint = "_ZorEncSetEncoderResetValue@12")]
         public static extern uint ZorEncSetEncoderResetValue(IntPtr handle, int channel,
                                                              int resetValue);
 
+        /// <summary>The zorenc_x32 (stdcall) export behind
+        /// <see cref="NativeMethods.ZorEncStartCalibration"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true,
                    EntryPoint = "_ZorEncStartCalibration@8")]
         public static extern uint ZorEncStartCalibration(IntPtr handle, int channel);
 
+        /// <summary>The zorenc_x32 (stdcall) export behind
+        /// <see cref="NativeMethods.ZorEncStopCalibration"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true,
                    EntryPoint = "_ZorEncStopCalibration@8")]
         public static extern uint ZorEncStopCalibration(IntPtr handle, int channel);
 
+        /// <summary>The zorenc_x32 (stdcall) export behind
+        /// <see cref="NativeMethods.ZorEncGetEncoderResolution"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true,
                    EntryPoint = "_ZorEncGetEncoderResolution@8")]
         public static extern uint ZorEncGetEncoderResolution(IntPtr handle, out double resolution);
 
+        /// <summary>The zorenc_x32 (stdcall) export behind
+        /// <see cref="NativeMethods.ZorEncSetEncoderResolution"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true,
                    EntryPoint = "_ZorEncSetEncoderResolution@12")]
         public static extern uint ZorEncSetEncoderResolution(IntPtr handle, double resolution);
 
+        /// <summary>The zorenc_x32 (stdcall) export behind
+        /// <see cref="NativeMethods.ZorEncGetFirmwareVersion"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true,
                    EntryPoint = "_ZorEncGetFirmwareVersion@8")]
         public static extern uint ZorEncGetFirmwareVersion(IntPtr handle, out double version);
 
+        /// <summary>The zorenc_x32 (stdcall) export behind
+        /// <see cref="NativeMethods.ZorEncGetLogicVersion"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true,
                    EntryPoint = "_ZorEncGetLogicVersion@8")]
         public static extern uint ZorEncGetLogicVersion(IntPtr handle, out double version);
 
+        /// <summary>The zorenc_x32 (stdcall) export behind
+        /// <see cref="NativeMethods.ZorEncGetPositiveRun"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true,
                    EntryPoint = "_ZorEncGetPositiveRun@8")]
         public static extern uint ZorEncGetPositiveRun(IntPtr handle, out int run);
 
+        /// <summary>The zorenc_x32 (stdcall) export behind
+        /// <see cref="NativeMethods.ZorEncSetPositiveRun"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true,
                    EntryPoint = "_ZorEncSetPositiveRun@8")]
         public static extern uint ZorEncSetPositiveRun(IntPtr handle, int run);
 
+        /// <summary>The zorenc_x32 (stdcall) export behind
+        /// <see cref="NativeMethods.ZorEncGetNegativeRun"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true,
                    EntryPoint = "_ZorEncGetNegativeRun@8")]
         public static extern uint ZorEncGetNegativeRun(IntPtr handle, out int run);
 
+        /// <summary>The zorenc_x32 (stdcall) export behind
+        /// <see cref="NativeMethods.ZorEncSetNegativeRun"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true,
                    EntryPoint = "_ZorEncSetNegativeRun@8")]
         public static extern uint ZorEncSetNegativeRun(IntPtr handle, int run);
 
+        /// <summary>The zorenc_x32 (stdcall) export behind
+        /// <see cref="NativeMethods.ZorEncGetTrgMode"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true,
                    EntryPoint = "_ZorEncGetTrgMode@8")]
         public static extern uint ZorEncGetTrgMode(IntPtr handle, out int trgMode);
 
+        /// <summary>The zorenc_x32 (stdcall) export behind
+        /// <see cref="NativeMethods.ZorEncSetTrgMode"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true,
                    EntryPoint = "_ZorEncSetTrgMode@8")]
         public static extern uint ZorEncSetTrgMode(IntPtr handle, int trgMode);
 
+        /// <summary>The zorenc_x32 (stdcall) export behind
+        /// <see cref="NativeMethods.ZorEncGetVirtualEncoderFrequency"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true,
                    EntryPoint = "_ZorEncGetVirtualEncoderFrequency@12")]
         public static extern uint ZorEncGetVirtualEncoderFrequency(IntPtr handle, int channel,
                                                                    out int frequency);
 
+        /// <summary>The zorenc_x32 (stdcall) export behind
+        /// <see cref="NativeMethods.ZorEncSetVirtualEncoderFrequency"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true,
                    EntryPoint = "_ZorEncSetVirtualEncoderFrequency@12")]
         public static extern uint ZorEncSetVirtualEncoderFrequency(IntPtr handle, int channel,
                                                                    int frequency);
 
+        /// <summary>The zorenc_x32 (stdcall) export behind
+        /// <see cref="NativeMethods.ZorEncLoadDefaultParameters"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true,
                    EntryPoint = "_ZorEncLoadDefaultParameters@4")]
         public static extern uint ZorEncLoadDefaultParameters(IntPtr handle);
 
+        /// <summary>The zorenc_x32 (stdcall) export behind
+        /// <see cref="NativeMethods.ZorEncSaveFlash"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true,
                    EntryPoint = "_ZorEncSaveFlash@4")]
         public static extern uint ZorEncSaveFlash(IntPtr handle);
 
+        /// <summary>The zorenc_x32 (stdcall) export behind
+        /// <see cref="NativeMethods.ZorEncLoadFlash"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true,
                    EntryPoint = "_ZorEncLoadFlash@4")]
         public static extern uint ZorEncLoadFlash(IntPtr handle);
 
+        /// <summary>The zorenc_x32 (stdcall) export behind
+        /// <see cref="NativeMethods.ZorEncGetTriggerControls"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true,
                    EntryPoint = "_ZorEncGetTriggerControls@12")]
         public static extern uint ZorEncGetTriggerControls(IntPtr handle, int channel,
                                                            out TriggerControls controls);
 
+        /// <summary>The zorenc_x32 (stdcall) export behind
+        /// <see cref="NativeMethods.ZorEncSetTriggerControls"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true,
                    EntryPoint = "_ZorEncSetTriggerControls@12")]
         public static extern uint ZorEncSetTriggerControls(IntPtr handle, int channel,
                                                            [In] ref TriggerControls controls);
 
+        /// <summary>The zorenc_x32 (stdcall) export behind
+        /// <see cref="NativeMethods.ZorEncSetTriggerControlsEachTrigger"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true,
                    EntryPoint = "_ZorEncSetTriggerControlsEachTrigger@44")]
         public static extern uint
@@ -1538,161 +1800,229 @@ public static class NativeMethods {
                                             int nibble2Code, int nibble3, int nibble4, int nibble5,
                                             int nibble6, int bit30, int bit31);
 
+        /// <summary>The zorenc_x32 (stdcall) export behind
+        /// <see cref="NativeMethods.ZorEncGetTriggerGenerator"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true,
                    EntryPoint = "_ZorEncGetTriggerGenerator@16")]
         public static extern uint ZorEncGetTriggerGenerator(IntPtr handle, int channel,
                                                             out int upperHalf, out int lowerHalf);
 
+        /// <summary>The zorenc_x32 (stdcall) export behind
+        /// <see cref="NativeMethods.ZorEncSetTriggerGenerator"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true,
                    EntryPoint = "_ZorEncSetTriggerGenerator@16")]
         public static extern uint ZorEncSetTriggerGenerator(IntPtr handle, int channel,
                                                             int upperHalf, int lowerHalf);
 
+        /// <summary>The zorenc_x32 (stdcall) export behind
+        /// <see cref="NativeMethods.ZorEncGetTriggerGeneratorRoll"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true,
                    EntryPoint = "_ZorEncGetTriggerGeneratorRoll@12")]
         public static extern uint ZorEncGetTriggerGeneratorRoll(IntPtr handle, int channel,
                                                                 out int value);
 
+        /// <summary>The zorenc_x32 (stdcall) export behind
+        /// <see cref="NativeMethods.ZorEncSetTriggerGeneratorRoll"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true,
                    EntryPoint = "_ZorEncSetTriggerGeneratorRoll@12")]
         public static extern uint ZorEncSetTriggerGeneratorRoll(IntPtr handle, int channel,
                                                                 int value);
 
+        /// <summary>The zorenc_x32 (stdcall) export behind
+        /// <see cref="NativeMethods.ZorEncGetTriggerOutputMode"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true,
                    EntryPoint = "_ZorEncGetTriggerOutputMode@12")]
         public static extern uint ZorEncGetTriggerOutputMode(IntPtr handle, int channel,
                                                              out int mode);
 
+        /// <summary>The zorenc_x32 (stdcall) export behind
+        /// <see cref="NativeMethods.ZorEncSetTriggerOutputMode"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true,
                    EntryPoint = "_ZorEncSetTriggerOutputMode@12")]
         public static extern uint ZorEncSetTriggerOutputMode(IntPtr handle, int channel, int mode);
 
+        /// <summary>The zorenc_x32 (stdcall) export behind
+        /// <see cref="NativeMethods.ZorEncGetTriggerPosition0"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true,
                    EntryPoint = "_ZorEncGetTriggerPosition0@12")]
         public static extern uint ZorEncGetTriggerPosition0(IntPtr handle, int channel,
                                                             out int position);
 
+        /// <summary>The zorenc_x32 (stdcall) export behind
+        /// <see cref="NativeMethods.ZorEncSetTriggerPosition0"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true,
                    EntryPoint = "_ZorEncSetTriggerPosition0@12")]
         public static extern uint ZorEncSetTriggerPosition0(IntPtr handle, int channel,
                                                             int position);
 
+        /// <summary>The zorenc_x32 (stdcall) export behind
+        /// <see cref="NativeMethods.ZorEncGetTriggerPosition1"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true,
                    EntryPoint = "_ZorEncGetTriggerPosition1@12")]
         public static extern uint ZorEncGetTriggerPosition1(IntPtr handle, int channel,
                                                             out int position);
 
+        /// <summary>The zorenc_x32 (stdcall) export behind
+        /// <see cref="NativeMethods.ZorEncSetTriggerPosition1"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true,
                    EntryPoint = "_ZorEncSetTriggerPosition1@12")]
         public static extern uint ZorEncSetTriggerPosition1(IntPtr handle, int channel,
                                                             int position);
 
+        /// <summary>The zorenc_x32 (stdcall) export behind
+        /// <see cref="NativeMethods.ZorEncSetTriggerPositionMicrometer0"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true,
                    EntryPoint = "_ZorEncSetTriggerPositionMicrometer0@28")]
         public static extern uint ZorEncSetTriggerPositionMicrometer0(IntPtr handle, int channel,
                                                                       int position, int multiplier,
                                                                       double period, int convert);
 
+        /// <summary>The zorenc_x32 (stdcall) export behind
+        /// <see cref="NativeMethods.ZorEncSetTriggerPositionMicrometer1"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true,
                    EntryPoint = "_ZorEncSetTriggerPositionMicrometer1@28")]
         public static extern uint ZorEncSetTriggerPositionMicrometer1(IntPtr handle, int channel,
                                                                       int position, int multiplier,
                                                                       double period, int convert);
 
+        /// <summary>The zorenc_x32 (stdcall) export behind
+        /// <see cref="NativeMethods.ZorEncGetTriggerPulseWidth"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true,
                    EntryPoint = "_ZorEncGetTriggerPulseWidth@12")]
         public static extern double ZorEncGetTriggerPulseWidth(IntPtr handle, int channel,
                                                                out double pulseWidth);
 
+        /// <summary>The zorenc_x32 (stdcall) export behind
+        /// <see cref="NativeMethods.ZorEncSetTriggerPulseWidth"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true,
                    EntryPoint = "_ZorEncSetTriggerPulseWidth@16")]
         public static extern uint ZorEncSetTriggerPulseWidth(IntPtr handle, int channel,
                                                              double pulseWidth);
 
+        /// <summary>The zorenc_x32 (stdcall) export behind
+        /// <see cref="NativeMethods.ZorEncGetTriggerDelay"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true,
                    EntryPoint = "_ZorEncGetTriggerDelay@12")]
         public static extern uint ZorEncGetTriggerDelay(IntPtr handle, int channel,
                                                         out double delay);
 
+        /// <summary>The zorenc_x32 (stdcall) export behind
+        /// <see cref="NativeMethods.ZorEncSetTriggerDelay"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true,
                    EntryPoint = "_ZorEncSetTriggerDelay@16")]
         public static extern uint ZorEncSetTriggerDelay(IntPtr handle, int channel, double delay);
 
+        /// <summary>The zorenc_x32 (stdcall) export behind
+        /// <see cref="NativeMethods.ZorEncGetIndexTriggerLastIndex"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true,
                    EntryPoint = "_ZorEncGetIndexTriggerLastIndex@12")]
         public static extern uint ZorEncGetIndexTriggerLastIndex(IntPtr handle, int channel,
                                                                  out int lastIndex);
 
+        /// <summary>The zorenc_x32 (stdcall) export behind
+        /// <see cref="NativeMethods.ZorEncSetIndexTriggerLastIndex"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true,
                    EntryPoint = "_ZorEncSetIndexTriggerLastIndex@12")]
         public static extern uint ZorEncSetIndexTriggerLastIndex(IntPtr handle, int channel,
                                                                  int lastIndex);
 
+        /// <summary>The zorenc_x32 (stdcall) export behind
+        /// <see cref="NativeMethods.ZorEncGetIndexTriggerPosition"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true,
                    EntryPoint = "_ZorEncGetIndexTriggerPosition@16")]
         public static extern uint ZorEncGetIndexTriggerPosition(IntPtr handle, int channel,
                                                                 int index, out int position);
 
+        /// <summary>The zorenc_x32 (stdcall) export behind
+        /// <see cref="NativeMethods.ZorEncSetIndexTriggerPosition"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true,
                    EntryPoint = "_ZorEncSetIndexTriggerPosition@16")]
         public static extern uint ZorEncSetIndexTriggerPosition(IntPtr handle, int channel,
                                                                 int index, int position);
 
+        /// <summary>The zorenc_x32 (stdcall) export behind
+        /// <see cref="NativeMethods.ZorEncGetDI"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true,
                    EntryPoint = "_ZorEncGetDI@32")]
         public static extern uint ZorEncGetDI(IntPtr handle, out int input0, out int input1,
                                               out int input2, out int input3, out int input4,
                                               out int input5, out int input6);
 
+        /// <summary>The zorenc_x32 (stdcall) export behind
+        /// <see cref="NativeMethods.ZorEncGetDIState"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true,
                    EntryPoint = "_ZorEncGetDIState@12")]
         public static extern uint ZorEncGetDIState(IntPtr handle, int input, out int state);
 
+        /// <summary>The zorenc_x32 (stdcall) export behind
+        /// <see cref="NativeMethods.ZorEncGetDiCount"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true,
                    EntryPoint = "_ZorEncGetDiCount@12")]
         public static extern uint ZorEncGetDiCount(IntPtr handle, int input, out int count);
 
+        /// <summary>The zorenc_x32 (stdcall) export behind
+        /// <see cref="NativeMethods.ZorEncGetTriggerCount"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true,
                    EntryPoint = "_ZorEncGetTriggerCount@12")]
         public static extern uint ZorEncGetTriggerCount(IntPtr handle, int channel, out int count);
 
+        /// <summary>The zorenc_x32 (stdcall) export behind
+        /// <see cref="NativeMethods.ZorEncGetTriggerErrorCount"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true,
                    EntryPoint = "_ZorEncGetTriggerErrorCount@12")]
         public static extern uint ZorEncGetTriggerErrorCount(IntPtr handle, int channel,
                                                              out int count);
 
+        /// <summary>The zorenc_x32 (stdcall) export behind
+        /// <see cref="NativeMethods.ZorEncClearAll"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true,
                    EntryPoint = "_ZorEncClearAll@4")]
         public static extern uint ZorEncClearAll(IntPtr handle);
 
+        /// <summary>The zorenc_x32 (stdcall) export behind
+        /// <see cref="NativeMethods.ZorEncClearDiAll"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true,
                    EntryPoint = "_ZorEncClearDiAll@4")]
         public static extern uint ZorEncClearDiAll(IntPtr handle);
 
+        /// <summary>The zorenc_x32 (stdcall) export behind
+        /// <see cref="NativeMethods.ZorEncClearDiCount"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true,
                    EntryPoint = "_ZorEncClearDiCount@8")]
         public static extern uint ZorEncClearDiCount(IntPtr handle, int input);
 
+        /// <summary>The zorenc_x32 (stdcall) export behind
+        /// <see cref="NativeMethods.ZorEncClearTriggerAll"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true,
                    EntryPoint = "_ZorEncClearTriggerAll@4")]
         public static extern uint ZorEncClearTriggerAll(IntPtr handle);
 
+        /// <summary>The zorenc_x32 (stdcall) export behind
+        /// <see cref="NativeMethods.ZorEncClearTriggerCount"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true,
                    EntryPoint = "_ZorEncClearTriggerCount@8")]
         public static extern uint ZorEncClearTriggerCount(IntPtr handle, int channel);
 
+        /// <summary>The zorenc_x32 (stdcall) export behind
+        /// <see cref="NativeMethods.ZorEncClearEncoderPositionAll"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true,
                    EntryPoint = "_ZorEncClearEncoderPositionAll@4")]
         public static extern uint ZorEncClearEncoderPositionAll(IntPtr handle);
 
+        /// <summary>The zorenc_x32 (stdcall) export behind
+        /// <see cref="NativeMethods.ZorEncClearEncoderPosition"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true,
                    EntryPoint = "_ZorEncClearEncoderPosition@8")]
         public static extern uint ZorEncClearEncoderPosition(IntPtr handle, int channel);
 
+        /// <summary>The zorenc_x32 (stdcall) export behind
+        /// <see cref="NativeMethods.ZorEncClearErrorCountAll"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true,
                    EntryPoint = "_ZorEncClearErrorCountAll@4")]
         public static extern uint ZorEncClearErrorCountAll(IntPtr handle);
 
+        /// <summary>The zorenc_x32 (stdcall) export behind
+        /// <see cref="NativeMethods.ZorEncClearErrorCount"/>.</summary>
         [DllImport(Library, CallingConvention = Convention, ExactSpelling = true,
                    EntryPoint = "_ZorEncClearErrorCount@8")]
         public static extern uint ZorEncClearErrorCount(IntPtr handle, int channel);

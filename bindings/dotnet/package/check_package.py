@@ -1,0 +1,54 @@
+#!/usr/bin/env python3
+"""Checks the Zorenc NuGet package, and that two packs of one tree agree.
+
+usage: check_package.py NUPKG OTHER_NUPKG VERSION
+Fails on a missing entry, a version other than the project's, or an entry
+whose contents differ between the two packs (the .psmdcp and .nuspec files,
+which NuGet stamps, apart).
+"""
+import re
+import sys
+import zipfile
+
+ENTRIES = [
+    "README.md",
+    "build/Zorenc.targets",
+    "buildTransitive/Zorenc.targets",
+    "lib/netstandard2.0/Zorenc.dll",
+    "lib/netstandard2.0/Zorenc.xml",
+    "lib/net8.0/Zorenc.dll",
+    "lib/net8.0/Zorenc.xml",
+    "runtimes/win-x64/native/zorenc_x64.dll",
+    "runtimes/win-x86/native/zorenc_x32.dll",
+    "runtimes/linux-x64/native/libzorenc_x64.so",
+]
+STAMPED = (".psmdcp", ".nuspec")
+
+
+def main():
+    path, other, version = sys.argv[1:4]
+    errors = []
+    with zipfile.ZipFile(path) as a, zipfile.ZipFile(other) as b:
+        names = set(a.namelist())
+        errors += [f"missing {e}" for e in ENTRIES if e not in names]
+        nuspec = a.read("Zorenc.nuspec").decode()
+        found = re.search(r"<version>([^<]*)</version>", nuspec)
+        if not found or found.group(1) != version:
+            errors.append(f"version {found and found.group(1)}, the project's is {version}")
+        for tag in ("readme", "description"):
+            if f"<{tag}>" not in nuspec:
+                errors.append(f"the nuspec has no {tag}")
+        if names != set(b.namelist()):
+            errors.append(f"the packs' entries differ: {sorted(names ^ set(b.namelist()))}")
+        for name in sorted(names & set(b.namelist())):
+            if not name.endswith(STAMPED) and a.read(name) != b.read(name):
+                errors.append(f"{name} differs between the two packs")
+        print("\n".join(sorted(names)))
+    for e in errors:
+        print("FAIL:", e)
+    print(f"{len(names)} entries; {len(errors)} problems")
+    return 1 if errors else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
