@@ -8,7 +8,7 @@ packages=(
     libgtest-dev libgmock-dev
     clang lld llvm libclang-rt-14-dev
     g++-mingw-w64-x86-64 g++-mingw-w64-i686 binutils-mingw-w64
-    valgrind socat libmodbus-dev nlohmann-json3-dev
+    valgrind socat libmodbus-dev nlohmann-json3-dev libboost-dev
     mono-mcs mono-runtime doxygen python3
     wine wine64
 )

@@ -39,6 +39,7 @@ enum CommandOption : unsigned {
     kOptFor = 1u << 1,
     kOptInterval = 1u << 2,
     kOptAll = 1u << 3,
+    kOptListen = 1u << 4,
 };
 
 struct Invocation {
@@ -52,6 +53,7 @@ struct Invocation {
     unsigned options = 0; // CommandOption bits given
     double forSeconds = 0;
     int intervalMs = 250;
+    std::string listen; // --listen ADDR:PORT
 
     std::string command;
     std::vector<std::string> args;
