@@ -1,6 +1,7 @@
 // The monitor command: checks --listen, opens the board, serves until Ctrl-C.
 #include <chrono>
 #include <cstdio>
+#include <functional>
 #include <string>
 
 #include <boost/asio/io_context.hpp>
@@ -8,9 +9,8 @@
 
 #include "cli.h"
 #include "host.h"
-#include "http_server.h"
 #include "monitor.h"
-#include "page.h"
+#include "monitor_server.h"
 #include "session.h"
 
 namespace zortool {
@@ -42,34 +42,29 @@ Listen ParseListen(const Invocation &inv)
         listen.address.back() == ']') {
         listen.address = listen.address.substr(1, listen.address.size() - 2);
     }
+    // Port 0: any free port.
     listen.port =
-        static_cast<uint16_t>(ParseInteger(text.substr(colon + 1), "--listen PORT", 1, 65535));
+        static_cast<uint16_t>(ParseInteger(text.substr(colon + 1), "--listen PORT", 0, 65535));
     listen.given = true;
     return listen;
 }
 
 void Serve(Session &session, const Listen &listen)
 {
-    (void)session;
     boost::asio::io_context io;
-    zormon::HttpServer server(io, [](const zormon::HttpRequest &request, zormon::Reply reply) {
-        zormon::HttpResponse response;
-        if (request.path == "/") {
-            response.contentType = "text/html; charset=utf-8";
-            response.body = zormon::IndexPage();
-        } else {
-            response.status = 404;
-            response.body = R"({"ok": false, "error": {"kind": "not-found"}})";
-        }
-        reply(std::move(response));
-    });
-    uint16_t port = 0;
+    zormon::Monitor monitor(io, session.Handle(), session.Port());
     try {
-        port = server.Listen(listen.address, listen.port, !listen.given);
+        monitor.Start(listen.address, listen.port, !listen.given);
     } catch (const std::exception &error) {
         throw BoardError(error.what());
     }
-    std::printf("zorenc monitor: http://%s:%u/\n", listen.address.c_str(), port);
+    if (!monitor.Access().Loopback()) {
+        std::fprintf(stderr,
+                     "zorenc: warning: the monitor listens on %s, beyond this machine: anyone who "
+                     "can reach it and has the URL below can drive the board\n",
+                     listen.address.c_str());
+    }
+    std::printf("zorenc monitor: %s\n", monitor.Access().Url().c_str());
     std::fflush(stdout);
 
     CatchInterrupts();
@@ -78,7 +73,7 @@ void Serve(Session &session, const Listen &listen)
         tick.expires_after(std::chrono::milliseconds(100));
         tick.async_wait([&](boost::system::error_code) {
             if (Interrupted()) {
-                server.Close();
+                monitor.Stop();
                 io.stop();
                 return;
             }
@@ -87,6 +82,7 @@ void Serve(Session &session, const Listen &listen)
     };
     watch();
     io.run();
+    monitor.Stop();
 }
 
 } // namespace
