@@ -35,13 +35,14 @@ def stop(process, sig=signal.SIGTERM):
 class Rig:
     """A simulated board with a request log, and a monitor on it."""
 
-    def __init__(self, name, *monitor_args):
+    def __init__(self, name, *monitor_args, sim_args=()):
         monitor_args = monitor_args or ("--listen", "127.0.0.1:0")
         self.dir = os.path.join(WORK, f"monitor-{name}-{os.getpid()}")
         os.makedirs(self.dir, exist_ok=True)
         self.link = os.path.join(self.dir, "port")
         self.log = os.path.join(self.dir, "requests.log")
-        self.sim = subprocess.Popen([SIM, "--link", self.link, "--request-log", self.log],
+        self.sim = subprocess.Popen([SIM, "--link", self.link, "--request-log", self.log,
+                                     *sim_args],
                                     stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
         self.sim.stdout.readline()
         self.monitor = None
@@ -327,6 +328,20 @@ class UnplugTests(unittest.TestCase):
             rig.sim.send_signal(signal.SIGUSR2)
             stream.wait_state("connected")
             self.assertEqual(len(stream.next("samples", 3)["positions"][0]), 4)
+        finally:
+            stream.close()
+            rig.close()
+
+
+    def test_silent_board_is_not_answering_and_requests_fail_plainly(self):
+        rig = Rig("silent", sim_args=("--silent",))
+        stream = EventStream(rig)
+        try:
+            stream.wait_state("not-answering", 8)
+            status, doc = rig.post("/api/settings/trigger-delay", {"channel": 1, "values": ["1"]})
+            self.assertEqual(status, 502, doc)
+            self.assertEqual(doc["error"]["kind"], "board")
+            self.assertIn("ZORENC_ERR_TIMEOUT", doc["error"]["message"])
         finally:
             stream.close()
             rig.close()
