@@ -362,5 +362,39 @@ class HoldTests(unittest.TestCase):
             rig.close()
 
 
+class WineTests(unittest.TestCase):
+    """zorenc.exe under Wine: the page, a pushed sample, a write (ZORENC_WINE_RUN: the
+    harness command and the program, separated by '|')."""
+
+    def test_windows_build_serves_the_monitor(self):
+        command = os.environ.get("ZORENC_WINE_RUN")
+        if not command:
+            self.skipTest("no Windows build")
+        harness = subprocess.Popen([*command.split("|"), "--port", "COM7", "monitor", "--listen",
+                                    "127.0.0.1:0"], stdout=subprocess.PIPE, text=True,
+                                   start_new_session=True)
+        try:
+            ready, _, _ = select.select([harness.stdout], [], [], 90)  # a first prefix: ~15 s
+            line = harness.stdout.readline() if ready else ""
+            self.assertIn("http://127.0.0.1:", line)
+            rig = Rig.__new__(Rig)
+            rig.port = int(line.strip().rsplit(":", 1)[1].strip("/"))
+            status, page = rig.get("/")
+            self.assertEqual(status, 200)
+            self.assertIn("<html", page)
+            stream = EventStream(rig)
+            try:
+                self.assertEqual(len(stream.next("samples", 10)["positions"][0]), 4)
+            finally:
+                stream.close()
+            rig.token = rig.get("/api/session")[1]["result"]["token"]
+            status, doc = rig.post("/api/settings/trigger-delay",
+                                   {"channel": 1, "values": ["0.29"]})
+            self.assertEqual(doc["result"]["readings"][0]["value"], 0.28)
+        finally:
+            stop(harness)  # the harness ends the program, the board and Wine
+            harness.stdout.close()
+
+
 if __name__ == "__main__":
     unittest.main()
