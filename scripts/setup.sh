@@ -17,6 +17,7 @@ minimal_packages=(
     cmake
     ninja-build
     nlohmann-json3-dev # JSON in the toolkit and the tool
+    libboost-dev       # Beast and Asio, header-only: the monitor's HTTP server
 )
 
 # The test command. Every program that the scripts and tests call comes from

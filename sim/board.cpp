@@ -6,8 +6,10 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cctype>
 #include <cerrno>
 #include <condition_variable>
+#include <cstdio>
 #include <deque>
 #include <fcntl.h>
 #include <mutex>
@@ -93,6 +95,15 @@ struct Board::Impl {
     explicit Impl(Options o) : options(std::move(o)), model(options.flashFile)
     {
         model.PowerUp(Clock::now(), options.inputs);
+        if (!options.requestLog.empty()) {
+            requestLog = std::fopen(options.requestLog.c_str(), "w");
+        }
+    }
+    ~Impl()
+    {
+        if (requestLog != nullptr) {
+            std::fclose(requestLog);
+        }
     }
 
     const Options options;
@@ -103,6 +114,7 @@ struct Board::Impl {
     Model model;
     std::array<FaultSlot, kFaultKinds> faults{};
     std::vector<std::vector<uint8_t>> requests;
+    std::FILE *requestLog = nullptr; // Options::requestLog
     std::deque<std::vector<uint8_t>> raw;
     std::vector<uint8_t> rawScript; // gathered by 'A', sent by 'S'
     uint64_t rawQueued = 0;
@@ -131,6 +143,7 @@ struct Board::Impl {
     void PowerUp();
 
     void Serve();
+    void LogRequest(const proto::ScanResult &scan, const std::vector<uint8_t> &frame);
     void ReadInput();
     void ProcessInput(Clock::time_point &wakeAt);
     void HandleFrame(const proto::ScanResult &scan, std::vector<uint8_t> frame);
@@ -327,6 +340,25 @@ void Board::Impl::ProcessInput(Clock::time_point &wakeAt)
     }
 }
 
+void Board::Impl::LogRequest(const proto::ScanResult &scan, const std::vector<uint8_t> &frame)
+{
+    if (requestLog == nullptr) {
+        return;
+    }
+    if (scan.status == proto::ScanStatus::kFrame && scan.checksumOk) {
+        const proto::EncReply &f = scan.frame;
+        std::fprintf(requestLog, "%c %04X %08X\n", std::isprint(f.command) ? f.command : '?',
+                     f.address, f.value);
+    } else {
+        std::fputs("bad", requestLog);
+        for (uint8_t b : frame) {
+            std::fprintf(requestLog, " %02X", b);
+        }
+        std::fputc('\n', requestLog);
+    }
+    std::fflush(requestLog);
+}
+
 void Board::Impl::HandleFrame(const proto::ScanResult &scan, std::vector<uint8_t> frame)
 {
     const Clock::time_point now = Clock::now();
@@ -355,6 +387,7 @@ void Board::Impl::HandleFrame(const proto::ScanResult &scan, std::vector<uint8_t
         }
         return;
     }
+    LogRequest(scan, frame);
     requests.push_back(std::move(frame));
     changed.notify_all();
     if (scan.status != proto::ScanStatus::kFrame || options.silent) {

@@ -118,6 +118,10 @@ struct Options {
     bool silent = false;       // record requests, answer none
     std::string link;          // symlink made to the slave path
     uint32_t inputs = 0;       // digital inputs at power-up
+    // Each request received is appended to this file as a line, flushed at
+    // once so that another process can follow: "W 010A 00000096" (command,
+    // address, value in hex) or "bad 02 57 ..." for a malformed frame.
+    std::string requestLog;
 };
 
 class Board {

@@ -1,6 +1,7 @@
 // zorenc-sim: the simulated board as a program. Prints the path of the port
 // to open (the pty slave) on the first line of standard output and serves it
 // until SIGINT or SIGTERM.
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -22,6 +23,9 @@ void Usage(FILE *out)
                "  --silent           record requests, answer none\n"
                "  --link PATH        make PATH a symlink to the port\n"
                "  --inputs BITS      digital inputs 0-6 at power-up (e.g. 0x55)\n"
+               "  --request-log FILE append each request received to FILE, one a line\n"
+               "Signals: SIGUSR1 unplugs the port (it disappears, the board keeps its\n"
+               "state), SIGUSR2 plugs it back in (a new pty; --link follows it).\n"
                "  -h, --help         this text\n",
                out);
 }
@@ -50,6 +54,8 @@ int main(int argc, char **argv)
             options.testCommands = true;
         } else if (arg == "--silent") {
             options.silent = true;
+        } else if (arg == "--request-log") {
+            options.requestLog = value();
         } else if (arg == "--link") {
             options.link = value();
         } else if (arg == "--inputs") {
@@ -71,12 +77,24 @@ int main(int argc, char **argv)
         }
     }
 
+    if (!options.requestLog.empty()) {
+        std::FILE *log = std::fopen(options.requestLog.c_str(), "w");
+        if (log == nullptr) {
+            std::fprintf(stderr, "zorenc-sim: cannot write %s: %s\n", options.requestLog.c_str(),
+                         std::strerror(errno));
+            return 2;
+        }
+        std::fclose(log);
+    }
+
     // Blocked before the serving thread starts, so that it inherits the mask
     // and the signals reach only the wait below.
     sigset_t stopSignals;
     sigemptyset(&stopSignals);
     sigaddset(&stopSignals, SIGINT);
     sigaddset(&stopSignals, SIGTERM);
+    sigaddset(&stopSignals, SIGUSR1);
+    sigaddset(&stopSignals, SIGUSR2);
     pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
 
     zorsim::Board board(options);
@@ -93,6 +111,17 @@ int main(int argc, char **argv)
         const int sig = sigtimedwait(&stopSignals, nullptr, &slice);
         if (sig == SIGINT || sig == SIGTERM) {
             break;
+        }
+        if (sig == SIGUSR1) {
+            board.Unplug();
+            std::fprintf(stderr, "zorenc-sim: unplugged\n");
+        } else if (sig == SIGUSR2) {
+            // Plugged in again: the same board (state kept) on a new port.
+            if (board.Start()) {
+                std::fprintf(stderr, "zorenc-sim: plugged in on %s\n", board.SlavePath().c_str());
+            } else {
+                std::fprintf(stderr, "zorenc-sim: cannot open a pseudo-terminal\n");
+            }
         }
     }
     board.Stop();

@@ -44,6 +44,8 @@ const char *OptionName(CommandOption option)
         return "--flash";
     case kOptForce:
         return "--force";
+    case kOptListen:
+        return "--listen";
     }
     return "?";
 }
@@ -140,6 +142,9 @@ Invocation ParseCommandLine(int argc, char **argv)
             }
             inv.forSeconds = seconds;
             inv.options |= kOptFor;
+        } else if (word == "--listen") {
+            inv.listen = takeValue("an address and port, such as 0.0.0.0:8330");
+            inv.options |= kOptListen;
         } else if (word == "--interval") {
             inv.intervalMs = static_cast<int>(
                 ParseInteger(takeValue("milliseconds"), "--interval (ms)", 50, 10000));

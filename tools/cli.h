@@ -50,6 +50,7 @@ enum CommandOption : unsigned {
     kOptProbe = 1u << 4,
     kOptFlash = 1u << 5,
     kOptForce = 1u << 6,
+    kOptListen = 1u << 7,
 };
 
 struct Invocation {
@@ -64,6 +65,7 @@ struct Invocation {
     unsigned options = 0; // CommandOption bits given
     double forSeconds = 0;
     int intervalMs = 250;
+    std::string listen; // --listen ADDR:PORT
 
     std::string command;
     std::vector<std::string> args;

@@ -1,5 +1,6 @@
 #include "commands.h"
 
+#include "monitor/monitor.h"
 #include "plans.h"
 #include "zorenc.h"
 
@@ -115,6 +116,17 @@ const std::vector<Command> kCommands = {
      "It changes channel 0's trigger and encoder settings (not saved to flash): meant for\n"
      "--sim. Exit status 1 when the position did not move or no trigger fired.\n",
      kOptFor | kOptInterval, PlanTour},
+    {"monitor", "[--listen ADDR:PORT]",
+     "serve the board live to a browser: samples, settings, actions",
+     "Serves the monitor over HTTP and prints its URL; runs until Ctrl-C (exit status 0).\n"
+     "One thread talks to the board; every browser gets the same pushed samples.\n"
+     "\n"
+     "  --listen ADDR:PORT   listen there instead of 127.0.0.1:8330 (or the next free port);\n"
+     "                       any address but loopback prints a warning and puts a secret in\n"
+     "                       the URL, without which every request is refused\n"
+     "\n"
+     "Endpoints and the security model: docs/monitor.md.\n",
+     kOptListen, PlanMonitor},
 };
 // clang-format on
 

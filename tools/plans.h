@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "commands.h"
 #include "output.h"
@@ -30,6 +31,27 @@ Action PlanPorts(const Invocation &inv);
 std::string ResolvePortOption(const Invocation &inv);
 
 Action PlanConfig(const Invocation &inv);
+
+// What `clear` clears: a name, all of them at once, or one by number.
+using ClearAll = ZorEncResult(ZORENC_CALL *)(ZorEncHandle);
+using ClearOne = ZorEncResult(ZORENC_CALL *)(ZorEncHandle, int32_t);
+struct ClearTarget {
+    const char *name;
+    Scope scope; // kBoard: no number; kChannel or kInput: an optional number
+    ClearAll all;
+    ClearOne one;
+    const char *what;
+};
+const std::vector<ClearTarget> &ClearTargets();
+
+// What `flash` does: save, load, defaults.
+struct FlashOp {
+    const char *name;
+    ZorEncResult(ZORENC_CALL *fn)(ZorEncHandle);
+    const char *failure;
+    const char *done;
+};
+const std::vector<FlashOp> &FlashOps();
 
 // Help texts generated from the tables.
 std::string SettingsHelp();

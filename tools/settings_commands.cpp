@@ -361,17 +361,6 @@ Action PlanSet(const Invocation &inv)
 
 namespace {
 
-using ClearAll = ZorEncResult(ZORENC_CALL *)(ZorEncHandle);
-using ClearOne = ZorEncResult(ZORENC_CALL *)(ZorEncHandle, int32_t);
-
-struct ClearTarget {
-    const char *name;
-    Scope scope; // kBoard: no number; kChannel or kInput: an optional number
-    ClearAll all;
-    ClearOne one;
-    const char *what;
-};
-
 const std::vector<ClearTarget> kClearTargets = {
     {"all", Scope::kBoard, ZorEncClearAll, nullptr, "every counter and position"},
     {"positions", Scope::kBoard, ZorEncClearEncoderPositionAll, nullptr,
@@ -391,6 +380,11 @@ const std::vector<ClearTarget> kClearTargets = {
 };
 
 } // namespace
+
+const std::vector<ClearTarget> &ClearTargets()
+{
+    return kClearTargets;
+}
 
 std::string ClearTargetsHelp()
 {
@@ -471,23 +465,22 @@ Action PlanCalibration(const Invocation &inv)
     };
 }
 
-Action PlanFlash(const Invocation &inv)
+const std::vector<FlashOp> &FlashOps()
 {
-    struct Op {
-        const char *name;
-        ZorEncResult(ZORENC_CALL *fn)(ZorEncHandle);
-        const char *failure;
-        const char *done;
-    };
-    static const Op ops[] = {
+    static const std::vector<FlashOp> ops = {
         {"save", ZorEncSaveFlash, "cannot save the settings to flash", "settings saved to flash"},
         {"load", ZorEncLoadFlash, "cannot load the settings from flash",
          "settings loaded from flash"},
         {"defaults", ZorEncLoadDefaultParameters, "cannot load the default settings",
          "default settings loaded (save them to keep them: zorenc flash save)"},
     };
-    const Op *op = nullptr;
-    for (const Op &o : ops) {
+    return ops;
+}
+
+Action PlanFlash(const Invocation &inv)
+{
+    const FlashOp *op = nullptr;
+    for (const FlashOp &o : FlashOps()) {
         op = inv.args.size() == 1 && inv.args[0] == o.name ? &o : op;
     }
     if (op == nullptr) {

@@ -1,0 +1,403 @@
+#!/usr/bin/env python3
+"""zorenc monitor over HTTP, against zorenc-sim processes.
+
+ZORENC_TOOL names the tool, ZORENC_SIM the simulated board program and
+ZORENC_WORK a folder of the build tree for the port links and request logs.
+"""
+import http.client
+import json
+import os
+import select
+import shutil
+import signal
+import socket
+import subprocess
+import time
+import unittest
+
+TOOL = os.environ.get("ZORENC_TOOL", "zorenc")
+SIM = os.environ.get("ZORENC_SIM", "zorenc-sim")
+WORK = os.environ.get("ZORENC_WORK", os.getcwd())
+
+
+def stop(process, sig=signal.SIGTERM):
+    """Ends a process we started; returns its exit status."""
+    if process.poll() is None:
+        process.send_signal(sig)
+        try:
+            process.wait(timeout=10)
+        except subprocess.TimeoutExpired:
+            process.kill()
+            process.wait(timeout=5)
+    return process.returncode
+
+
+def outward_address():
+    """This machine's address beyond loopback, None without one."""
+    probe = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
+    try:
+        probe.connect(("192.0.2.1", 9))  # no packet is sent
+        address = probe.getsockname()[0]
+    except OSError:
+        return None
+    finally:
+        probe.close()
+    return None if address.startswith("127.") else address
+
+
+class Rig:
+    """A simulated board with a request log, and a monitor on it."""
+
+    def __init__(self, name, *monitor_args, sim_args=()):
+        monitor_args = monitor_args or ("--listen", "127.0.0.1:0")
+        self.dir = os.path.join(WORK, f"monitor-{name}-{os.getpid()}")
+        os.makedirs(self.dir, exist_ok=True)
+        self.link = os.path.join(self.dir, "port")
+        self.log = os.path.join(self.dir, "requests.log")
+        self.sim = subprocess.Popen([SIM, "--link", self.link, "--request-log", self.log,
+                                     *sim_args],
+                                    stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
+        self.sim.stdout.readline()
+        self.monitor = None
+        try:
+            self.start_monitor(*monitor_args)
+        except Exception:
+            self.close()
+            raise
+
+    def start_monitor(self, *args):
+        self.monitor = subprocess.Popen([TOOL, "--port", self.link, "monitor", *args],
+                                        stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
+        ready, _, _ = select.select([self.monitor.stdout], [], [], 10)
+        line = self.monitor.stdout.readline().strip() if ready else ""
+        if "http://" not in line:
+            stop(self.monitor)
+            raise RuntimeError("the monitor printed no URL: " + line + self.monitor.stderr.read())
+        self.url = line[line.index("http://"):]
+        hostport = self.url[len("http://"):].split("/")[0]
+        self.host, port = hostport.rsplit(":", 1)
+        self.port = int(port)
+        query = self.url[self.url.index("?"):] if "?" in self.url else ""
+        self.token = self.get("/api/session" + query)[1]["result"]["token"]
+
+    def stop_monitor(self):
+        """Ctrl-C; returns the exit status and what was printed on stderr."""
+        status = stop(self.monitor, signal.SIGINT)
+        stderr = self.monitor.stderr.read()
+        self.monitor.stdout.close()
+        self.monitor.stderr.close()
+        return status, stderr
+
+    def close(self):
+        if self.monitor is not None and self.monitor.poll() is None:
+            self.stop_monitor()
+        stop(self.sim)
+        self.sim.stdout.close()
+        shutil.rmtree(self.dir, ignore_errors=True)
+
+    def request(self, method, path, body=None, headers=None, host="127.0.0.1"):
+        connection = http.client.HTTPConnection(host, self.port, timeout=5)
+        try:
+            data = None if body is None else json.dumps(body)
+            connection.request(method, path, body=data, headers=headers or {})
+            response = connection.getresponse()
+            text = response.read().decode()
+            try:
+                document = json.loads(text)
+            except ValueError:
+                document = text
+            return response.status, document, response
+        finally:
+            connection.close()
+
+    def get(self, path, **kwargs):
+        status, document, _ = self.request("GET", path, **kwargs)
+        return status, document
+
+    def post(self, path, body, token=True, headers=None):
+        headers = dict(headers or {})
+        if token:
+            headers["X-Zorenc-Token"] = self.token
+        status, document, _ = self.request("POST", path, body, headers)
+        return status, document
+
+    def writes(self):
+        """The write requests the board received so far."""
+        with open(self.log) as log:
+            return [line.split() for line in log if line.startswith("W ")]
+
+
+class EventStream:
+    """An open /api/events stream, read event by event."""
+
+    def __init__(self, rig, path="/api/events"):
+        self.connection = http.client.HTTPConnection("127.0.0.1", rig.port, timeout=5)
+        self.connection.request("GET", path)
+        self.response = self.connection.getresponse()
+
+    def next(self, name, deadline_s=5.0):
+        """The data of the next event called name."""
+        deadline = time.monotonic() + deadline_s
+        event = None
+        while time.monotonic() < deadline:
+            line = self.response.fp.readline().decode()
+            if not line:
+                break
+            line = line.rstrip("\n")
+            if line.startswith("event: "):
+                event = line[7:]
+            elif line.startswith("data: ") and event == name:
+                return json.loads(line[6:])
+        raise AssertionError(f"no '{name}' event within {deadline_s} s")
+
+    def wait_state(self, wanted, deadline_s=5.0):
+        """Reads state events until one says wanted."""
+        deadline = time.monotonic() + deadline_s
+        while True:
+            state = self.next("state", max(0.1, deadline - time.monotonic()))["state"]
+            if state == wanted:
+                return
+            if time.monotonic() > deadline:
+                raise AssertionError(f"the state became {state}, not {wanted}")
+
+    def close(self):
+        self.connection.close()
+
+
+class MonitorTests(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.rig = Rig("main")
+        # All four virtual encoders run; the line carries only the monitor's
+        # requests, so they are set through it.
+        for channel in range(4):
+            status, doc = cls.rig.post("/api/settings/virtual-encoder-frequency",
+                                       {"channel": channel, "values": [2000 + 500 * channel]})
+            assert status == 200, doc
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.rig.close()
+
+    def test_pushed_samples_advance_on_every_channel(self):
+        stream = EventStream(self.rig)
+        try:
+            stream.wait_state("connected")
+            first = stream.next("samples")["positions"][-1]
+            time.sleep(0.3)
+            stream.next("samples")
+            last = stream.next("samples")["positions"][-1]
+            status = stream.next("status", 3)
+        finally:
+            stream.close()
+        for channel in range(4):
+            self.assertGreater(last[channel], first[channel], f"channel {channel}")
+        self.assertEqual(len(status["channels"]), 4)
+        self.assertEqual(len(status["inputs"]), 7)
+
+    def test_sixteen_clients_get_samples(self):
+        streams = [EventStream(self.rig) for _ in range(16)]
+        try:
+            for stream in streams:
+                self.assertEqual(len(stream.next("samples")["positions"][0]), 4)
+            self.assertGreaterEqual(self.rig.get("/api/stats")[1]["result"]["clients"], 16)
+        finally:
+            for stream in streams:
+                stream.close()
+
+    def test_trigger_delay_written_and_read_back(self):
+        before = len(self.rig.writes())
+        status, doc = self.rig.post("/api/settings/trigger-delay",
+                                    {"channel": 1, "values": ["0.29"]})
+        self.assertEqual(status, 200, doc)
+        # The board keeps hundredths: 0.29 is held as 28 (as `zorenc set`).
+        self.assertEqual(doc["result"]["readings"][0]["value"], 0.28)
+        self.assertEqual(self.rig.writes()[before:], [["W", "010A", "0000001C"]])
+        status, doc = self.rig.get("/api/settings/trigger-delay?channel=1")
+        self.assertEqual(doc["result"]["readings"][0]["text"]["value"], "0.28")
+
+    def test_invalid_requests_write_nothing(self):
+        cases = [
+            ("/api/settings/trigger-delay", {"channel": 1, "values": ["abc"]}, 400),
+            ("/api/settings/trigger-delay", {"channel": 1, "values": ["1e12"]}, 400),
+            ("/api/settings/trigger-delay", {"channel": 9, "values": ["1"]}, 400),
+            ("/api/settings/trigger-delay", {"values": ["1"]}, 400),
+            ("/api/settings/trigger-delay", {"channel": 1, "values": ["1", "2"]}, 400),
+            ("/api/settings/trigger-count", {"channel": 1, "values": ["1"]}, 400),
+            ("/api/settings/no-such-setting", {"values": ["1"]}, 404),
+            ("/api/clear", {"what": "everything"}, 400),
+            ("/api/clear", {"what": "trigger-count", "channel": 4}, 400),
+            ("/api/flash", {"action": "erase"}, 400),
+        ]
+        before = len(self.rig.writes())
+        for path, body, expected in cases:
+            with self.subTest(path=path, body=body):
+                status, doc = self.rig.post(path, body)
+                self.assertEqual(status, expected, doc)
+                self.assertFalse(doc["ok"])
+                self.assertTrue(doc["error"]["message"])
+        status, doc, _ = self.rig.request("POST", "/api/settings/trigger-delay", None,
+                                          {"X-Zorenc-Token": self.rig.token})
+        self.assertEqual(status, 400)
+        self.assertEqual(self.rig.writes()[before:], [])
+
+    def test_changes_without_token_or_from_elsewhere_are_refused(self):
+        port = self.rig.port
+        body = {"channel": 1, "values": ["2"]}
+        cases = [
+            ("no token", False, {}),
+            ("wrong token", False, {"X-Zorenc-Token": "0" * 64}),
+            ("foreign origin", True, {"Origin": "http://evil.example"}),
+            ("foreign host", True, {"Host": f"evil.example:{port}"}),
+            ("rebinding host", True, {"Host": f"rebind.example:{port}",
+                                      "Origin": f"http://rebind.example:{port}"}),
+        ]
+        before = len(self.rig.writes())
+        for name, token, headers in cases:
+            with self.subTest(name):
+                status, doc = self.rig.post("/api/settings/trigger-delay", body, token, headers)
+                self.assertEqual(status, 403, doc)
+                self.assertNotIn("Access-Control-Allow-Origin", json.dumps(doc))
+        status, _ = self.rig.post("/api/clear", {"what": "all"}, False)
+        self.assertEqual(status, 403)
+        self.assertEqual(self.rig.writes()[before:], [])
+
+    def test_gets_write_nothing(self):
+        before = len(self.rig.writes())
+        for path in ["/", "/api/session", "/api/state", "/api/stats", "/api/settings",
+                     "/api/settings/trigger-delay?channel=1", "/api/settings/di-count",
+                     "/api/frames", "/api/config", "/api/clear", "/api/flash",
+                     "/api/settings/virtual-encoder-frequency?channel=0"]:
+            with self.subTest(path):
+                status, _ = self.rig.get(path)
+                self.assertIn(status, (200, 405, 501))
+        stream = EventStream(self.rig)
+        stream.next("samples")
+        stream.close()
+        self.assertEqual(self.rig.writes()[before:], [])
+
+    def test_frames_are_decoded(self):
+        status, doc = self.rig.get("/api/frames")
+        self.assertEqual(status, 200)
+        frames = doc["result"]
+        self.assertTrue(any(f["dir"] == "tx" and f["register"].startswith("REG_ENC_POSITION")
+                            for f in frames))
+        self.assertTrue(any(f["dir"] == "rx" and f.get("status") == 0 for f in frames))
+
+
+class ListenTests(unittest.TestCase):
+    def test_beyond_loopback_every_request_needs_the_secret(self):
+        rig = Rig("listen", "--listen", "0.0.0.0:0")
+        try:
+            secret = rig.url.split("?secret=")[1]
+            status, doc, _ = rig.request("GET", "/api/state")
+            self.assertEqual(status, 403, doc)
+            status, doc, _ = rig.request("GET", "/api/state?secret=" + "0" * len(secret))
+            self.assertEqual(status, 403, doc)
+            status, doc, response = rig.request("GET", "/api/state?secret=" + secret)
+            self.assertEqual(status, 200, doc)
+            cookie = response.getheader("Set-Cookie").split(";")[0]
+            status, doc, _ = rig.request("GET", "/api/state", headers={"Cookie": cookie})
+            self.assertEqual(status, 200, doc)
+            status, stderr = rig.stop_monitor()
+            self.assertEqual(status, 0)
+            self.assertIn("warning", stderr)
+        finally:
+            rig.close()
+
+    def test_default_is_loopback_on_the_fixed_port_or_a_later_one(self):
+        rig = Rig("default", "--listen", "127.0.0.1:0")
+        try:
+            rig.stop_monitor()
+            rig.start_monitor()  # no --listen
+            self.assertRegex(rig.url, r"^http://127\.0\.0\.1:83[3-5]\d/$")
+            address = outward_address()
+            if address is None:
+                self.skipTest("no address beyond loopback")
+            with self.assertRaises(OSError):
+                socket.create_connection((address, rig.port), timeout=2).close()
+        finally:
+            rig.close()
+
+
+class UnplugTests(unittest.TestCase):
+    def test_port_gone_pushed_and_resumed(self):
+        rig = Rig("unplug")
+        stream = EventStream(rig)
+        try:
+            stream.wait_state("connected")
+            rig.sim.send_signal(signal.SIGUSR1)
+            stream.wait_state("port-gone")
+            rig.sim.send_signal(signal.SIGUSR2)
+            stream.wait_state("connected")
+            self.assertEqual(len(stream.next("samples", 3)["positions"][0]), 4)
+        finally:
+            stream.close()
+            rig.close()
+
+
+    def test_silent_board_is_not_answering_and_requests_fail_plainly(self):
+        rig = Rig("silent", sim_args=("--silent",))
+        stream = EventStream(rig)
+        try:
+            stream.wait_state("not-answering", 8)
+            status, doc = rig.post("/api/settings/trigger-delay", {"channel": 1, "values": ["1"]})
+            self.assertEqual(status, 502, doc)
+            self.assertEqual(doc["error"]["kind"], "board")
+            self.assertIn("ZORENC_ERR_TIMEOUT", doc["error"]["message"])
+        finally:
+            stream.close()
+            rig.close()
+
+
+class HoldTests(unittest.TestCase):
+    def test_board_holds_a_write_after_the_monitor_stopped(self):
+        rig = Rig("hold")
+        try:
+            status, doc = rig.post("/api/settings/trigger-delay",
+                                   {"channel": 1, "values": ["1.5"]})
+            self.assertEqual(status, 200, doc)
+            self.assertEqual(rig.stop_monitor()[0], 0)
+            result = subprocess.run([TOOL, "--port", rig.link, "--json", "get", "trigger-delay",
+                                     "1"], capture_output=True, text=True, timeout=15)
+            self.assertEqual(json.loads(result.stdout)["value"], 1.5, result.stderr)
+        finally:
+            rig.close()
+
+
+class WineTests(unittest.TestCase):
+    """zorenc.exe under Wine: the page, a pushed sample, a write (ZORENC_WINE_RUN: the
+    harness command and the program, separated by '|')."""
+
+    def test_windows_build_serves_the_monitor(self):
+        command = os.environ.get("ZORENC_WINE_RUN")
+        if not command:
+            self.skipTest("no Windows build")
+        harness = subprocess.Popen([*command.split("|"), "--port", "COM7", "monitor", "--listen",
+                                    "127.0.0.1:0"], stdout=subprocess.PIPE, text=True,
+                                   start_new_session=True)
+        try:
+            ready, _, _ = select.select([harness.stdout], [], [], 90)  # a first prefix: ~15 s
+            line = harness.stdout.readline() if ready else ""
+            self.assertIn("http://127.0.0.1:", line)
+            rig = Rig.__new__(Rig)
+            rig.port = int(line.strip().rsplit(":", 1)[1].strip("/"))
+            status, page = rig.get("/")
+            self.assertEqual(status, 200)
+            self.assertIn("<html", page)
+            stream = EventStream(rig)
+            try:
+                self.assertEqual(len(stream.next("samples", 10)["positions"][0]), 4)
+            finally:
+                stream.close()
+            rig.token = rig.get("/api/session")[1]["result"]["token"]
+            status, doc = rig.post("/api/settings/trigger-delay",
+                                   {"channel": 1, "values": ["0.29"]})
+            self.assertEqual(doc["result"]["readings"][0]["value"], 0.28)
+        finally:
+            stop(harness)  # the harness ends the program, the board and Wine
+            harness.stdout.close()
+
+
+if __name__ == "__main__":
+    unittest.main()
