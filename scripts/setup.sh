@@ -10,7 +10,7 @@ packages=(
     g++-mingw-w64-x86-64 g++-mingw-w64-i686 binutils-mingw-w64
     valgrind socat libmodbus-dev nlohmann-json3-dev
     mono-mcs mono-runtime doxygen python3
-    wine wine64
+    wine wine64 tshark
 )
 wine32_package=wine32:i386
 
@@ -26,6 +26,9 @@ SUDO=""
 [ "$(id -u)" -eq 0 ] || SUDO=sudo
 export DEBIAN_FRONTEND=noninteractive
 echo "setup: installing ${missing[*]}"
+# tshark's package asks whether non-root users may capture: answer no, unasked.
+echo "wireshark-common wireshark-common/install-setuid boolean false" |
+    $SUDO debconf-set-selections
 if ! dpkg --print-foreign-architectures | grep -qx i386; then
     $SUDO dpkg --add-architecture i386
 fi
