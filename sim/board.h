@@ -79,6 +79,7 @@ constexpr uint8_t kStatusWriteOnly = 0x04;      // read of a write-only register
 constexpr uint8_t kStatusBadChecksum = 0x05;    // the request's checksum did not match
 constexpr uint8_t kStatusBadValue = 0x06;       // a command register got a value it does not take
 constexpr uint8_t kStatusFlashError = 0x07;     // the flash file could not be read or written
+constexpr uint8_t kStatusNotRecorded = 0x08;    // replay: the capture holds no such request
 
 // Command bytes of the test commands (only with Options::testCommands).
 constexpr uint8_t kCmdPoke = 'P';          // store value at address, no side effects
