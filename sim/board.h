@@ -14,6 +14,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -119,6 +120,11 @@ struct Options {
     bool silent = false;       // record requests, answer none
     std::string link;          // symlink made to the slave path
     uint32_t inputs = 0;       // digital inputs at power-up
+    // When set, answers every 'R' or 'W' request in place of the register map
+    // (a replayed capture): true with the bytes to send, false for none.
+    std::function<bool(uint8_t command, uint16_t address, uint32_t value,
+                       std::vector<uint8_t> &bytes)>
+        responder;
 };
 
 class Board {

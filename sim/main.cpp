@@ -6,9 +6,11 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <memory>
 #include <string>
 
 #include "board.h"
+#include "replay.h"
 
 namespace {
 
@@ -22,6 +24,8 @@ void Usage(FILE *out)
                "  --silent           record requests, answer none\n"
                "  --link PATH        make PATH a symlink to the port\n"
                "  --inputs BITS      digital inputs 0-6 at power-up (e.g. 0x55)\n"
+               "  --replay FILE      answer with the replies recorded in FILE (zorenc --capture);\n"
+               "                     repeat it to replay several captures in order\n"
                "  -h, --help         this text\n",
                out);
 }
@@ -31,6 +35,7 @@ void Usage(FILE *out)
 int main(int argc, char **argv)
 {
     zorsim::Options options;
+    std::vector<std::string> replays;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         auto value = [&]() -> const char * {
@@ -61,6 +66,8 @@ int main(int argc, char **argv)
                 return 2;
             }
             options.inputs = static_cast<uint32_t>(bits);
+        } else if (arg == "--replay") {
+            replays.push_back(value());
         } else if (arg == "-h" || arg == "--help") {
             Usage(stdout);
             return 0;
@@ -69,6 +76,20 @@ int main(int argc, char **argv)
             Usage(stderr);
             return 2;
         }
+    }
+
+    std::shared_ptr<zorsim::Replay> replay;
+    if (!replays.empty()) {
+        try {
+            replay = std::make_shared<zorsim::Replay>(replays);
+        } catch (const std::exception &error) {
+            std::fprintf(stderr, "zorenc-sim: cannot replay: %s\n", error.what());
+            return 2;
+        }
+        options.responder = [replay](uint8_t command, uint16_t address, uint32_t value,
+                                     std::vector<uint8_t> &bytes) {
+            return replay->Answer(command, address, value, bytes);
+        };
     }
 
     // Blocked before the serving thread starts, so that it inherits the mask
