@@ -15,7 +15,7 @@ import threading
 import weakref
 from ctypes import byref, c_double, c_int32, c_ubyte, c_uint32
 from dataclasses import dataclass
-from typing import Callable, Dict, List, Optional, Tuple, Union
+from typing import Any, Callable, ContextManager, Dict, List, Optional, Tuple, Union
 
 from ._library import (
     HANDLER_TABLE,
@@ -241,6 +241,7 @@ class Board:
         # the callbacks raised during the current call.
         self._callbacks: Dict[str, object] = {}
         self._callback_errors: List[BaseException] = []
+        self._capture: Optional[Any] = None  # the running capture (zorenc.capture)
         handle = HANDLER_TABLE.change(self._fn["ZorEncCreateHandler"])
         if not handle:
             raise MemoryError("the library could not create a handler")
@@ -273,8 +274,13 @@ class Board:
                 raise error
         return result
 
+    def _noted(self, result: object) -> None:
+        if self._capture is not None:
+            self._capture.note(int(result))  # type: ignore[call-overload]
+
     def _do(self, name: str, *args: object) -> None:
         result = self._invoke(name, *args)
+        self._noted(result)
         if result:
             raise error_for(int(result), name)  # type: ignore[arg-type]
 
@@ -286,6 +292,7 @@ class Board:
     def _transact(self, name: str, *args: object) -> int:
         out = c_uint32(0)
         result = int(self._invoke(name, *args, byref(out)))  # type: ignore[call-overload]
+        self._noted(result)
         if result:
             error = error_for(result, name)
             if isinstance(error, (ZorEncStatusError, ZorEncChecksumError)):
@@ -465,6 +472,25 @@ class Board:
         c_callback = EventCallback(trampoline)
         self._do(c_name, c_callback)
         self._callbacks[kind] = c_callback  # kept alive while registered
+
+    def capture(self, path: Union[str, "os.PathLike[str]"]) -> ContextManager[Any]:
+        """Writes every frame sent and received to the pcapng file path while
+        the ``with`` block runs (see :mod:`zorenc.capture`)::
+
+            with board.capture("session.pcapng"):
+                board.read(0xF000)
+        """
+        from .capture import capture
+
+        return capture(self, path)
+
+    def _restore_callbacks(self) -> None:
+        # A capture took the library's callback slots: give them back.
+        for kind, c_name in (("send", "ZorEncRegisterSendEvent"),
+                             ("receive", "ZorEncRegisterRecvEvent")):
+            callback = self._callbacks.get(kind)
+            if callback is not None and self.is_valid:
+                self._invoke(c_name, callback)
 
     def on_send(self, callback: Optional[FrameCallback]) -> None:
         """Calls callback(frame_bytes) with every request as written; None
