@@ -34,6 +34,8 @@ DOCS = [
     "share/doc/zorenc/html/zorenc_8h.html",
     "share/zorenc/csharp/NativeMethods.cs",
     "share/zorenc/csharp/README.md",
+    "share/zorenc/wireshark/zorenc.lua",
+    "share/doc/zorenc/docs/capture.md",
 ]
 HEADERS = ["include/zorenc.h", "include/zorenc_codes.h", "include/zorenc_version.h"]
 CMAKE = ["lib/cmake/zorenc/zorencConfig.cmake", "lib/cmake/zorenc/zorencConfigVersion.cmake"]
