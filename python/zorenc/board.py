@@ -353,6 +353,8 @@ class Board:
         :class:`ZorEncNotOpenError`.  Closing twice does nothing."""
         if HANDLER_TABLE.in_call():
             raise RuntimeError("boards cannot be created or closed from a frame callback")
+        if self._capture is not None:
+            self._capture.stop()  # the file is complete before the handler goes
         with self._lock:
             if not self._finalizer.alive:
                 return
@@ -489,7 +491,7 @@ class Board:
         for kind, c_name in (("send", "ZorEncRegisterSendEvent"),
                              ("receive", "ZorEncRegisterRecvEvent")):
             callback = self._callbacks.get(kind)
-            if callback is not None and self.is_valid:
+            if callback is not None and self._handle and self.is_valid:
                 self._invoke(c_name, callback)
 
     def on_send(self, callback: Optional[FrameCallback]) -> None:

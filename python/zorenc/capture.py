@@ -102,20 +102,21 @@ class Capture:
 
     def __init__(self, board: "Board", path: Union[str, "os.PathLike[str]"]) -> None:
         self._board = board
+        self._handle = board.handle  # kept: closing the board ends the capture
         self._dll = _load(board.library.path)
         self.path = os.fspath(path)
         self.summary: Optional[Dict[str, Any]] = None
         request = json.dumps({"path": self.path, "port": board.port or "zorenc"})
-        _call(self._dll, "ZorToolsCaptureStart", board.handle, request.encode("utf-8"))
+        _call(self._dll, "ZorToolsCaptureStart", self._handle, request.encode("utf-8"))
 
     def note(self, result: int) -> None:
         """Tells the capture how the board's last call ended."""
-        _call(self._dll, "ZorToolsCaptureNote", self._board.handle, result)
+        _call(self._dll, "ZorToolsCaptureNote", self._handle, result)
 
     def stop(self) -> Dict[str, Any]:
         """Ends the capture: ``{"path", "requests", "replies", "annotated"}``."""
         if self.summary is None:
-            self.summary = _call(self._dll, "ZorToolsCaptureStop", self._board.handle)
+            self.summary = _call(self._dll, "ZorToolsCaptureStop", self._handle)
         return self.summary
 
 
