@@ -9,7 +9,9 @@
 
 #include "capture.h"
 #include "pcapng.h"
+#include "protocol/codec.h"
 #include "sim/board.h"
+#include "sim/replay.h"
 #include "zorenc.h"
 
 namespace {
@@ -141,6 +143,55 @@ TEST(Pcapng, DamagedFilesAreRefused)
     EXPECT_THROW(zortools::pcapng::ReadFile(path), zortools::pcapng::FileError);
     std::remove(path.c_str());
     EXPECT_THROW(zortools::pcapng::ReadFile(path), zortools::pcapng::FileError);
+}
+
+// Each recorded request answers in order; the last answer repeats; a frame
+// error answers a malformed frame, a time-out nothing, the unknown 0x08.
+TEST(Replay, AnswersAsRecorded)
+{
+    namespace proto = zorenc::protocol;
+    auto frame = [](uint8_t command, uint16_t address, uint32_t value, uint8_t status) {
+        uint8_t bytes[proto::kMaxFrame];
+        return std::vector<uint8_t>(
+            bytes, bytes + proto::EncodeFrame(command, address, value, status, bytes));
+    };
+    const std::string path = FilePath("r");
+    {
+        zortools::pcapng::Writer w(path, "p", "test");
+        auto put = [&](const std::vector<uint8_t> &f, Direction d, const std::string &note = {}) {
+            w.Packet(1, f.data(), f.size(), d, note);
+        };
+        put(frame('R', 0xF000, 0, 0), Direction::kOutbound);
+        put(frame('R', 0xF000, 7, 0), Direction::kInbound);
+        put(frame('R', 0xF000, 0, 0), Direction::kOutbound);
+        put(frame('R', 0xF000, 8, 0), Direction::kInbound);
+        put(frame('R', 0xF001, 0, 0), Direction::kOutbound,
+            zortools::CaptureComment(ZORENC_ERR_FRAME));
+        put(frame('W', 0xF00A, 5, 0), Direction::kOutbound,
+            zortools::CaptureComment(ZORENC_ERR_TIMEOUT));
+    }
+    zorsim::Replay replay({path});
+    std::remove(path.c_str());
+    EXPECT_EQ(replay.Requests(), 4u);
+    const struct {
+        uint8_t command;
+        uint16_t address;
+        uint32_t value;
+        bool answered;
+        std::vector<uint8_t> bytes;
+    } cases[] = {
+        {'R', 0xF000, 0, true, frame('R', 0xF000, 7, 0)},
+        {'R', 0xF000, 0, true, frame('R', 0xF000, 8, 0)},
+        {'R', 0xF000, 0, true, frame('R', 0xF000, 8, 0)},
+        {'R', 0xF001, 0, true, {proto::kStx, proto::kEtx}},
+        {'W', 0xF00A, 5, false, {}},
+        {'W', 0xF00A, 6, true, frame('W', 0xF00A, 0, zorsim::kStatusNotRecorded)},
+    };
+    for (const auto &c : cases) {
+        std::vector<uint8_t> bytes;
+        EXPECT_EQ(replay.Answer(c.command, c.address, c.value, bytes), c.answered) << c.address;
+        EXPECT_EQ(bytes, c.bytes) << c.address;
+    }
 }
 
 } // namespace
