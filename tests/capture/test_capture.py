@@ -195,6 +195,13 @@ class CaptureTest(unittest.TestCase):
         self.assertIn("status 0x08", unknown[2])
         self.assertIn("no request R 0xF008 0x00000000 in the capture", err)
 
+    def test_unwritable_capture_is_a_usage_error_before_the_port(self):
+        result = subprocess.run([TOOL, "--port", "/dev/ttyZORENC-missing0", "--capture",
+                                 "/nonexistent-dir/x.pcapng", "info"],
+                                capture_output=True, text=True, timeout=20)
+        self.assertEqual(result.returncode, 2, result.stderr)
+        self.assertIn("--capture: cannot write /nonexistent-dir/x.pcapng", result.stderr)
+
     def test_python_board_capture(self):
         sim = Sim("--test-commands")
         path = path_of("python")
