@@ -8,7 +8,9 @@
 #   OUT_DIR/zorenc-<version>-linux-x86_64.tar.gz   from NATIVE_DIR
 #   OUT_DIR/zorenc-<version>-windows.zip           both DLLs, when both MinGW
 #                                                  folders are given, with the
-#                                                  HTML reference of NATIVE_DIR
+#                                                  HTML reference and the
+#                                                  Wireshark dissector of
+#                                                  NATIVE_DIR
 #
 # The version is read from each build's zorenc_version.h; builds of different
 # versions are refused. The trees are left in OUT_DIR/stage.
@@ -55,6 +57,11 @@ function(make_archive name format)
     if(DEFINED ZORENC_HTML AND EXISTS ${ZORENC_HTML}/index.html)
         file(COPY ${ZORENC_HTML}/ DESTINATION ${tree}/share/doc/zorenc/html)
     endif()
+    # The Wireshark dissector is the same file everywhere; the MinGW builds
+    # take the native build's, since they cannot run its generator.
+    if(DEFINED ZORENC_DISSECTOR AND EXISTS ${ZORENC_DISSECTOR})
+        file(COPY ${ZORENC_DISSECTOR} DESTINATION ${tree}/share/zorenc/wireshark)
+    endif()
     file(REMOVE ${archive})
     execute_process(COMMAND ${CMAKE_COMMAND} -E tar ${tar_args} ${name}
         WORKING_DIRECTORY ${OUT_DIR}/stage RESULT_VARIABLE rc)
@@ -78,6 +85,7 @@ if(WIN64_DIR AND WIN32_DIR)
     endforeach()
     # The 64-bit build brings zorenc.exe; the 32-bit build installs no tool.
     set(ZORENC_HTML ${NATIVE_DIR}/docs/html)
+    set(ZORENC_DISSECTOR ${NATIVE_DIR}/tools/zorenc.lua)
     make_archive(zorenc-${version}-windows zip ${WIN64_DIR} ${WIN32_DIR})
 elseif(WIN64_DIR OR WIN32_DIR)
     message(FATAL_ERROR "archives.cmake: the Windows archive needs both WIN64_DIR and WIN32_DIR")

@@ -34,13 +34,13 @@ export TSAN_OPTIONS=${TSAN_OPTIONS:-halt_on_error=1:abort_on_error=1:second_dead
 # Tests that are not programs of this build (Python, Wine, the tool's
 # scripts, the export checks), and the soak (a minute of random faults, run
 # once by the plain test command).
-not_ours='^(tool_|wine_|minigtest_|header_|dll_|ports_|python)'
+not_ours='^(tool_|wine_|minigtest_|header_|dll_|ports_|python|capture_tshark)'
 not_here_labels='soak'
 
 # The programs whose tests run threads: the in-process simulated board serves
 # on a thread of its own, the stream tests raise abort flags from another one,
 # the fault tests drive handles from several threads.
-threaded_programs='^(behaviour_tests|device_board_tests|sim_tests|serial_pty_tests|hardening_tests|faults_threads|toolkit_tests)$'
+threaded_programs='^(behaviour_tests|device_board_tests|sim_tests|serial_pty_tests|hardening_tests|faults_threads|toolkit_tests|capture_tests)$'
 
 # Memcheck runs these programs with these filters: register transactions
 # (replies, faults, time-outs), raw reads and callbacks, a few device

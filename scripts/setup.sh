@@ -36,6 +36,7 @@ full_packages=(
     doxygen                   # the HTML reference of zorenc.h
     python3-build python3-setuptools python3-wheel python3-pip # the Python wheels
     python3-pytest python3-venv mypy # the Python tests, from the installed wheel
+    tshark                    # reads captures with the generated dissector
 )
 
 case ${1:-full} in
@@ -62,6 +63,9 @@ export DEBIAN_FRONTEND=noninteractive
 apt_get() { $SUDO apt-get -q -o DPkg::Lock::Timeout=600 "$@"; }
 
 echo "setup: installing ${#missing[@]} missing packages (${1:-full} set): ${missing[*]}"
+# tshark's package asks whether non-root users may capture: answer no, unasked.
+echo "wireshark-common wireshark-common/install-setuid boolean false" |
+    $SUDO debconf-set-selections
 if printf '%s\n' "${missing[@]}" | grep -q ':i386$' &&
     ! dpkg --print-foreign-architectures | grep -qx i386; then
     echo "setup: adding the i386 architecture (for wine32)"

@@ -393,6 +393,14 @@ void Board::Impl::HandleFrame(const proto::ScanResult &scan, std::vector<uint8_t
     if (scan.status != proto::ScanStatus::kFrame || options.silent) {
         return; // a broken frame gets no answer
     }
+    if (options.responder && scan.checksumOk && !IsTestCommand(f.command)) {
+        lock.unlock();
+        std::vector<uint8_t> bytes;
+        if (options.responder(f.command, f.address, f.value, bytes)) {
+            Queue(now, std::move(bytes), false);
+        }
+        return;
+    }
 
     std::array<FaultSlot, kFaultKinds> active{};
     for (int k = 1; k < kFaultKinds; ++k) {

@@ -14,6 +14,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -79,6 +80,7 @@ constexpr uint8_t kStatusWriteOnly = 0x04;      // read of a write-only register
 constexpr uint8_t kStatusBadChecksum = 0x05;    // the request's checksum did not match
 constexpr uint8_t kStatusBadValue = 0x06;       // a command register got a value it does not take
 constexpr uint8_t kStatusFlashError = 0x07;     // the flash file could not be read or written
+constexpr uint8_t kStatusNotRecorded = 0x08;    // replay: the capture holds no such request
 
 // Command bytes of the test commands (only with Options::testCommands).
 constexpr uint8_t kCmdPoke = 'P';          // store value at address, no side effects
@@ -122,6 +124,11 @@ struct Options {
     // once so that another process can follow: "W 010A 00000096" (command,
     // address, value in hex) or "bad 02 57 ..." for a malformed frame.
     std::string requestLog;
+    // When set, answers every 'R' or 'W' request in place of the register map
+    // (a replayed capture): true with the bytes to send, false for none.
+    std::function<bool(uint8_t command, uint16_t address, uint32_t value,
+                       std::vector<uint8_t> &bytes)>
+        responder;
 };
 
 class Board {

@@ -7,9 +7,11 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <memory>
 #include <string>
 
 #include "board.h"
+#include "replay.h"
 
 namespace {
 
@@ -26,6 +28,8 @@ void Usage(FILE *out)
                "  --request-log FILE append each request received to FILE, one a line\n"
                "Signals: SIGUSR1 unplugs the port (it disappears, the board keeps its\n"
                "state), SIGUSR2 plugs it back in (a new pty; --link follows it).\n"
+               "  --replay FILE      answer with the replies recorded in FILE (zorenc --capture);\n"
+               "                     repeat it to replay several captures in order\n"
                "  -h, --help         this text\n",
                out);
 }
@@ -35,6 +39,7 @@ void Usage(FILE *out)
 int main(int argc, char **argv)
 {
     zorsim::Options options;
+    std::vector<std::string> replays;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         auto value = [&]() -> const char * {
@@ -67,6 +72,8 @@ int main(int argc, char **argv)
                 return 2;
             }
             options.inputs = static_cast<uint32_t>(bits);
+        } else if (arg == "--replay") {
+            replays.push_back(value());
         } else if (arg == "-h" || arg == "--help") {
             Usage(stdout);
             return 0;
@@ -85,6 +92,19 @@ int main(int argc, char **argv)
             return 2;
         }
         std::fclose(log);
+    }
+    std::shared_ptr<zorsim::Replay> replay;
+    if (!replays.empty()) {
+        try {
+            replay = std::make_shared<zorsim::Replay>(replays);
+        } catch (const std::exception &error) {
+            std::fprintf(stderr, "zorenc-sim: cannot replay: %s\n", error.what());
+            return 2;
+        }
+        options.responder = [replay](uint8_t command, uint16_t address, uint32_t value,
+                                     std::vector<uint8_t> &bytes) {
+            return replay->Answer(command, address, value, bytes);
+        };
     }
 
     // Blocked before the serving thread starts, so that it inherits the mask

@@ -116,6 +116,11 @@ Invocation ParseCommandLine(int argc, char **argv)
         } else if (word == "--trace") {
             noValue();
             inv.trace = true;
+        } else if (word == "--capture") {
+            inv.capture = takeValue("the path of the pcapng file to write");
+            if (inv.capture.empty()) {
+                throw UsageError("--capture needs the path of the pcapng file to write");
+            }
         } else if (word == "--help" || word == "-h") {
             noValue();
             inv.help = true;

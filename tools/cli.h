@@ -59,6 +59,7 @@ struct Invocation {
     bool sim = false;
     bool json = false;
     bool trace = false;
+    std::string capture; // --capture FILE: pcapng of every frame
     bool help = false;
     bool version = false;
 

@@ -178,6 +178,8 @@ std::string ToolHelp()
         "Options:\n"
         "  --json        print data as JSON on stdout (messages stay on stderr)\n"
         "  --trace       print every frame sent (tx) and received (rx) in hex on stderr\n"
+        "  --capture FILE  write every frame sent and received to FILE (pcapng) for Wireshark\n"
+        "                with the zorenc dissector, or for zorenc-sim --replay\n"
         "  -h, --help    this help, or a command's with a command\n"
         "  --version     the tool's version\n"
         "Options may stand anywhere on the line; -5 and -0.5 are numbers, not options.\n"

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <string>
 
+#include "capture.h"
 #include "cli.h"
 #include "host.h"
 #include "output.h"
@@ -110,6 +111,28 @@ Session::Session(const Invocation &inv)
         ZorEncRegisterSendEvent(handle_, TraceSent);
         ZorEncRegisterRecvEvent(handle_, TraceReceived);
     }
+    if (!inv.capture.empty()) {
+        // Started before the port opens, so that a file that cannot be
+        // written stops the tool before anything is sent.
+        zortools::CaptureOptions options;
+        options.path = inv.capture;
+        options.port = port_;
+        if (inv.trace) {
+            options.alsoSent = TraceSent;
+            options.alsoReceived = TraceReceived;
+        }
+        try {
+            zortools::StartCapture(handle_, options);
+        } catch (const zortools::CaptureError &error) {
+            {
+                QuietStdout quiet;
+                ZorEncCloseHandler(handle_);
+            }
+            handle_ = 0;
+            throw UsageError(std::string("--capture: ") + error.what());
+        }
+        capture_ = inv.capture;
+    }
     bool open = false;
     {
         QuietStdout quiet;
@@ -117,6 +140,10 @@ Session::Session(const Invocation &inv)
     }
     if (!open) {
         const std::string reason = OpenFailureReason(port_);
+        if (!capture_.empty()) {
+            zortools::StopCapture(handle_); // the file keeps its headers: nothing was sent
+            capture_.clear();
+        }
         {
             QuietStdout quiet;
             ZorEncCloseHandler(handle_);
@@ -128,6 +155,17 @@ Session::Session(const Invocation &inv)
 
 Session::~Session()
 {
+    if (!capture_.empty()) {
+        try {
+            const zortools::CaptureSummary summary = zortools::StopCapture(handle_);
+            if (!summary.error.empty()) {
+                std::fprintf(stderr, "zorenc: the capture is incomplete: %s\n",
+                             summary.error.c_str());
+            }
+        } catch (const std::exception &error) {
+            std::fprintf(stderr, "zorenc: %s\n", error.what());
+        }
+    }
     if (handle_ != 0) {
         QuietStdout quiet;
         ZorEncClose(handle_);
@@ -142,6 +180,7 @@ bool Session::Simulated() const
 
 void Session::Check(ZorEncResult result, const std::string &what) const
 {
+    zortools::NoteCaptureResult(handle_, result);
     if (result == ZORENC_OK) {
         return;
     }

@@ -1,5 +1,6 @@
 // The board the tool talks to: a port opened through the library, or a
-// simulated board started in this process, with frame tracing on request.
+// simulated board started in this process, with frame tracing and a capture
+// file on request.
 #pragma once
 
 #include <memory>
@@ -36,6 +37,7 @@ private:
     std::unique_ptr<Sim> sim_;
     ZorEncHandle handle_ = 0;
     std::string port_;
+    std::string capture_; // the --capture file, empty when none
 };
 
 } // namespace zortool

@@ -20,6 +20,7 @@ from typing import (
     TYPE_CHECKING,
     Any,
     Callable,
+    ContextManager,
     Dict,
     Iterable,
     List,
@@ -279,6 +280,7 @@ class Board:
         # the callbacks raised during the current call.
         self._callbacks: Dict[str, object] = {}
         self._callback_errors: List[BaseException] = []
+        self._capture: Optional[Any] = None  # the running capture (zorenc.capture)
         handle = HANDLER_TABLE.change(self._fn["ZorEncCreateHandler"])
         if not handle:
             raise MemoryError("the library could not create a handler")
@@ -311,8 +313,13 @@ class Board:
                 raise error
         return result
 
+    def _noted(self, result: object) -> None:
+        if self._capture is not None:
+            self._capture.note(int(result))  # type: ignore[call-overload]
+
     def _do(self, name: str, *args: object) -> None:
         result = self._invoke(name, *args)
+        self._noted(result)
         if result:
             raise error_for(int(result), name)
 
@@ -324,6 +331,7 @@ class Board:
     def _transact(self, name: str, *args: object) -> int:
         out = c_uint32(0)
         result = int(self._invoke(name, *args, byref(out)))
+        self._noted(result)
         if result:
             error = error_for(result, name)
             if isinstance(error, (ZorEncStatusError, ZorEncChecksumError)):
@@ -392,6 +400,8 @@ class Board:
         :class:`ZorEncNotOpenError`.  Closing twice does nothing."""
         if HANDLER_TABLE.in_call():
             raise RuntimeError("boards cannot be created or closed from a frame callback")
+        if self._capture is not None:
+            self._capture.stop()  # the file is complete before the handler goes
         with self._lock:
             if not self._finalizer.alive:
                 return
@@ -512,6 +522,25 @@ class Board:
         c_callback = EventCallback(trampoline)
         self._do(c_name, c_callback)
         self._callbacks[kind] = c_callback  # kept alive while registered
+
+    def capture(self, path: Union[str, "os.PathLike[str]"]) -> ContextManager[Any]:
+        """Writes every frame sent and received to the pcapng file path while
+        the ``with`` block runs (see :mod:`zorenc.capture`)::
+
+            with board.capture("session.pcapng"):
+                board.read(0xF000)
+        """
+        from .capture import capture
+
+        return capture(self, path)
+
+    def _restore_callbacks(self) -> None:
+        # A capture took the library's callback slots: give them back.
+        for kind, c_name in (("send", "ZorEncRegisterSendEvent"),
+                             ("receive", "ZorEncRegisterRecvEvent")):
+            callback = self._callbacks.get(kind)
+            if callback is not None and self._handle and self.is_valid:
+                self._invoke(c_name, callback)
 
     def on_send(self, callback: Optional[FrameCallback]) -> None:
         """Calls callback(frame_bytes) with every request as written; None

@@ -35,6 +35,8 @@ DOCS = [
     "share/doc/zorenc/html/zorenc_8h.html",
     "share/zorenc/dotnet/NativeMethods.cs",
     "share/zorenc/dotnet/README.md",
+    "share/zorenc/wireshark/zorenc.lua",
+    "share/doc/zorenc/docs/capture.md",
 ]
 HEADERS = ["include/zorenc.h", "include/zorenc_codes.h", "include/zorenc_version.h",
            "include/zorenc_tools.h"]

@@ -152,6 +152,35 @@ ZORTOOLS_API char *ZORTOOLS_CALL ZorToolsGetSetting(ZorEncHandle handle, const c
  */
 ZORTOOLS_API char *ZORTOOLS_CALL ZorToolsSetSetting(ZorEncHandle handle, const char *request);
 
+/* ---- Captures (docs/capture.md) --------------------------------------------------------------- */
+
+/**
+ * Starts writing the handle's traffic to a pcapng file: every request the
+ * library writes and every reply it decodes, with its time and direction,
+ * for Wireshark's `zorenc` dissector (share/zorenc/wireshark/zorenc.lua).
+ * The capture takes the handle's send and receive frame callbacks (register
+ * none while it runs). Request: `{"path": FILE, "port": NAME}`; NAME becomes
+ * the capture's interface name (default "zorenc"). Result `{"path": FILE}`.
+ * Errors: "usage" for a missing path, a file that cannot be written, a handle
+ * that is not valid or already captured, or more than 16 captures at once.
+ */
+ZORTOOLS_API char *ZORTOOLS_CALL ZorToolsCaptureStart(ZorEncHandle handle, const char *request);
+
+/**
+ * Tells the capture how the handle's last call ended (its ZorEncResult): a
+ * time-out or a frame error is written as a comment on the request it ended.
+ * Result `{"noted": true}`, or false when the handle has no capture.
+ */
+ZORTOOLS_API char *ZORTOOLS_CALL ZorToolsCaptureNote(ZorEncHandle handle, uint32_t result);
+
+/**
+ * Ends the handle's capture, removing its callbacks and closing the file.
+ * Result `{"path", "requests", "replies", "annotated"}`; "not-found" when the
+ * handle has no capture; "board" when a write to the file failed (the error
+ * then carries "path").
+ */
+ZORTOOLS_API char *ZORTOOLS_CALL ZorToolsCaptureStop(ZorEncHandle handle);
+
 #ifdef __cplusplus
 }
 #endif
