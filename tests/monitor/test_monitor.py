@@ -210,11 +210,12 @@ class MonitorTests(unittest.TestCase):
         status, doc = self.rig.post("/api/settings/trigger-delay",
                                     {"channel": 1, "values": ["0.29"]})
         self.assertEqual(status, 200, doc)
-        # The board keeps hundredths: 0.29 is held as 28 (as `zorenc set`).
-        self.assertEqual(doc["result"]["readings"][0]["value"], 0.28)
-        self.assertEqual(self.rig.writes()[before:], [["W", "010A", "0000001C"]])
+        # The board keeps hundredths: 0.29 is held as 29, the decimal as
+        # written (as `zorenc set`).
+        self.assertEqual(doc["result"]["readings"][0]["value"], 0.29)
+        self.assertEqual(self.rig.writes()[before:], [["W", "010A", "0000001D"]])
         status, doc = self.rig.get("/api/settings/trigger-delay?channel=1")
-        self.assertEqual(doc["result"]["readings"][0]["text"]["value"], "0.28")
+        self.assertEqual(doc["result"]["readings"][0]["text"]["value"], "0.29")
 
     def test_invalid_requests_write_nothing(self):
         cases = [
@@ -393,7 +394,7 @@ class WineTests(unittest.TestCase):
             rig.token = rig.get("/api/session")[1]["result"]["token"]
             status, doc = rig.post("/api/settings/trigger-delay",
                                    {"channel": 1, "values": ["0.29"]})
-            self.assertEqual(doc["result"]["readings"][0]["value"], 0.28)
+            self.assertEqual(doc["result"]["readings"][0]["value"], 0.29)
         finally:
             stop(harness)  # the harness ends the program, the board and Wine
             harness.stdout.close()

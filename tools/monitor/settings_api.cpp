@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "api_error.h"
+#include "failure.h"
 #include "cli.h"
 #include "device/registers.h"
 #include "plans.h"
@@ -68,6 +69,11 @@ template <typename Fn> auto Checked(Fn fn) -> decltype(fn())
     try {
         return fn();
     } catch (const zortool::UsageError &error) {
+        throw UsageFailure(error.what());
+    } catch (const zortools::Failure &error) {
+        if (error.Kind() != "usage") {
+            throw;
+        }
         throw UsageFailure(error.what());
     }
 }
