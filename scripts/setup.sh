@@ -11,6 +11,7 @@ packages=(
     valgrind socat libmodbus-dev nlohmann-json3-dev libboost-dev
     mono-mcs mono-runtime doxygen python3
     wine wine64
+    chromium
 )
 wine32_package=wine32:i386
 
@@ -18,6 +19,11 @@ missing=()
 for p in "${packages[@]}" "$wine32_package"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
 done
+# Node and npm for the monitor's page (its plotting library) and its browser
+# test: Debian's unless the machine already has them from elsewhere (a Node
+# that bundles npm conflicts with Debian's npm package).
+command -v node >/dev/null || missing+=(nodejs)
+command -v npm >/dev/null || missing+=(npm)
 if [ ${#missing[@]} -eq 0 ]; then
     exit 0
 fi
