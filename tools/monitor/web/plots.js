@@ -9,7 +9,7 @@
 const plots = (() => {
   const kWindowSeconds = 30;
   const kDrawEveryMs = 100;
-  const kPlotHeight = 150;
+  const kPlotHeight = 220;
   const kColours = ["#1f77b4", "#2ca02c", "#9467bd", "#d62728"];
 
   const t = [];          // seconds since the monitor started, shared by the channels
