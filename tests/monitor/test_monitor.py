@@ -35,13 +35,14 @@ def stop(process, sig=signal.SIGTERM):
 class Rig:
     """A simulated board with a request log, and a monitor on it."""
 
-    def __init__(self, name, *monitor_args):
+    def __init__(self, name, *monitor_args, sim_args=()):
         monitor_args = monitor_args or ("--listen", "127.0.0.1:0")
         self.dir = os.path.join(WORK, f"monitor-{name}-{os.getpid()}")
         os.makedirs(self.dir, exist_ok=True)
         self.link = os.path.join(self.dir, "port")
         self.log = os.path.join(self.dir, "requests.log")
-        self.sim = subprocess.Popen([SIM, "--link", self.link, "--request-log", self.log],
+        self.sim = subprocess.Popen([SIM, "--link", self.link, "--request-log", self.log,
+                                     *sim_args],
                                     stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
         self.sim.stdout.readline()
         self.monitor = None
@@ -332,6 +333,20 @@ class UnplugTests(unittest.TestCase):
             rig.close()
 
 
+    def test_silent_board_is_not_answering_and_requests_fail_plainly(self):
+        rig = Rig("silent", sim_args=("--silent",))
+        stream = EventStream(rig)
+        try:
+            stream.wait_state("not-answering", 8)
+            status, doc = rig.post("/api/settings/trigger-delay", {"channel": 1, "values": ["1"]})
+            self.assertEqual(status, 502, doc)
+            self.assertEqual(doc["error"]["kind"], "board")
+            self.assertIn("ZORENC_ERR_TIMEOUT", doc["error"]["message"])
+        finally:
+            stream.close()
+            rig.close()
+
+
 class HoldTests(unittest.TestCase):
     def test_board_holds_a_write_after_the_monitor_stopped(self):
         rig = Rig("hold")
@@ -345,6 +360,40 @@ class HoldTests(unittest.TestCase):
             self.assertEqual(json.loads(result.stdout)["value"], 1.5, result.stderr)
         finally:
             rig.close()
+
+
+class WineTests(unittest.TestCase):
+    """zorenc.exe under Wine: the page, a pushed sample, a write (ZORENC_WINE_RUN: the
+    harness command and the program, separated by '|')."""
+
+    def test_windows_build_serves_the_monitor(self):
+        command = os.environ.get("ZORENC_WINE_RUN")
+        if not command:
+            self.skipTest("no Windows build")
+        harness = subprocess.Popen([*command.split("|"), "--port", "COM7", "monitor", "--listen",
+                                    "127.0.0.1:0"], stdout=subprocess.PIPE, text=True,
+                                   start_new_session=True)
+        try:
+            ready, _, _ = select.select([harness.stdout], [], [], 90)  # a first prefix: ~15 s
+            line = harness.stdout.readline() if ready else ""
+            self.assertIn("http://127.0.0.1:", line)
+            rig = Rig.__new__(Rig)
+            rig.port = int(line.strip().rsplit(":", 1)[1].strip("/"))
+            status, page = rig.get("/")
+            self.assertEqual(status, 200)
+            self.assertIn("<html", page)
+            stream = EventStream(rig)
+            try:
+                self.assertEqual(len(stream.next("samples", 10)["positions"][0]), 4)
+            finally:
+                stream.close()
+            rig.token = rig.get("/api/session")[1]["result"]["token"]
+            status, doc = rig.post("/api/settings/trigger-delay",
+                                   {"channel": 1, "values": ["0.29"]})
+            self.assertEqual(doc["result"]["readings"][0]["value"], 0.28)
+        finally:
+            stop(harness)  # the harness ends the program, the board and Wine
+            harness.stdout.close()
 
 
 if __name__ == "__main__":

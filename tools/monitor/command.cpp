@@ -54,7 +54,7 @@ void Serve(Session &session, const Listen &listen)
     boost::asio::io_context io;
     zormon::Monitor monitor(io, session.Handle(), session.Port());
     try {
-        monitor.Start(listen.address, listen.port, !listen.given);
+        monitor.Listen(listen.address, listen.port, !listen.given);
     } catch (const std::exception &error) {
         throw BoardError(error.what());
     }
@@ -66,6 +66,11 @@ void Serve(Session &session, const Listen &listen)
     }
     std::printf("zorenc monitor: %s\n", monitor.Access().Url().c_str());
     std::fflush(stdout);
+    try {
+        monitor.Start();
+    } catch (const std::exception &error) {
+        throw BoardError(error.what());
+    }
 
     CatchInterrupts();
     boost::asio::steady_timer tick(io);

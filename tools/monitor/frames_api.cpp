@@ -1,5 +1,6 @@
 #include "frames_api.h"
 
+#include <cmath>
 #include <cstdio>
 
 #include "protocol/codec.h"
@@ -25,8 +26,9 @@ std::string Hex(const std::vector<uint8_t> &bytes)
 
 zortools::Json Decoded(const Frame &frame)
 {
-    zortools::Json object = {
-        {"t", frame.t}, {"dir", frame.sent ? "tx" : "rx"}, {"hex", Hex(frame.bytes)}};
+    zortools::Json object = {{"t_ms", std::llround(frame.t * 1000.0)},
+                             {"dir", frame.sent ? "tx" : "rx"},
+                             {"hex", Hex(frame.bytes)}};
     const proto::ScanResult scan =
         proto::ScanFrame(frame.bytes.data(), static_cast<int32_t>(frame.bytes.size()));
     if (scan.status != proto::ScanStatus::kFrame) {

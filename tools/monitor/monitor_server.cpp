@@ -1,5 +1,7 @@
 #include "monitor_server.h"
 
+#include <cmath>
+
 #include <boost/asio/post.hpp>
 
 #include "zorenc_version.h"
@@ -9,6 +11,12 @@ namespace zormon {
 namespace asio = boost::asio;
 
 namespace {
+
+// Sample times go out as whole milliseconds since the monitor started.
+int64_t Millis(double seconds)
+{
+    return std::llround(seconds * 1000.0);
+}
 
 std::string Event(const char *name, const zortools::Json &data)
 {
@@ -37,10 +45,14 @@ Monitor::~Monitor()
     Stop();
 }
 
-void Monitor::Start(const std::string &address, uint16_t port, bool tryNext)
+void Monitor::Listen(const std::string &address, uint16_t port, bool tryNext)
 {
     const uint16_t bound = server_.Listen(address, port, tryNext);
     security_ = std::make_unique<Security>(address, bound);
+}
+
+void Monitor::Start()
+{
     if (!board_.Start()) {
         throw std::runtime_error("cannot start the board thread");
     }
@@ -83,7 +95,7 @@ void Monitor::OnStatus(const StatusSample &s)
     for (int n = 0; n < BOARD_DIGITAL_INPUTS; ++n) {
         inputs.push_back({{"input", n}, {"state", s.inputs[n]}, {"count", s.inputCounts[n]}});
     }
-    lastStatus_ = {{"t", s.t}, {"channels", channels}, {"inputs", inputs}};
+    lastStatus_ = {{"t_ms", Millis(s.t)}, {"channels", channels}, {"inputs", inputs}};
     server_.Broadcast(Event("status", lastStatus_));
 }
 
@@ -108,12 +120,12 @@ void Monitor::Push()
         Json t = Json::array();
         Json positions = Json::array();
         for (const PositionSample &s : pending_) {
-            t.push_back(s.t);
+            t.push_back(Millis(s.t));
             positions.push_back({s.position[0], s.position[1], s.position[2], s.position[3]});
         }
         pending_.clear();
         quietMs_ = 0;
-        server_.Broadcast(Event("samples", {{"t", t}, {"positions", positions}}));
+        server_.Broadcast(Event("samples", {{"t_ms", t}, {"positions", positions}}));
     } else if ((quietMs_ += kPushMs) >= kKeepAliveMs) {
         quietMs_ = 0;
         server_.Broadcast(": still here\n\n");
@@ -147,7 +159,7 @@ HttpResponse Monitor::OpenStream()
         const PositionSample &s = lastPositions_;
         response.body +=
             Event("samples",
-                  {{"t", {s.t}},
+                  {{"t_ms", {Millis(s.t)}},
                    {"positions", {{s.position[0], s.position[1], s.position[2], s.position[3]}}}});
     }
     return response;

@@ -28,9 +28,12 @@ public:
     Monitor(const Monitor &) = delete;
     Monitor &operator=(const Monitor &) = delete;
 
-    // Listens (see HttpServer::Listen), starts the board thread. Throws
-    // std::runtime_error.
-    void Start(const std::string &address, uint16_t port, bool tryNext);
+    // Listens (see HttpServer::Listen). Throws std::runtime_error.
+    void Listen(const std::string &address, uint16_t port, bool tryNext);
+    // Starts the board thread. It silences stdout while it reopens a port
+    // (the library's chatter), so whatever is to be printed is printed
+    // before. Throws std::runtime_error.
+    void Start();
     const Security &Access() const { return *security_; }
     void Stop();
 
