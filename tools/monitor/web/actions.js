@@ -131,7 +131,7 @@ const frameConsole = (() => {
                                               : frame.value !== undefined ? String(frame.value) : "";
     const status = frame.error || frame.status_text || "";
     return element("tr", { class: frame.dir },
-      element("td", {}, Number(frame.t).toFixed(3)),
+      element("td", {}, (frame.t_ms / 1000).toFixed(3)),
       element("td", {}, frame.dir === "tx" ? "\u2192 sent" : "\u2190 received"),
       element("td", {}, frame.register || frame.address || ""),
       element("td", {}, value),

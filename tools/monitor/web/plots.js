@@ -137,9 +137,9 @@ const plots = (() => {
       resize();
     },
 
-    // {"t": [...], "positions": [[ch0, ch1, ...], ...]}
+    // {"t_ms": [...], "positions": [[ch0, ch1, ...], ...]}
     addSamples(batch) {
-      const times = batch.t || [];
+      const times = (batch.t_ms || []).map((ms) => ms / 1000);
       const rows = batch.positions || [];
       if (panels.length === 0) {
         return; // not set up yet: the session has not answered
