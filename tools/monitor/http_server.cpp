@@ -85,12 +85,6 @@ bool UrlDecode(const std::string &text, std::string &out)
     return true;
 }
 
-std::string HttpRequest::Header(const std::string &name) const
-{
-    const auto it = header.find(name);
-    return it == header.end() ? std::string() : it->second;
-}
-
 class Connection;
 
 struct HttpServer::Impl : std::enable_shared_from_this<HttpServer::Impl> {

@@ -26,7 +26,11 @@ struct HttpRequest {
     std::string body;
 
     // The header's value, empty when absent.
-    std::string Header(const std::string &name) const;
+    std::string Header(const std::string &name) const
+    {
+        const auto it = header.find(name);
+        return it == header.end() ? std::string() : it->second;
+    }
 };
 
 struct HttpResponse {
