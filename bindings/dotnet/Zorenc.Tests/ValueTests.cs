@@ -47,14 +47,18 @@ public sealed class ValueTests {
     // A reply document written with ' for ".
     private static string Json(string text) => text.Replace('\'', '"');
 
+    // The kinds the companion library reports; a board failure with a result code is that
+    // code's exception.
     [Theory]
-    [InlineData("{'ok':false,'error':{'kind':'timeout','message':'no reply'}}",
+    [InlineData("{'ok':false,'error':{'kind':'usage','message':'x','faults':['a']}}",
+                typeof(ZorEncUsageException))]
+    [InlineData("{'ok':false,'error':{'kind':'board','message':'x','result':65529}}",
                 typeof(ZorEncTimeoutException))]
-    [InlineData("{'ok':false,'error':{'kind':'ZORENC_ERR_CHANNEL','message':'7'}}",
-                typeof(ZorEncChannelException))]
-    [InlineData("{'ok':false,'error':{'kind':'not-open','message':'x'}}",
-                typeof(ZorEncNotOpenException))]
-    [InlineData("{'ok':false,'error':{'kind':'version-mismatch','message':'x'}}",
+    [InlineData("{'ok':false,'error':{'kind':'board','message':'x','reason':'write'}}",
+                typeof(ZorEncBoardException))]
+    [InlineData("{'ok':false,'error':{'kind':'not-found','message':'x','found':[]}}",
+                typeof(ZorEncNotFoundException))]
+    [InlineData("{'ok':false,'error':{'kind':'internal','message':'x'}}",
                 typeof(ZorEncToolkitException))]
     [InlineData("{'ok':false}", typeof(ZorEncToolkitException))]
     [InlineData("not json", typeof(ZorEncToolkitException))]

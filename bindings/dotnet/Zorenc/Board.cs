@@ -46,9 +46,13 @@ public sealed partial class Board : IDisposable {
     }
 
     /// <summary>Creates a handler and opens its port.</summary>
-    /// <param name="port">The port's name: <c>COM3</c>, <c>/dev/ttyUSB0</c>, ...</param>
+    /// <param name="port">The port's name (<c>COM3</c>, <c>/dev/ttyUSB0</c>, ...) or identity
+    /// (<c>auto</c>, <c>serial:SN</c>, <c>usb:VVVV:PPPP</c>: see
+    /// <see cref="ResolvePort"/>).</param>
     /// <exception cref="ZorEncNotOpenException">The port cannot be opened; no handler is
     /// left behind.</exception>
+    /// <exception cref="ZorEncNotFoundException">No port or several match the
+    /// identity.</exception>
     public Board(string port) : this()
     {
         try {
@@ -89,14 +93,19 @@ public sealed partial class Board : IDisposable {
 
     /// <summary>Opens the port at 115200 baud, 8N1, exclusively. An open port stays open on
     /// its first name.</summary>
-    /// <param name="port">The port's name: <c>COM3</c>, <c>/dev/ttyUSB0</c>, ...</param>
+    /// <param name="port">The port's name (<c>COM3</c>, <c>/dev/ttyUSB0</c>, ...) or identity
+    /// (<c>auto</c>, <c>serial:SN</c>, <c>usb:VVVV:PPPP</c>: see
+    /// <see cref="ResolvePort"/>).</param>
     /// <exception cref="ArgumentNullException">port is null.</exception>
     /// <exception cref="ZorEncNotOpenException">The port cannot be opened.</exception>
+    /// <exception cref="ZorEncNotFoundException">No port or several match the
+    /// identity.</exception>
     public void Open(string port)
     {
         if (port == null) {
             throw new ArgumentNullException(nameof(port));
         }
+        port = ResolvePort(port);
         if (!Invoke(h => NativeMethods.ZorEncOpen(h, port))) {
             throw new ZorEncNotOpenException(nameof(NativeMethods.ZorEncOpen),
                                              "cannot open port '" + port + "'");

@@ -75,7 +75,22 @@ internal static class HandlerTable {
         }
     }
 
-    private static IntPtr Change(Func<IntPtr> change)
+    /// <summary>Runs call once no call of any board runs, holding every other call off (for
+    /// companion library calls that create handlers of their own).</summary>
+    internal static T Exclusive<T>(Func<T> call) { return Change(call); }
+
+    /// <summary>Runs call as one call among others (no handler is created meanwhile).</summary>
+    internal static T Shared<T>(Func<T> call)
+    {
+        EnterCall();
+        try {
+            return call();
+        } finally {
+            ExitCall();
+        }
+    }
+
+    private static T Change<T>(Func<T> change)
     {
         if (InCall) {
             throw new InvalidOperationException(

@@ -9,37 +9,31 @@ using System.Text;
 using System.Text.Json;
 
 namespace Zorenc {
-/// <summary>A failure the companion library reports with a kind of its own rather than a
-/// result code of the board library (<see cref="ZorEncException.Code"/> is then
-/// <see cref="ToolkitCode"/>).</summary>
-public sealed class ZorEncToolkitException : ZorEncException {
-    /// <summary>The code these exceptions carry: none of the board library's.</summary>
-    public const uint ToolkitCode = 0xFFFFFFFF;
-
-    /// <summary>A companion library failure.</summary>
-    /// <param name="function">The C function that reported it.</param>
-    /// <param name="kind">Its kind, as the companion library names it.</param>
-    /// <param name="message">Its message.</param>
-    public ZorEncToolkitException(string? function, string kind, string? message)
-        : base(ToolkitCode, function, kind + ": " + message)
-    {
-        Kind = kind;
-    }
-
-    /// <summary>The kind of failure, as the companion library names it.</summary>
-    public string Kind { get; }
-}
-
 internal static class Toolkit {
     private static readonly bool Windows = RuntimeInformation.IsOSPlatform(OSPlatform.Windows);
+
+    // The companion library needs the board library, which it names by its soname
+    // (libzorenc_x64.so.1) on Linux: loaded first, the runtime's copy is the one it takes
+    // wherever the package put both.
+    private static readonly Lazy<Type> BoardLibrary = new Lazy<Type>(LoadBoardLibrary);
+
+    private static Type LoadBoardLibrary()
+    {
+        Type declarations =
+            NativeMethods.Is64BitProcess ? typeof(NativeMethods.X64) : typeof(NativeMethods.X32);
+        Marshal.Prelink(declarations.GetMethod(nameof(NativeMethods.X64.ZorEncIsOpen))!);
+        return declarations;
+    }
 
     /// <summary>Calls the companion library and gives the reply's result (a detached copy),
     /// or throws the reply's error.</summary>
     internal static JsonElement Call(string function, Func<IntPtr> call)
     {
+        _ = BoardLibrary.Value;
         IntPtr reply = call();
         if (reply == IntPtr.Zero) {
-            throw new ZorEncToolkitException(function, "no-reply", "the call gave no document");
+            throw new OutOfMemoryException(function +
+                                           ": the companion library had no memory for its answer");
         }
         string text;
         try {
@@ -59,7 +53,7 @@ internal static class Toolkit {
         try {
             document = JsonDocument.Parse(text);
         } catch (JsonException e) {
-            throw new ZorEncToolkitException(function, "bad-reply", e.Message);
+            throw new ZorEncToolkitException(function, "internal", "not JSON: " + e.Message);
         }
         using (document)
         {
@@ -71,33 +65,33 @@ internal static class Toolkit {
                 if (ok.ValueKind == JsonValueKind.False &&
                     root.TryGetProperty("error", out var error) &&
                     error.ValueKind == JsonValueKind.Object) {
-                    throw Error(function, Text(error, "kind") ?? "unknown", Text(error, "message"));
+                    throw Error(function, Text(error, "kind") ?? "internal", Text(error, "message"),
+                                error.Clone());
                 }
             }
-            throw new ZorEncToolkitException(function, "bad-reply",
-                                             "not a reply document: " + text);
+            throw new ZorEncToolkitException(function, "internal", "not a reply document: " + text);
         }
     }
 
-    private static Exception Error(string function, string kind, string? message)
+    // The kinds the companion library reports; a board failure that carries the board
+    // library's result code throws that code's exception, as the Board's own calls do.
+    private static Exception Error(string function, string kind, string? message, JsonElement error)
     {
-        string key = Key(kind);
-        foreach (uint code in new[] { ZorEncResultCode.Timeout, ZorEncResultCode.NotOpen,
-                                      ZorEncResultCode.Channel, ZorEncResultCode.Param,
-                                      ZorEncResultCode.Checksum, ZorEncResultCode.Frame,
-                                      ZorEncResultCode.Aborted }) {
-            if (key == Key(ResultCodeTexts.Name(code))) {
+        switch (kind) {
+        case "usage":
+            return new ZorEncUsageException(function, message, error);
+        case "not-found":
+            return new ZorEncNotFoundException(function, message, error);
+        case "board":
+            if (error.TryGetProperty("result", out var result) &&
+                result.ValueKind == JsonValueKind.Number && result.TryGetUInt32(out uint code) &&
+                code != ZorEncResultCode.Ok) {
                 return ZorEncException.For(code, function, message);
             }
+            return new ZorEncBoardException(function, message, error);
+        default:
+            return new ZorEncToolkitException(function, kind, message, error);
         }
-        return new ZorEncToolkitException(function, kind, message);
-    }
-
-    // "ZORENC_ERR_NOT_OPEN", "not-open" and "NotOpen" are one kind.
-    private static string Key(string kind)
-    {
-        string key = kind.Replace("_", "").Replace("-", "").ToUpperInvariant();
-        return key.StartsWith("ZORENCERR", StringComparison.Ordinal) ? key.Substring(9) : key;
     }
 
     private static string? Text(JsonElement element, string name)
@@ -119,6 +113,61 @@ internal static class Toolkit {
         return Encoding.UTF8.GetString(bytes);
     }
 
+    /// <summary>A request document as the C functions take it: UTF-8, ended by a 0.</summary>
+    internal static byte[] Request(object request)
+    {
+        byte[] json = JsonSerializer.SerializeToUtf8Bytes(request);
+        byte[] text = new byte[json.Length + 1];
+        Buffer.BlockCopy(json, 0, text, 0, json.Length);
+        return text;
+    }
+
+    /// <summary>Calls a function that takes a request alone; exclusive calls wait until no
+    /// call of any board runs (the probe creates handlers of its own).</summary>
+    internal static JsonElement Call(string function, object request, bool exclusive)
+    {
+        byte[] text = Request(request);
+        Func<JsonElement> call = () => Call(function, () => Entry(function, text));
+        return exclusive ? HandlerTable.Exclusive(call) : HandlerTable.Shared(call);
+    }
+
+    private static IntPtr Entry(string function, byte[] request)
+    {
+        switch (function) {
+        case nameof(Unix.ZorToolsListPorts):
+            return !Windows                       ? Unix.ZorToolsListPorts(request)
+                   : NativeMethods.Is64BitProcess ? X64.ZorToolsListPorts(request)
+                                                  : X32.ZorToolsListPorts(request);
+        case nameof(Unix.ZorToolsResolvePort):
+            return !Windows                       ? Unix.ZorToolsResolvePort(request)
+                   : NativeMethods.Is64BitProcess ? X64.ZorToolsResolvePort(request)
+                                                  : X32.ZorToolsResolvePort(request);
+        default:
+            throw new ArgumentException("not a request-only function: " + function);
+        }
+    }
+
+    /// <summary>Calls a function that takes a board's handle and a request.</summary>
+    internal static IntPtr Entry(string function, IntPtr handle, byte[] request)
+    {
+        switch (function) {
+        case nameof(Unix.ZorToolsConfigSave):
+            return !Windows                       ? Unix.ZorToolsConfigSave(handle, request)
+                   : NativeMethods.Is64BitProcess ? X64.ZorToolsConfigSave(handle, request)
+                                                  : X32.ZorToolsConfigSave(handle, request);
+        case nameof(Unix.ZorToolsConfigDiff):
+            return !Windows                       ? Unix.ZorToolsConfigDiff(handle, request)
+                   : NativeMethods.Is64BitProcess ? X64.ZorToolsConfigDiff(handle, request)
+                                                  : X32.ZorToolsConfigDiff(handle, request);
+        case nameof(Unix.ZorToolsConfigApply):
+            return !Windows                       ? Unix.ZorToolsConfigApply(handle, request)
+                   : NativeMethods.Is64BitProcess ? X64.ZorToolsConfigApply(handle, request)
+                                                  : X32.ZorToolsConfigApply(handle, request);
+        default:
+            throw new ArgumentException("not a function on a board: " + function);
+        }
+    }
+
     private static void Free(IntPtr document)
     {
         if (!Windows) {
@@ -130,32 +179,64 @@ internal static class Toolkit {
         }
     }
 
-    // cdecl with plain names in every build; only the file names differ.
+    // cdecl with plain names in every build; only the file names differ. Requests are
+    // UTF-8 text ended by a 0 (Request).
     private static class Unix {
-        [DllImport("zorenc_tools", CallingConvention = CallingConvention.Cdecl,
-                   ExactSpelling = true)]
+        private const string Library = "zorenc_tools";
+        [DllImport(Library, CallingConvention = CallingConvention.Cdecl, ExactSpelling = true)]
         internal static extern void ZorToolsFree(IntPtr document);
+        [DllImport(Library, CallingConvention = CallingConvention.Cdecl, ExactSpelling = true)]
+        internal static extern IntPtr ZorToolsListPorts(byte[] request);
+        [DllImport(Library, CallingConvention = CallingConvention.Cdecl, ExactSpelling = true)]
+        internal static extern IntPtr ZorToolsResolvePort(byte[] request);
+        [DllImport(Library, CallingConvention = CallingConvention.Cdecl, ExactSpelling = true)]
+        internal static extern IntPtr ZorToolsConfigSave(IntPtr handle, byte[] request);
+        [DllImport(Library, CallingConvention = CallingConvention.Cdecl, ExactSpelling = true)]
+        internal static extern IntPtr ZorToolsConfigDiff(IntPtr handle, byte[] request);
+        [DllImport(Library, CallingConvention = CallingConvention.Cdecl, ExactSpelling = true)]
+        internal static extern IntPtr ZorToolsConfigApply(IntPtr handle, byte[] request);
     }
 
     private static class X64 {
-        [DllImport("zorenc_tools_x64", CallingConvention = CallingConvention.Cdecl,
-                   ExactSpelling = true)]
+        private const string Library = "zorenc_tools_x64";
+        [DllImport(Library, CallingConvention = CallingConvention.Cdecl, ExactSpelling = true)]
         internal static extern void ZorToolsFree(IntPtr document);
+        [DllImport(Library, CallingConvention = CallingConvention.Cdecl, ExactSpelling = true)]
+        internal static extern IntPtr ZorToolsListPorts(byte[] request);
+        [DllImport(Library, CallingConvention = CallingConvention.Cdecl, ExactSpelling = true)]
+        internal static extern IntPtr ZorToolsResolvePort(byte[] request);
+        [DllImport(Library, CallingConvention = CallingConvention.Cdecl, ExactSpelling = true)]
+        internal static extern IntPtr ZorToolsConfigSave(IntPtr handle, byte[] request);
+        [DllImport(Library, CallingConvention = CallingConvention.Cdecl, ExactSpelling = true)]
+        internal static extern IntPtr ZorToolsConfigDiff(IntPtr handle, byte[] request);
+        [DllImport(Library, CallingConvention = CallingConvention.Cdecl, ExactSpelling = true)]
+        internal static extern IntPtr ZorToolsConfigApply(IntPtr handle, byte[] request);
     }
 
     private static class X32 {
-        [DllImport("zorenc_tools_x32", CallingConvention = CallingConvention.Cdecl,
-                   ExactSpelling = true)]
+        private const string Library = "zorenc_tools_x32";
+        [DllImport(Library, CallingConvention = CallingConvention.Cdecl, ExactSpelling = true)]
         internal static extern void ZorToolsFree(IntPtr document);
+        [DllImport(Library, CallingConvention = CallingConvention.Cdecl, ExactSpelling = true)]
+        internal static extern IntPtr ZorToolsListPorts(byte[] request);
+        [DllImport(Library, CallingConvention = CallingConvention.Cdecl, ExactSpelling = true)]
+        internal static extern IntPtr ZorToolsResolvePort(byte[] request);
+        [DllImport(Library, CallingConvention = CallingConvention.Cdecl, ExactSpelling = true)]
+        internal static extern IntPtr ZorToolsConfigSave(IntPtr handle, byte[] request);
+        [DllImport(Library, CallingConvention = CallingConvention.Cdecl, ExactSpelling = true)]
+        internal static extern IntPtr ZorToolsConfigDiff(IntPtr handle, byte[] request);
+        [DllImport(Library, CallingConvention = CallingConvention.Cdecl, ExactSpelling = true)]
+        internal static extern IntPtr ZorToolsConfigApply(IntPtr handle, byte[] request);
     }
 }
 
 public sealed partial class Board {
     /// <summary>A companion library call on this board's handle, serialised with the board's
-    /// other calls. The ports and configuration methods are wrappers over it.</summary>
-    internal JsonElement CallToolkit(string function, Func<IntPtr, IntPtr> call)
+    /// other calls. The configuration methods are wrappers over it.</summary>
+    internal JsonElement CallToolkit(string function, object request)
     {
-        return Invoke(h => Toolkit.Call(function, () => call(h)));
+        byte[] text = Toolkit.Request(request);
+        return Invoke(h => Toolkit.Call(function, () => Toolkit.Entry(function, h, text)));
     }
 }
 }

@@ -2,7 +2,8 @@
 """Checks the Zorenc NuGet package, and that two packs of one tree agree.
 
 usage: check_package.py NUPKG OTHER_NUPKG VERSION
-Fails on a missing entry, a version other than the project's, or an entry
+Fails on a missing entry (the companion library beside each native library,
+the LICENSE file the nuspec names), a version other than the project's, or an entry
 whose contents differ between the two packs (the .psmdcp and .nuspec files,
 which NuGet stamps, apart).
 """
@@ -11,6 +12,7 @@ import sys
 import zipfile
 
 ENTRIES = [
+    "LICENSE",
     "README.md",
     "build/Zorenc.targets",
     "buildTransitive/Zorenc.targets",
@@ -21,6 +23,9 @@ ENTRIES = [
     "runtimes/win-x64/native/zorenc_x64.dll",
     "runtimes/win-x86/native/zorenc_x32.dll",
     "runtimes/linux-x64/native/libzorenc_x64.so",
+    "runtimes/win-x64/native/zorenc_tools_x64.dll",
+    "runtimes/win-x86/native/zorenc_tools_x32.dll",
+    "runtimes/linux-x64/native/libzorenc_tools.so",
 ]
 STAMPED = (".psmdcp", ".nuspec")
 
@@ -38,6 +43,8 @@ def main():
         for tag in ("readme", "description"):
             if f"<{tag}>" not in nuspec:
                 errors.append(f"the nuspec has no {tag}")
+        if '<license type="file">LICENSE</license>' not in nuspec:
+            errors.append("the nuspec does not name the LICENSE file")
         if names != set(b.namelist()):
             errors.append(f"the packs' entries differ: {sorted(names ^ set(b.namelist()))}")
         for name in sorted(names & set(b.namelist())):

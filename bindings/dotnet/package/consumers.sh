@@ -4,8 +4,9 @@
 # folder, the default feed) and their own package cache, so that no source
 # tree and no cached older package takes part; the folder goes afterwards.
 #   consumers.sh PACKAGES VERSION WORK     (WORK: a folder under build/)
-#   console  (net10.0): runs against a simulated board ($ZORENC_SIM) on Linux
-#   framework (net472, AnyCPU): builds; both Windows DLLs must be in its output
+#   console  (net10.0): finds ("auto") and runs a simulated board ($ZORENC_SIM) on Linux
+#   framework (net472, AnyCPU): builds; both Windows DLLs and their companions must be
+#   in its output
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 packages=$(realpath "$1")
@@ -48,7 +49,7 @@ fi
 
 if consume "$work/framework"; then
     output=$work/framework/bin/Release/net472
-    for dll in zorenc_x64.dll zorenc_x32.dll; do
+    for dll in zorenc_x64.dll zorenc_x32.dll zorenc_tools_x64.dll zorenc_tools_x32.dll; do
         if [ -f "$output/$dll" ]; then
             echo "framework consumer: $dll in its output"
         else

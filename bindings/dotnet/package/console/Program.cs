@@ -1,5 +1,6 @@
 // Talks to a simulated board through the installed Zorenc package alone:
-// opens it, reads, writes, and catches a time-out. Exit code 0 when all went.
+// finds and opens it through the companion library ("auto"), reads, writes,
+// and catches a time-out. Exit code 0 when all went.
 //   Consumer ZORENC-SIM
 using System;
 using System.Diagnostics;
@@ -10,7 +11,7 @@ var sim = Process.Start(new ProcessStartInfo(args[0], "--test-commands") {
 })!;
 try {
     string port = sim.StandardOutput.ReadLine() ?? throw new InvalidOperationException("no port");
-    using var board = new Board(port);
+    using var board = new Board("auto", new[] { port });
     double firmware = board.GetFirmwareVersion();
     board.SetTriggerDelay(0, 0.29);
     double delay = board.GetTriggerDelay(0);
@@ -23,7 +24,7 @@ try {
         Console.WriteLine(
             $"consumer: firmware {firmware}, delay {delay}, caught {e.GetType().Name}");
     }
-    return firmware == 1.5 && delay == 0.29 ? 0 : 1;
+    return firmware == 1.5 && delay == 0.29 && board.Port == port ? 0 : 1;
 } finally {
     if (!sim.HasExited) {
         sim.Kill();
