@@ -5,6 +5,7 @@
 #include "api_error.h"
 #include "cli.h"
 #include "device/registers.h"
+#include "failure.h"
 #include "plans.h"
 #include "session.h"
 
@@ -69,6 +70,10 @@ template <typename Fn> auto Checked(Fn fn) -> decltype(fn())
         return fn();
     } catch (const zortool::UsageError &error) {
         throw UsageFailure(error.what());
+    } catch (const zortools::Failure &failure) {
+        // The settings table's own checks (values, ranges, decimals).
+        const bool missing = failure.Kind() == "not-found";
+        throw ApiError(missing ? 404 : 400, missing ? "not-found" : "usage", failure.what());
     }
 }
 
@@ -290,8 +295,8 @@ Json WriteSetting(ZorEncHandle handle, const SettingWrite &write)
     if (r != ZORENC_OK) {
         throw BoardFailure("cannot set " + Subject(s, write.key), r);
     }
-    // What the board holds now, which may differ from what was asked: 0.29
-    // is kept as 28 hundredths.
+    // What the board holds now, which may differ from what was asked (a
+    // value the board limits or rounds).
     SettingRead back;
     back.setting = write.readBack;
     back.keys.push_back(write.key);
