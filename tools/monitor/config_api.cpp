@@ -43,11 +43,13 @@ template <typename Fn> Json OnBoard(ZorEncHandle handle, Fn work)
 
 } // namespace
 
-ConfigRequest ParseConfigRequest(const Json &body)
+ConfigRequest ParseConfigRequest(const Json &body, bool apply)
 {
     ConfigRequest request;
     try {
-        request.options = zortools::RequestedApplyOptions(body);
+        if (apply) {
+            request.options = zortools::RequestedApplyOptions(body);
+        }
         request.config = zortools::RequestedConfig(body);
     } catch (const zortools::Failure &failure) {
         const Json faults = failure.Details().value("faults", Json::array());
@@ -56,11 +58,10 @@ ConfigRequest ParseConfigRequest(const Json &body)
         }
         // As `zorenc config` refuses a file: every fault, nothing sent.
         const size_t n = faults.size();
-        Json details = failure.Details();
         throw ApiError(400, "usage",
                        "refused, " + std::to_string(n) + (n == 1 ? " fault" : " faults") +
                            " (nothing was sent to the board): " + faults[0].get<std::string>(),
-                       details);
+                       failure.Details());
     }
     return request;
 }

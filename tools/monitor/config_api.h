@@ -11,13 +11,13 @@
 namespace zormon {
 
 // A diff or apply request, checked in full: {"config": document} or
-// {"text": a file's text}, and for apply "flash" and "force". Throws a 400
+// {"text": a file's text}, and for an apply "flash" and "force". Throws a 400
 // ApiError whose "faults" list every fault; the board is not asked anything.
 struct ConfigRequest {
     zortools::Config config;
     zortools::ApplyOptions options;
 };
-ConfigRequest ParseConfigRequest(const zortools::Json &body);
+ConfigRequest ParseConfigRequest(const zortools::Json &body, bool apply);
 
 // On the board thread. Each throws an ApiError: 502 "board" when the board
 // fails, 409 "board" when apply refuses a file of other versions (nothing

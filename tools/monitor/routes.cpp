@@ -249,11 +249,11 @@ void Monitor::Route(const HttpRequest &request, Reply &reply)
     } else if (path == "/api/config/diff") {
         only(post);
         // Checked in full before the board is asked anything.
-        const ConfigRequest config = ParseConfigRequest(Body(request));
+        const ConfigRequest config = ParseConfigRequest(Body(request), false);
         OnBoard(reply, [config](ZorEncHandle h) { return DiffConfig(h, config); });
     } else if (path == "/api/config/apply") {
         only(post);
-        const ConfigRequest config = ParseConfigRequest(Body(request));
+        const ConfigRequest config = ParseConfigRequest(Body(request), true);
         OnBoard(reply, [config](ZorEncHandle h) { return ApplyConfig(h, config); });
     } else {
         reply(Failure(404, "not-found", "nothing at " + path));
