@@ -37,6 +37,7 @@ full_packages=(
     python3-build python3-setuptools python3-wheel python3-pip # the Python wheels
     python3-pytest python3-venv mypy # the Python tests, from the installed wheel
     tshark                    # reads captures with the generated dissector
+    chromium                  # the monitor page's browser test
 )
 
 case ${1:-full} in
@@ -52,6 +53,11 @@ missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
 done
+# Node and npm for the monitor's page (its plotting library) and its browser
+# test: Debian's unless the machine already has them from elsewhere (a Node
+# that bundles npm conflicts with Debian's npm package).
+command -v node >/dev/null || missing+=(nodejs)
+command -v npm >/dev/null || missing+=(npm)
 if [ ${#missing[@]} -eq 0 ]; then
     exit 0
 fi

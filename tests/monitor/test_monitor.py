@@ -211,8 +211,8 @@ class MonitorTests(unittest.TestCase):
         status, doc = self.rig.post("/api/settings/trigger-delay",
                                     {"channel": 1, "values": ["0.29"]})
         self.assertEqual(status, 200, doc)
-        # The decimal as written: 0.29 is 29 hundredths (as `zorenc set`), not
-        # the 28 that 0.29 x 100 in doubles would give.
+        # The board keeps hundredths: 0.29 is held as 29, the decimal as
+        # written (as `zorenc set`).
         self.assertEqual(doc["result"]["readings"][0]["value"], 0.29)
         self.assertEqual(self.rig.writes()[before:], [["W", "010A", "0000001D"]])
         status, doc = self.rig.get("/api/settings/trigger-delay?channel=1")
@@ -452,7 +452,7 @@ class WineTests(unittest.TestCase):
             rig.token = rig.get("/api/session")[1]["result"]["token"]
             status, doc = rig.post("/api/settings/trigger-delay",
                                    {"channel": 1, "values": ["0.29"]})
-            self.assertEqual(doc["result"]["readings"][0]["value"], 0.28)
+            self.assertEqual(doc["result"]["readings"][0]["value"], 0.29)
         finally:
             stop(harness)  # the harness ends the program, the board and Wine
             harness.stdout.close()

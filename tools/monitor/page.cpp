@@ -1,20 +1,13 @@
 #include "page.h"
 
+// Generated at build time from tools/monitor/web/ (web/page.cmake).
+#include "monitor_page_data.h"
+
 namespace zormon {
 
-// A placeholder until the page with its plots and form is built; it shows
-// that the server answers and where the endpoints are.
 const std::string &IndexPage()
 {
-    static const std::string page = R"(<!DOCTYPE html>
-<html lang="en">
-<head><meta charset="utf-8"><title>zorenc monitor</title></head>
-<body>
-<h1>zorenc monitor</h1>
-<p>The monitor is running. Its endpoints are described in docs/monitor.md.</p>
-</body>
-</html>
-)";
+    static const std::string page(reinterpret_cast<const char *>(kPageBytes), sizeof kPageBytes);
     return page;
 }
 

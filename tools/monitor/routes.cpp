@@ -242,7 +242,7 @@ void Monitor::Route(const HttpRequest &request, Reply &reply)
                 HttpResponse file;
                 file.body = ConfigFileText(DownloadConfig(h, port));
                 file.headers.emplace_back("Content-Disposition",
-                                          "attachment; filename=\"zorenc-config.json\"");
+                                          "attachment; filename=\"zorenc-board-config.json\"");
                 return file;
             }));
         });

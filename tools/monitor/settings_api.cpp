@@ -3,9 +3,9 @@
 #include <cstring>
 
 #include "api_error.h"
+#include "failure.h"
 #include "cli.h"
 #include "device/registers.h"
-#include "failure.h"
 #include "plans.h"
 #include "session.h"
 
@@ -70,10 +70,11 @@ template <typename Fn> auto Checked(Fn fn) -> decltype(fn())
         return fn();
     } catch (const zortool::UsageError &error) {
         throw UsageFailure(error.what());
-    } catch (const zortools::Failure &failure) {
-        // The settings table's own checks (values, ranges, decimals).
-        const bool missing = failure.Kind() == "not-found";
-        throw ApiError(missing ? 404 : 400, missing ? "not-found" : "usage", failure.what());
+    } catch (const zortools::Failure &error) {
+        if (error.Kind() != "usage") {
+            throw;
+        }
+        throw UsageFailure(error.what());
     }
 }
 
@@ -295,8 +296,8 @@ Json WriteSetting(ZorEncHandle handle, const SettingWrite &write)
     if (r != ZORENC_OK) {
         throw BoardFailure("cannot set " + Subject(s, write.key), r);
     }
-    // What the board holds now, which may differ from what was asked (a
-    // value the board limits or rounds).
+    // What the board holds now, which may differ from what was asked: 0.29
+    // is kept as 28 hundredths.
     SettingRead back;
     back.setting = write.readBack;
     back.keys.push_back(write.key);

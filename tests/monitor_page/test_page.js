@@ -1,0 +1,178 @@
+// The monitor's page in a real browser: Debian's chromium, headless, driven by
+// playwright-core, against `zorenc monitor` on a simulated board whose
+// virtual encoders run. One browser session for the whole file.
+//
+// Environment: ZORENC_TOOL, ZORENC_SIM (programs), ZORENC_WORK (a folder of
+// the build tree for the port link, the request log, the browser profile and
+// the screenshot), CHROMIUM (default /usr/bin/chromium). ZORENC_PAGE_FILE, when
+// set, is served at / in place of the tool's own page (to work on the page
+// without building the tool again).
+"use strict";
+
+const assert = require("node:assert/strict");
+const { spawn } = require("node:child_process");
+const fs = require("node:fs");
+const path = require("node:path");
+const readline = require("node:readline");
+const { test, before, after } = require("node:test");
+const { chromium } = require("playwright-core");
+
+const TOOL = process.env.ZORENC_TOOL || "zorenc";
+const SIM = process.env.ZORENC_SIM || "zorenc-sim";
+const WORK = path.resolve(process.env.ZORENC_WORK || "monitor-page-work");
+const RIG = path.join(WORK, `rig-${process.pid}`);
+const LINK = path.join(RIG, "port");
+const REQUEST_LOG = path.join(RIG, "requests.log");
+
+let sim;
+let monitor;
+let url;
+let context;
+let page;
+
+// The first line a program prints, within a bound.
+function firstLine(child, what) {
+  return new Promise((resolve, reject) => {
+    const lines = readline.createInterface({ input: child.stdout });
+    const timer = setTimeout(() => reject(new Error(`${what} printed nothing in 10 s`)), 10000);
+    lines.once("line", (line) => {
+      clearTimeout(timer);
+      resolve(line);
+    });
+    child.once("exit", (code) => reject(new Error(`${what} ended (${code}) before it started`)));
+  });
+}
+
+function stop(child, signal) {
+  return new Promise((resolve) => {
+    if (!child || child.exitCode !== null || child.signalCode !== null) {
+      resolve();
+      return;
+    }
+    const timer = setTimeout(() => child.kill("SIGKILL"), 10000);
+    child.once("exit", () => {
+      clearTimeout(timer);
+      resolve();
+    });
+    child.kill(signal || "SIGTERM");
+  });
+}
+
+// The write requests the simulated board received so far: ["W", "010A", "00000096"].
+function writes() {
+  return fs.readFileSync(REQUEST_LOG, "utf8").split("\n")
+    .filter((line) => line.startsWith("W ")).map((line) => line.split(" "));
+}
+
+// A changing request from inside the page, with the page's own token.
+function post(path, body) {
+  return page.evaluate(([p, b]) => window.monitor.api.post(p, b), [path, body]);
+}
+
+const sleep = (ms) => new Promise((resolve) => setTimeout(resolve, ms));
+
+before(async () => {
+  fs.mkdirSync(RIG, { recursive: true });
+  sim = spawn(SIM, ["--link", LINK, "--request-log", REQUEST_LOG, "--inputs", "0x25"],
+              { stdio: ["ignore", "pipe", "inherit"] });
+  await firstLine(sim, "zorenc-sim");
+  monitor = spawn(TOOL, ["--port", LINK, "monitor", "--listen", "127.0.0.1:0"],
+                  { stdio: ["ignore", "pipe", "inherit"] });
+  const line = await firstLine(monitor, "zorenc monitor");
+  url = line.slice(line.indexOf("http://"));
+
+  context = await chromium.launchPersistentContext(path.join(RIG, "profile"), {
+    executablePath: process.env.CHROMIUM || "/usr/bin/chromium",
+    headless: true,
+    args: ["--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run",
+           "--disable-background-networking", "--disable-component-update", "--disable-sync"],
+    viewport: { width: 1400, height: 900 },
+    timeout: 30000,
+  });
+  page = context.pages()[0] || (await context.newPage());
+  page.setDefaultTimeout(10000);
+  if (process.env.ZORENC_PAGE_FILE) {
+    const html = fs.readFileSync(process.env.ZORENC_PAGE_FILE, "utf8");
+    await page.route(url, (route) => route.fulfill({ contentType: "text/html", body: html }));
+  }
+  await page.goto(url);
+  await page.waitForSelector("#settings-table tr[data-setting='trigger-delay']");
+  // Every encoder runs at its own speed, and a trigger fires on each
+  // channel now and then, so that the plots and counts move.
+  for (let channel = 0; channel < 4; channel++) {
+    await post("/api/settings/trigger-position0", { channel, values: ["1500"] });
+    await post("/api/settings/trigger-position1", { channel, values: ["4000"] });
+    await post("/api/settings/virtual-encoder-frequency",
+               { channel, values: [String(1000 + 500 * channel)] });
+  }
+});
+
+after(async () => {
+  if (context) {
+    await context.close();
+  }
+  await stop(monitor, "SIGINT");
+  await stop(sim);
+  fs.rmSync(RIG, { recursive: true, force: true });
+});
+
+test("the plots and the positions shown advance", async () => {
+  const shown = () => page.$$eval("#channel-list [data-field='position']",
+                                  (nodes) => nodes.map((n) => Number(n.textContent)));
+  await page.waitForFunction(() => window.monitor.plots.snapshot().plotted[3] > 5);
+  const first = await page.evaluate(() => window.monitor.plots.snapshot());
+  const firstShown = await shown();
+  await sleep(1500);
+  const later = await page.evaluate(() => window.monitor.plots.snapshot());
+  const laterShown = await shown();
+  assert.ok(later.latestT > first.latestT, "the plotted time advances");
+  for (let channel = 0; channel < 4; channel++) {
+    assert.ok(later.latest[channel] > first.latest[channel], `channel ${channel} plotted`);
+    assert.ok(laterShown[channel] > firstShown[channel], `channel ${channel} shown`);
+    assert.ok(later.plotted[channel] > first.plotted[channel], `channel ${channel} points`);
+  }
+  assert.equal(await page.locator("#input-list li").count(), 7);
+  assert.equal(await page.locator("#state").getAttribute("data-state"), "connected");
+});
+
+test("trigger-delay of channel 1 set through the form is what the board holds", async () => {
+  await page.selectOption("#settings-channel", "1");
+  const row = page.locator("#settings-table tr[data-setting='trigger-delay']");
+  const before = writes().length;
+  await row.locator("input").fill("1.5");
+  await row.locator("button").click();
+  await row.locator(".message.ok").waitFor();
+  assert.equal(await row.locator(".held").textContent(), "1.5");
+  // Channel 1's trigger delay register, 150 hundredths of a millisecond.
+  assert.deepEqual(writes().slice(before), [["W", "010A", "00000096"]]);
+});
+
+test("an invalid value shows its error and writes nothing", async () => {
+  const row = page.locator("#settings-table tr[data-setting='trigger-delay']");
+  for (const value of ["abc", "1e12", "1 2"]) {
+    const before = writes().length;
+    await row.locator("input").fill(value);
+    await row.locator("button").click();
+    await row.locator(".message.error").waitFor();
+    assert.notEqual((await row.locator(".message").textContent()).trim(), "", value);
+    await sleep(200);
+    assert.equal(writes().length, before, `${value}: no write`);
+    await row.locator("input").fill("");
+  }
+});
+
+test("the console shows decoded frames", async () => {
+  await page.locator("#frame-table tbody tr").first().waitFor();
+  const text = await page.locator("#frame-table tbody").textContent();
+  assert.match(text, /sent/);
+  assert.match(text, /received/);
+});
+
+test("a screenshot of the whole page, then the monitor stops and the page says so", async () => {
+  await page.locator("#settings-table .held").first().waitFor();
+  await sleep(2500); // a few seconds of plot, trigger firings among them
+  await page.screenshot({ path: path.join(WORK, "monitor_page.png"), fullPage: true });
+  await stop(monitor, "SIGINT");
+  await page.locator("#lost").waitFor({ state: "visible" });
+  assert.equal(await page.locator("#state").getAttribute("data-state"), "lost");
+});

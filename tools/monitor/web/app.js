@@ -1,0 +1,126 @@
+// The page: header, pushed events (/api/events), and the parts put together.
+// When the event stream breaks, the banner says the connection to the
+// monitor is lost until the stream is back (the browser retries by itself).
+"use strict";
+
+const page = (() => {
+  const $ = (id) => document.getElementById(id);
+  const kStateText = {
+    connected: "connected",
+    "not-answering": "not answering",
+    "port-gone": "port gone",
+    starting: "starting",
+  };
+  let inputs = [];
+  let stream = null;
+  let ready = false; // the session answered at least once
+
+  function showState(state) {
+    const node = $("state");
+    node.dataset.state = state.state;
+    node.textContent = kStateText[state.state] || state.state;
+    node.title = state.detail || "";
+    if (state.port) {
+      $("port").textContent = state.port;
+    }
+  }
+
+  function showLost(lost) {
+    $("lost").hidden = !lost;
+    document.body.classList.toggle("lost", lost);
+    if (lost) {
+      $("state").dataset.state = "lost";
+      $("state").textContent = "unknown: no monitor";
+    }
+  }
+
+  function setupInputs(count) {
+    if (inputs.length === count) {
+      return;
+    }
+    inputs = Array.from({ length: count }, (_, n) => {
+      const light = element("span", { class: "light", "data-on": "false" });
+      const count = element("span", { class: "count" }, "?");
+      $("input-list").append(element("li", { "data-input": String(n) },
+        light, element("span", { class: "label" }, `input ${n}`), count));
+      return { light, count };
+    });
+  }
+
+  function showStatus(status) {
+    plots.setStatus(status);
+    for (const input of status.inputs || []) {
+      const shown = inputs[input.input];
+      if (shown) {
+        shown.light.dataset.on = input.state ? "true" : "false";
+        shown.count.textContent = input.count;
+      }
+    }
+  }
+
+  async function readVersions() {
+    for (const [name, id] of [["firmware-version", "firmware"], ["logic-version", "logic"]]) {
+      try {
+        const result = await api.get(`/api/settings/${name}`);
+        $(id).textContent = result.readings[0].text.value;
+      } catch (error) {
+        $(id).textContent = "?";
+      }
+    }
+  }
+
+  // A new session after every (re)connection: a restarted monitor has a new
+  // token, and the board may have been replaced.
+  async function connected() {
+    try {
+      const session = await api.session();
+      $("port").textContent = session.port || "?";
+      plots.setup(session.channels || 4);
+      setupInputs(session.inputs || 7);
+      if (session.state) {
+        showState(session.state);
+      }
+      ready = true;
+      await settingsForm.setup(session);
+      await readVersions();
+      await settingsForm.readAll();
+    } catch (error) {
+      // The stream reports the loss; this is tried again when it is back.
+    }
+  }
+
+  function listen() {
+    stream = new EventSource("/api/events");
+    const on = (name, handler) => stream.addEventListener(name, (event) => {
+      try {
+        handler(JSON.parse(event.data));
+      } catch (error) {
+        console.error(`bad ${name} event`, error);
+      }
+    });
+    on("state", showState);
+    on("samples", (batch) => plots.addSamples(batch));
+    on("status", showStatus);
+    let first = true;
+    stream.addEventListener("open", () => {
+      showLost(false);
+      if (!first || !ready) {
+        connected();
+      }
+      first = false;
+    });
+    stream.addEventListener("error", () => showLost(true));
+  }
+
+  return {
+    async start() {
+      actions.setup();
+      await connected();
+      listen();
+      frameConsole.start();
+    },
+  };
+})();
+
+window.monitor = { plots, page, api };
+page.start();
