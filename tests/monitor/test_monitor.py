@@ -11,6 +11,7 @@ import select
 import shutil
 import signal
 import socket
+import struct
 import subprocess
 import time
 import unittest
@@ -271,11 +272,46 @@ class MonitorTests(unittest.TestCase):
                      "/api/settings/virtual-encoder-frequency?channel=0"]:
             with self.subTest(path):
                 status, _ = self.rig.get(path)
-                self.assertIn(status, (200, 405, 501))
+                self.assertIn(status, (200, 405))
         stream = EventStream(self.rig)
         stream.next("samples")
         stream.close()
         self.assertEqual(self.rig.writes()[before:], [])
+
+    def test_config_download_faulty_apply_and_diff(self):
+        status, doc = self.rig.get("/api/config")
+        self.assertEqual(status, 200, doc)
+        saved = doc["result"]
+        self.assertEqual(saved["format"], "zorenc-board-config")
+        status, text, response = self.rig.request("GET", "/api/config?download")
+        self.assertEqual(status, 200)
+        self.assertIn("attachment", response.getheader("Content-Disposition"))
+        self.assertEqual(text["settings"], saved["settings"])
+
+        # One good change and one fault: refused whole, nothing written.
+        faulty = json.loads(json.dumps(saved))
+        faulty["settings"]["trigger-delay"][2] = 3.5
+        faulty["settings"]["trigger-delay"][3] = 1e12
+        before = len(self.rig.writes())
+        cases = [({"config": faulty}, "trigger-delay"), ({"text": "{\n \"format\":"}, "line 2"),
+                 ({"config": saved, "flash": "yes"}, "flash")]
+        for body, named in cases:
+            with self.subTest(named):
+                status, doc = self.rig.post("/api/config/apply", body)
+                self.assertEqual(status, 400, doc)
+                self.assertIn(named, json.dumps(doc["error"]))
+        self.assertEqual(self.rig.writes()[before:], [])
+
+        status, doc = self.rig.post("/api/settings/trigger-delay",
+                                    {"channel": 2, "values": ["3.5"]})
+        self.assertEqual(status, 200, doc)
+        status, doc = self.rig.post("/api/config/diff", {"config": saved})
+        self.assertEqual(status, 200, doc)
+        self.assertEqual([(d["setting"], d["channel"], d["board"]) for d in doc["result"]],
+                         [("trigger-delay", 2, 3.5)])
+        status, doc = self.rig.post("/api/config/apply", {"config": saved})
+        self.assertEqual(doc["result"]["written"], ["trigger-delay 2"], doc)
+        self.assertEqual(self.rig.post("/api/config/diff", {"config": saved})[1]["result"], [])
 
     def test_frames_are_decoded(self):
         status, doc = self.rig.get("/api/frames")
@@ -284,6 +320,28 @@ class MonitorTests(unittest.TestCase):
         self.assertTrue(any(f["dir"] == "tx" and f["register"].startswith("REG_ENC_POSITION")
                             for f in frames))
         self.assertTrue(any(f["dir"] == "rx" and f.get("status") == 0 for f in frames))
+
+
+class CaptureTests(unittest.TestCase):
+    def test_capture_holds_the_monitors_frames(self):
+        path = os.path.join(WORK, f"monitor-capture-{os.getpid()}", "monitor.pcapng")
+        rig = Rig("capture", "--listen", "127.0.0.1:0", "--capture", path)
+        try:
+            time.sleep(0.3)
+            status, doc = rig.get("/api/frames")  # the console still sees the frames
+            self.assertTrue(any(f["dir"] == "tx" for f in doc["result"]), doc)
+            self.assertEqual(rig.stop_monitor()[0], 0)
+            with open(path, "rb") as capture:
+                data = capture.read()
+        finally:
+            rig.close()
+        self.assertEqual(data[:4], b"\x0a\x0d\x0d\x0a")  # a section header block
+        packets, at = 0, 0
+        while at + 8 <= len(data):
+            kind, length = struct.unpack_from("<II", data, at)
+            packets += kind == 6  # an enhanced packet block: one frame
+            at += max(length, 12)
+        self.assertGreater(packets, 20)
 
 
 class ListenTests(unittest.TestCase):

@@ -4,35 +4,6 @@
 #include "setting_access.h"
 #include "zorenc_tools.h"
 
-namespace zortools {
-namespace {
-
-Config RequestedConfig(const Json &request)
-{
-    if (request.contains("text")) {
-        if (!request["text"].is_string()) {
-            throw UsageFailure("\"text\" must be the text of a configuration file");
-        }
-        return CheckConfigText(request["text"].get<std::string>());
-    }
-    if (!request.contains("config")) {
-        throw UsageFailure("the request needs \"config\" (a document) or \"text\" (a file's text)");
-    }
-    return CheckConfig(request["config"]);
-}
-
-bool Flag(const Json &request, const char *name)
-{
-    const Json value = request.value(name, Json(false));
-    if (!value.is_boolean()) {
-        throw UsageFailure(std::string("\"") + name + "\" must be true or false");
-    }
-    return value.get<bool>();
-}
-
-} // namespace
-} // namespace zortools
-
 extern "C" {
 
 ZORTOOLS_API char *ZORTOOLS_CALL ZorToolsConfigSave(ZorEncHandle handle, const char *request)
@@ -64,9 +35,7 @@ ZORTOOLS_API char *ZORTOOLS_CALL ZorToolsConfigApply(ZorEncHandle handle, const 
 {
     return zortools::Answer([&] {
         const zortools::Json r = zortools::ParseRequest(request);
-        zortools::ApplyOptions options;
-        options.flash = zortools::Flag(r, "flash");
-        options.force = zortools::Flag(r, "force");
+        const zortools::ApplyOptions options = zortools::RequestedApplyOptions(r);
         const zortools::Config config = zortools::RequestedConfig(r);
         return zortools::ApplyConfig(handle, config, options);
     });

@@ -280,6 +280,19 @@ bool Capturing(ZorEncHandle handle)
     return FindSlot(handle) != nullptr;
 }
 
+bool ForwardCapturedFrames(ZorEncHandle handle, ZorEncEventCallback sent,
+                           ZorEncEventCallback received)
+{
+    CaptureGuard guard(slotLock);
+    Slot *slot = FindSlot(handle);
+    if (slot == nullptr || slot->recorder == nullptr) {
+        return false;
+    }
+    slot->alsoSent = sent;
+    slot->alsoReceived = received;
+    return true;
+}
+
 void NoteCaptureResult(ZorEncHandle handle, ZorEncResult result) noexcept
 {
     CaptureGuard guard(slotLock);

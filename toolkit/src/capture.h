@@ -64,6 +64,14 @@ CaptureSummary StopCapture(ZorEncHandle handle);
 
 bool Capturing(ZorEncHandle handle);
 
+// Replaces the pair of callbacks a running capture calls after its own (the
+// alsoSent and alsoReceived of its options; null for none), so that a part
+// of a program that wants the frames too shares them with a capture started
+// elsewhere instead of taking the handle's callbacks from it. False, and
+// nothing changed, when the handle has no capture.
+bool ForwardCapturedFrames(ZorEncHandle handle, ZorEncEventCallback sent,
+                           ZorEncEventCallback received);
+
 // Tells the capture how the handle's last call ended: a time-out or a frame
 // error is written as the comment of the request it ended. Nothing happens
 // for other results or a handle without capture.

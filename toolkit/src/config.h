@@ -70,6 +70,13 @@ struct ApplyOptions {
 // its read-back or the flash save fails.
 Json ApplyConfig(ZorEncHandle handle, const Config &config, const ApplyOptions &options);
 
+// A request that carries a configuration, as the C interface and the monitor
+// take it: {"config": document} or {"text": a file's text}, checked as
+// CheckConfig and CheckConfigText do. Throws a usage Failure.
+Config RequestedConfig(const Json &request);
+// The "flash" and "force" of such a request (false when absent).
+ApplyOptions RequestedApplyOptions(const Json &request);
+
 // "trigger-delay 2", "index-trigger-position 1 17", "encoder-resolution": a
 // setting at a key as zorenc set names it.
 std::string EntryLabel(const Setting &s, const Key &key);

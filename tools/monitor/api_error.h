@@ -5,20 +5,26 @@
 #include <stdexcept>
 #include <string>
 
+#include "json.h"
+
 namespace zormon {
 
 class ApiError : public std::runtime_error {
 public:
-    ApiError(int status, std::string kind, const std::string &message)
-        : std::runtime_error(message), status_(status), kind_(std::move(kind))
+    ApiError(int status, std::string kind, const std::string &message,
+             zortools::Json details = zortools::Json::object())
+        : std::runtime_error(message), status_(status), kind_(std::move(kind)),
+          details_(std::move(details))
     {
     }
     int Status() const { return status_; }
     const std::string &Kind() const { return kind_; }
+    const zortools::Json &Details() const { return details_; }
 
 private:
     int status_;
     std::string kind_;
+    zortools::Json details_;
 };
 
 // 400 "usage", 404 "not-found", 502 "board".

@@ -5,6 +5,7 @@
 #include <boost/asio/executor_work_guard.hpp>
 #include <boost/asio/post.hpp>
 
+#include "capture.h"
 #include "host.h"
 #include "session.h"
 
@@ -60,8 +61,12 @@ double BoardThread::Now() const
 bool BoardThread::Start()
 {
     current = this;
-    ZorEncRegisterSendEvent(handle_, OnSent);
-    ZorEncRegisterRecvEvent(handle_, OnReceived);
+    // A capture (--capture) holds the handle's frame callbacks: the console
+    // gets the frames from it.
+    if (!zortools::ForwardCapturedFrames(handle_, OnSent, OnReceived)) {
+        ZorEncRegisterSendEvent(handle_, OnSent);
+        ZorEncRegisterRecvEvent(handle_, OnReceived);
+    }
     stopping_ = false;
     return thread_.Start([this] { Run(); });
 }
@@ -71,8 +76,10 @@ void BoardThread::Stop()
     stopping_ = true;
     io_.stop();
     thread_.Join();
-    ZorEncRegisterSendEvent(handle_, nullptr);
-    ZorEncRegisterRecvEvent(handle_, nullptr);
+    if (!zortools::ForwardCapturedFrames(handle_, nullptr, nullptr)) {
+        ZorEncRegisterSendEvent(handle_, nullptr);
+        ZorEncRegisterRecvEvent(handle_, nullptr);
+    }
     BoardThread *self = this;
     current.compare_exchange_strong(self, nullptr);
 }
@@ -165,6 +172,7 @@ bool BoardThread::ReadStatusItem(int item)
 // tell a board that does not answer from a port that is gone.
 void BoardThread::Failed(ZorEncResult result)
 {
+    zortools::NoteCaptureResult(handle_, result); // a time-out annotates its request
     if (result >= 1 && result <= 255) {
         SetState(LinkState::kConnected, "");
         return;

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "api_error.h"
+#include "config_api.h"
 #include "frames_api.h"
 #include "monitor_server.h"
 #include "page.h"
@@ -30,21 +31,36 @@ HttpResponse Success(const Json &result)
     return JsonAnswer(200, {{"ok", true}, {"result", result}});
 }
 
-HttpResponse Failure(int status, const std::string &kind, const std::string &message)
+HttpResponse Failure(int status, const std::string &kind, const std::string &message,
+                     const Json &details = Json::object())
 {
-    return JsonAnswer(status, {{"ok", false}, {"error", {{"kind", kind}, {"message", message}}}});
+    Json error = {{"kind", kind}, {"message", message}};
+    error.update(details);
+    return JsonAnswer(status, {{"ok", false}, {"error", error}});
 }
 
-// Runs work, turning its failures into the error document.
-template <typename Fn> HttpResponse Answer(Fn work)
+HttpResponse Failure(const ApiError &error)
+{
+    return Failure(error.Status(), error.Kind(), error.what(), error.Details());
+}
+
+// Runs work, which makes the response, turning its failures into the error
+// document.
+template <typename Fn> HttpResponse Respond(Fn work)
 {
     try {
-        return Success(work());
+        return work();
     } catch (const ApiError &error) {
-        return Failure(error.Status(), error.Kind(), error.what());
+        return Failure(error);
     } catch (const std::exception &error) {
         return Failure(500, "internal", error.what());
     }
+}
+
+// Runs work, answering its result as the success document.
+template <typename Fn> HttpResponse Answer(Fn work)
+{
+    return Respond([&] { return Success(work()); });
 }
 
 Json Body(const HttpRequest &request)
@@ -149,7 +165,7 @@ void Monitor::Handle(const HttpRequest &request, Reply reply)
     try {
         Route(request, withHeaders);
     } catch (const ApiError &error) {
-        withHeaders(Failure(error.Status(), error.Kind(), error.what()));
+        withHeaders(Failure(error));
     }
 }
 
@@ -213,10 +229,32 @@ void Monitor::Route(const HttpRequest &request, Reply &reply)
         only(get);
         // The frame log belongs to the board thread.
         OnBoard(reply, [this](ZorEncHandle) { return FramesJson(board_.Frames()); });
-    } else if (path == "/api/config" || path == "/api/config/diff" || path == "/api/config/apply") {
-        only(path == "/api/config" ? get : post);
-        reply(Failure(501, "not-available",
-                      "configuration files are not available in this build yet"));
+    } else if (path == "/api/config") {
+        only(get);
+        const std::string port = port_;
+        if (request.query.count("download") == 0) {
+            OnBoard(reply, [port](ZorEncHandle h) { return DownloadConfig(h, port); });
+            return;
+        }
+        // ?download: the file `zorenc config save` writes, to be saved.
+        board_.Post([reply, port](ZorEncHandle h) {
+            reply(Respond([&] {
+                HttpResponse file;
+                file.body = ConfigFileText(DownloadConfig(h, port));
+                file.headers.emplace_back("Content-Disposition",
+                                          "attachment; filename=\"zorenc-board-config.json\"");
+                return file;
+            }));
+        });
+    } else if (path == "/api/config/diff") {
+        only(post);
+        // Checked in full before the board is asked anything.
+        const ConfigRequest config = ParseConfigRequest(Body(request), false);
+        OnBoard(reply, [config](ZorEncHandle h) { return DiffConfig(h, config); });
+    } else if (path == "/api/config/apply") {
+        only(post);
+        const ConfigRequest config = ParseConfigRequest(Body(request), true);
+        OnBoard(reply, [config](ZorEncHandle h) { return ApplyConfig(h, config); });
     } else {
         reply(Failure(404, "not-found", "nothing at " + path));
     }

@@ -46,8 +46,8 @@ const actions = (() => {
       return "The board already holds everything in the file.";
     }
     return list.map((d) => {
-      const where = [d.channel !== undefined ? `channel ${d.channel}` : "",
-                     d.index !== undefined ? `index ${d.index}` : ""].filter(Boolean).join(", ");
+      const where = [d.channel != null ? `channel ${d.channel}` : "",
+                     d.index != null ? `index ${d.index}` : ""].filter(Boolean).join(", ");
       return `${d.setting}${where ? " (" + where + ")" : ""}: board ${JSON.stringify(d.board)}, ` +
              `file ${JSON.stringify(d.file)}`;
     }).join("\n");
@@ -57,15 +57,16 @@ const actions = (() => {
     $("config-diff").hidden = true;
     uploaded = null;
     try {
-      const document = JSON.parse(await file.text());
+      // The file's text as it is: the monitor checks it as `zorenc config`
+      // does (every fault, a syntax error with its line and column).
+      const request = { text: await file.text() };
       report("comparing the file with the board\u2026", "busy");
-      $("config-diff-text").textContent = diffText(await api.post("/api/config/diff", document));
-      uploaded = document;
+      $("config-diff-text").textContent = diffText(await api.post("/api/config/diff", request));
+      uploaded = request;
       $("config-diff").hidden = false;
       report("");
     } catch (error) {
-      report(error instanceof SyntaxError ? `not a JSON file: ${error.message}` : error.message,
-             "error");
+      report(error.message, "error");
     }
   }
 
@@ -108,9 +109,9 @@ const actions = (() => {
         uploaded = null;
       });
       $("config-apply").addEventListener("click", () => {
-        const document = uploaded;
+        const request = uploaded;
         run("Apply the file's settings to the board?",
-            () => api.post("/api/config/apply", document),
+            () => api.post("/api/config/apply", request),
             () => {
               $("config-diff").hidden = true;
               return "configuration applied (not yet saved to flash)";
