@@ -675,13 +675,15 @@ class Board:
 
     # ---- configuration files, through the companion library ----
 
-    def _tools(self, name: str, request: Dict[str, Any]) -> Any:
+    def _tools(self, name: str, *args: Any) -> Any:
+        # A companion-library function on this board's handle (and args),
+        # serialised with the board's own calls.
         if self._owner == threading.get_ident():
             raise RuntimeError(f"{name}: a frame callback cannot call its own board")
         with self._lock:
             self._owner = threading.get_ident()
             try:
-                return _tools.load_tools(self._lib).call(name, self._handle, request)
+                return _tools.load_tools(self._lib).call(name, self._handle, *args)
             finally:
                 self._owner = None
 

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "json.h"
+#include "ports.h"
 #include "zorenc_tools.h"
 
 namespace fs = std::filesystem;
@@ -181,5 +182,20 @@ TEST(ToolsInterface, ResolvesIdentitiesWithOneMatchAndListsWhatWasFoundOtherwise
         const std::string message = error.at("message");
         EXPECT_NE(message.find("/dev/ttyUSB0 (usb 0403:6001 serial A1)"), std::string::npos)
             << message;
+    }
+}
+
+// What a saved configuration records as the board's serial number.
+TEST(ToolsPorts, UsbSerialNumberOnlyForAListedUsbAdapterThatTellsOne)
+{
+    FakeSysfs sysfs;
+    const std::pair<const char *, const char *> cases[] = {
+        {"/dev/ttyUSB1", "B2"},
+        {"/dev/ttyACM0", ""}, // an adapter that tells none
+        {"/dev/ttyS0", ""},   // native
+        {"/dev/pts/3", ""},   // not listed
+    };
+    for (const auto &[port, serial] : cases) {
+        EXPECT_EQ(zortools::UsbSerialNumber(port, sysfs.Root()), serial) << port;
     }
 }

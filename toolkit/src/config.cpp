@@ -9,6 +9,7 @@
 #include "device/registers.h"
 #include "failure.h"
 #include "numbers.h"
+#include "ports.h"
 #include "zorenc_codes.h"
 
 namespace zortools {
@@ -288,6 +289,12 @@ Json SaveConfig(ZorEncHandle handle, const Json &port, const Json &serialNumber)
         board[key] = ReadingJson(ReadOne(handle, *FindSetting(name), Key{}));
     }
     board["serial_number"] = serialNumber;
+    if (serialNumber.is_null() && port.is_string()) {
+        const std::string serial = UsbSerialNumber(port.get<std::string>());
+        if (!serial.empty()) {
+            board["serial_number"] = serial;
+        }
+    }
     Json settings = Json::object();
     for (const Setting &s : Settings()) {
         if (!s.saved) {

@@ -36,7 +36,8 @@ struct Config {
 };
 
 // Reads every saved setting of the board into a document. port and
-// serialNumber go into "board" as given (null when unknown). Throws a board
+// serialNumber go into "board" as given; a null serialNumber is the USB
+// adapter's behind port when the system tells it (else null). Throws a board
 // Failure naming the setting that could not be read.
 Json SaveConfig(ZorEncHandle handle, const Json &port, const Json &serialNumber);
 

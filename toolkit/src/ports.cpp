@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
@@ -59,6 +60,18 @@ std::optional<int> ParseHex4(const std::string &text)
     }
     throw Failure("not-found", what + "; found: " + (list.empty() ? "no serial port" : list),
                   Json{{"found", found}});
+}
+
+// A port's name as the listing gives it: the target of a link
+// (/dev/serial/by-id/...) natively, COM7 for \\.\com7 on Windows.
+std::string ListedName(const std::string &name)
+{
+#if defined(_WIN32)
+    return Upper(name.rfind("\\\\.\\", 0) == 0 ? name.substr(4) : name);
+#else
+    char resolved[PATH_MAX];
+    return realpath(name.c_str(), resolved) != nullptr ? std::string(resolved) : name;
+#endif
 }
 
 } // namespace
@@ -196,6 +209,20 @@ std::vector<PortRecord> FindPorts(const FindOptions &options)
         }
     }
     return records;
+}
+
+std::string UsbSerialNumber(const std::string &name, const std::string &sysfsRoot)
+{
+    try {
+        const std::string wanted = ListedName(name);
+        for (const auto &port : ListPorts(sysfsRoot)) {
+            if (port.transport == "usb" && (port.name == name || ListedName(port.name) == wanted)) {
+                return port.serialNumber;
+            }
+        }
+    } catch (const std::exception &) { // not known, then
+    }
+    return {};
 }
 
 bool IsPortIdentity(const std::string &spec)

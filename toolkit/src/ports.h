@@ -77,6 +77,11 @@ bool IsPortIdentity(const std::string &spec);
 // what was seen) for none or several matches.
 std::string ResolvePort(const std::string &spec, const FindOptions &options);
 
+// The serial number of the USB adapter behind the port opened as name
+// (/dev/ttyUSB0 or a link to it, COM7): empty when the system does not list
+// it as a USB port, the adapter tells none, or the listing fails.
+std::string UsbSerialNumber(const std::string &name, const std::string &sysfsRoot = {});
+
 // The JSON record of a port (snake_case keys; "probe" only when probed).
 Json PortJson(const PortRecord &record);
 
