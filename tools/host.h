@@ -1,9 +1,11 @@
 // What the tool needs from the operating system beyond the library: quieting
-// stdout, Ctrl-C, sleeping, the terminal and a reason for a failed open. The
-// POSIX and Windows versions live side by side in host.cpp.
+// stdout (the toolkit's), Ctrl-C, sleeping, the terminal and a reason for a
+// failed open. The POSIX and Windows versions live side by side in host.cpp.
 #pragma once
 
 #include <string>
+
+#include "quiet_stdout.h"
 
 #ifndef _WIN32
 #include <signal.h>
@@ -11,20 +13,10 @@
 
 namespace zortool {
 
-// Sends the process's standard output to the null device for its lifetime.
-// The library prints "connected!!!!!" and close_handle() lines on stdout
-// while it opens and closes a port; the tool's own output (JSON above all)
-// must not carry them.
-class QuietStdout {
-public:
-    QuietStdout();
-    ~QuietStdout();
-    QuietStdout(const QuietStdout &) = delete;
-    QuietStdout &operator=(const QuietStdout &) = delete;
-
-private:
-    int saved_ = -1;
-};
+// Sends stdout to the null device for its lifetime, so that the library's
+// "connected!!!!!" and close_handle() lines do not reach the tool's output
+// (JSON above all): the toolkit's, shared with the probe.
+using zortools::QuietStdout;
 
 // Makes Ctrl-C (SIGINT, SIGTERM; Ctrl-C, Ctrl-Break and closing the console
 // on Windows) raise a flag instead of ending the process.

@@ -1,6 +1,7 @@
 #include "quiet_stdout.h"
 
 #include <cstdio>
+#include <iostream>
 
 #if defined(_WIN32)
 #include <fcntl.h>
@@ -16,6 +17,7 @@ namespace zortools {
 
 QuietStdout::QuietStdout()
 {
+    std::cout.flush();
     std::fflush(stdout);
     const int null = _open("NUL", _O_WRONLY);
     saved_ = _dup(1);
@@ -29,6 +31,7 @@ QuietStdout::QuietStdout()
 
 QuietStdout::~QuietStdout()
 {
+    std::cout.flush();
     std::fflush(stdout);
     if (saved_ >= 0) {
         _dup2(saved_, 1);
@@ -40,6 +43,7 @@ QuietStdout::~QuietStdout()
 
 QuietStdout::QuietStdout()
 {
+    std::cout.flush();
     std::fflush(stdout);
     const int null = open("/dev/null", O_WRONLY | O_CLOEXEC);
     saved_ = fcntl(1, F_DUPFD_CLOEXEC, 3);
@@ -53,6 +57,7 @@ QuietStdout::QuietStdout()
 
 QuietStdout::~QuietStdout()
 {
+    std::cout.flush();
     std::fflush(stdout);
     if (saved_ >= 0) {
         dup2(saved_, 1);
