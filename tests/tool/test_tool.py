@@ -13,6 +13,7 @@ import select
 import signal
 import subprocess
 import sys
+import tempfile
 import time
 import unittest
 
@@ -614,6 +615,38 @@ class ConfigTests(unittest.TestCase):
                                              "index": None, "board": 0.3, "file": 0.29}])
         # Without --flash the output says the settings are not kept yet.
         self.assertIn("not yet saved to flash", self.config(self.b, "apply", "-", stdin=text).stdout)
+
+    def test_a_board_lost_midway_names_what_was_written(self):
+        # 960 index positions to write on a paced line (seconds of traffic);
+        # the board is unplugged once the third write has reached it, so the
+        # first is surely written and verified.
+        document = json.loads(self.config(self.a, "save", "-").stdout)
+        document["settings"]["index-trigger-position"] = [
+            [ch * 1000 + i + 1 for i in range(240)] for ch in range(4)]
+        with tempfile.TemporaryDirectory(dir=os.getcwd()) as scratch:
+            log = os.path.join(scratch, "requests.log")
+            paced = SimBoard("--paced", "--request-log", log)
+            try:
+                apply = subprocess.Popen(
+                    [TOOL, "--port", paced.port, "config", "apply", "-"], stdin=subprocess.PIPE,
+                    stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
+                apply.stdin.write(json.dumps(document))
+                apply.stdin.close()
+                deadline = time.monotonic() + 20
+                while time.monotonic() < deadline:
+                    with open(log) as f:
+                        if sum(line.startswith("W ") for line in f) >= 3:
+                            break
+                    time.sleep(0.005)
+                paced.process.send_signal(signal.SIGUSR1)
+                self.assertEqual(apply.wait(timeout=30), 1)
+                stderr = apply.stderr.read()
+                apply.stdout.close()
+                apply.stderr.close()
+            finally:
+                paced.stop()
+        self.assertRegex(stderr, r"written and verified: index-trigger-position 0 0")
+        self.assertRegex(stderr, r"not written: [^\n]*index-trigger-position 3 239")
 
     def test_faulty_files_are_refused_before_the_port_is_opened(self):
         document = json.loads(self.config(self.a, "save", "-").stdout)
