@@ -38,13 +38,13 @@ ZORTOOLS_API char *ZORTOOLS_CALL ZorToolsResolvePort(const char *request)
 {
     return zortools::Answer([request] {
         const zortools::Json parsed = zortools::ParseRequest(request);
-        const std::string spec = zortools::OptionalString(parsed, "port", "");
-        if (spec.empty()) {
+        const std::string identity = zortools::OptionalString(parsed, "port", "");
+        if (identity.empty()) {
             throw zortools::Failure("usage", "\"port\" names the port: a name, serial:SN, "
                                              "usb:VVVV:PPPP or auto");
         }
         const auto options = zortools::Options(parsed, "candidates");
-        return zortools::Json{{"name", zortools::ResolvePort(spec, options)}};
+        return zortools::Json{{"name", zortools::ResolvePort(identity, options)}};
     });
 }
 

@@ -85,13 +85,13 @@ ZORTOOLS_API char *ZORTOOLS_CALL ZorToolsListPorts(const char *request);
  * The name of the port that a port identity names, for opening it with
  * ZorEncOpen.
  *
- * Request: `{"port": SPEC, "candidates": [NAMES], "sysfs_root": PATH}`, where
- * SPEC is "serial:SN" (the one USB adapter with that serial number),
+ * Request: `{"port": IDENTITY, "candidates": [NAMES], "sysfs_root": PATH}`, where
+ * IDENTITY is "serial:SN" (the one USB adapter with that serial number),
  * "usb:VVVV:PPPP" (the one adapter with those hexadecimal ids), "auto" (the
  * one port where a probe finds a board, among the listed ports and the
  * candidates) or a plain port name (returned as it is).
  *
- * Result: `{"name": NAME}`. Errors: "usage" for a malformed SPEC;
+ * Result: `{"name": NAME}`. Errors: "usage" for a malformed IDENTITY;
  * "not-found" when none or several ports match, with the key "found" holding
  * the ports seen (records as ZorToolsListPorts gives them).
  */

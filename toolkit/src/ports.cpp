@@ -225,25 +225,26 @@ std::string UsbSerialNumber(const std::string &name, const std::string &sysfsRoo
     return {};
 }
 
-bool IsPortIdentity(const std::string &spec)
+bool IsPortIdentity(const std::string &identity)
 {
-    return spec == "auto" || spec.rfind("serial:", 0) == 0 || spec.rfind("usb:", 0) == 0;
+    return identity == "auto" || identity.rfind("serial:", 0) == 0 ||
+           identity.rfind("usb:", 0) == 0;
 }
 
-std::string ResolvePort(const std::string &spec, const FindOptions &options)
+std::string ResolvePort(const std::string &identity, const FindOptions &options)
 {
-    if (!IsPortIdentity(spec)) {
-        return spec;
+    if (!IsPortIdentity(identity)) {
+        return identity;
     }
     FindOptions find = options;
     std::function<bool(const PortRecord &)> matches;
     std::string what;
-    if (spec == "auto") {
+    if (identity == "auto") {
         find.probe = true;
         matches = [](const PortRecord &r) { return r.probe && r.probe->result == "board"; };
         what = "a board";
-    } else if (spec.rfind("serial:", 0) == 0) {
-        const std::string serial = spec.substr(7);
+    } else if (identity.rfind("serial:", 0) == 0) {
+        const std::string serial = identity.substr(7);
         if (serial.empty()) {
             throw Failure("usage", "serial: needs the adapter's serial number (serial:A1B2C3)");
         }
@@ -251,13 +252,13 @@ std::string ResolvePort(const std::string &spec, const FindOptions &options)
         matches = [serial](const PortRecord &r) { return r.port.serialNumber == serial; };
         what = "a USB adapter with serial number " + serial;
     } else {
-        const std::string ids = spec.substr(4);
+        const std::string ids = identity.substr(4);
         const auto colon = ids.find(':');
         const auto vid = ParseHex4(ids.substr(0, colon));
         const auto pid =
             colon == std::string::npos ? std::nullopt : ParseHex4(ids.substr(colon + 1));
         if (!vid || !pid) {
-            throw Failure("usage", "'" + spec +
+            throw Failure("usage", "'" + identity +
                                        "' is not a USB identity: give usb:VVVV:PPPP with "
                                        "hexadecimal vendor and product ids, such as usb:0403:6001");
         }
@@ -278,7 +279,7 @@ std::string ResolvePort(const std::string &spec, const FindOptions &options)
         return found.front()->port.name;
     }
     NotFound((found.empty() ? "no port with " : "more than one port with ") + what + " for '" +
-                 spec + "'",
+                 identity + "'",
              records);
 }
 

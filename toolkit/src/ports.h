@@ -67,15 +67,15 @@ std::vector<PortRecord> FindPorts(const FindOptions &options);
 
 // Whether a --port value names a port by identity ("auto", "serial:SN",
 // "usb:VVVV:PPPP") rather than by name.
-bool IsPortIdentity(const std::string &spec);
+bool IsPortIdentity(const std::string &identity);
 
-// The name of the one port that spec names: a plain name is returned as it
+// The name of the one port that identity names: a plain name is returned as it
 // is; "serial:SN" the USB adapter with that serial number, "usb:VVVV:PPPP"
 // the adapter with those hexadecimal ids, "auto" the port where a probe of
 // the listed and the extra ports finds a board. Throws Failure "usage" for a
 // malformed identity and "not-found" (message and the key "found" listing
 // what was seen) for none or several matches.
-std::string ResolvePort(const std::string &spec, const FindOptions &options);
+std::string ResolvePort(const std::string &identity, const FindOptions &options);
 
 // The serial number of the USB adapter behind the port opened as name
 // (/dev/ttyUSB0 or a link to it, COM7): empty when the system does not list
