@@ -1,6 +1,9 @@
 // The parallel probe: every port on a thread of its own, one handler each.
 #include <cerrno>
+#include <chrono>
 #include <cstring>
+#include <memory>
+#include <mutex>
 
 #include "ports.h"
 #include "quiet_stdout.h"
@@ -20,6 +23,10 @@
 namespace zortools {
 
 namespace {
+
+// A probe waits at most this long for its threads: about one deadline per
+// transaction (open, firmware and logic versions, close) and a margin.
+constexpr std::chrono::milliseconds kProbeBound{5000};
 
 // ZorEncOpen says only that it failed: find out whether another program
 // holds the port (the exclusive lock the library's own open takes on Linux,
@@ -120,42 +127,84 @@ ProbeResult ProbeOne(ZorEncHandle handle, const std::string &name)
 
 std::vector<ProbeResult> ProbePorts(const std::vector<std::string> &names)
 {
-    std::vector<ProbeResult> results(names.size());
+    // What the probing threads share with this one. A thread stuck in its
+    // driver beyond every bound of the library (a port whose cancelled I/O
+    // never completes) is left running, so the state is owned jointly.
+    struct Run {
+        Mutex mutex;
+        ConditionVariable changed;
+        std::vector<ProbeResult> results;
+        std::vector<bool> finished;
+        std::size_t left = 0;
+    };
+    auto run = std::make_shared<Run>();
+    run->results.resize(names.size());
+    run->finished.assign(names.size(), false);
+    run->left = names.size();
+
     // Handlers are created and destroyed here, on the calling thread, so the
     // threads only open, read and close ports of their own handlers.
     std::vector<ZorEncHandle> handles(names.size(), 0);
     for (auto &handle : handles) {
         handle = ZorEncCreateHandler();
     }
+    std::vector<Thread> threads;
+    std::vector<std::size_t> threadPort; // the port each thread probes
+    threads.reserve(names.size());
     {
         QuietStdout quiet;
-        try {
-            RunEach(names.size(), [&](std::size_t i) {
-                if (handles[i] == 0) {
-                    results[i] = {"error", std::nullopt, std::nullopt, "no handler: out of memory"};
-                    return;
+        for (std::size_t i = 0; i < names.size(); ++i) {
+            const ZorEncHandle handle = handles[i];
+            const std::string name = names[i];
+            auto body = [run, i, handle, name] {
+                ProbeResult result;
+                if (handle == 0) {
+                    result = {"error", std::nullopt, std::nullopt, "no handler: out of memory"};
+                } else {
+                    try {
+                        result = ProbeOne(handle, name);
+                    } catch (const std::exception &error) {
+                        result = {"error", std::nullopt, std::nullopt, error.what()};
+                    }
                 }
-                try {
-                    results[i] = ProbeOne(handles[i], names[i]);
-                } catch (const std::exception &error) {
-                    results[i] = {"error", std::nullopt, std::nullopt, error.what()};
-                }
-            });
-        } catch (...) {
-            for (auto handle : handles) {
-                if (handle != 0) {
-                    ZorEncCloseHandler(handle);
-                }
+                std::lock_guard<Mutex> lock(run->mutex);
+                run->results[i] = std::move(result);
+                run->finished[i] = true;
+                --run->left;
+                run->changed.NotifyAll();
+            };
+            try {
+                threads.emplace_back(body);
+                threadPort.push_back(i);
+            } catch (const std::exception &error) {
+                std::lock_guard<Mutex> lock(run->mutex);
+                run->results[i] = {"error", std::nullopt, std::nullopt, error.what()};
+                run->finished[i] = true;
+                --run->left;
             }
-            throw;
         }
-        for (auto handle : handles) {
-            if (handle != 0) {
-                ZorEncCloseHandler(handle);
+        std::unique_lock<Mutex> lock(run->mutex);
+        run->changed.WaitFor(lock, kProbeBound, [&] { return run->left == 0; });
+        for (std::size_t t = 0; t < threads.size(); ++t) {
+            if (run->finished[threadPort[t]]) {
+                threads[t].Join(); // it has returned, or is about to
+            } else {
+                threads[t].Detach();
+            }
+        }
+        for (std::size_t i = 0; i < names.size(); ++i) {
+            if (!run->finished[i]) {
+                // Its handler stays with the stuck thread.
+                run->results[i] = {"error", std::nullopt, std::nullopt,
+                                   "the port's driver did not return within " +
+                                       std::to_string(kProbeBound.count() / 1000) + " s"};
+            } else if (handles[i] != 0) {
+                ZorEncCloseHandler(handles[i]);
             }
         }
     }
-    return results;
+    std::lock_guard<Mutex> lock(run->mutex);
+    return run->results;
 }
 
 } // namespace zortools

@@ -56,6 +56,16 @@ void Thread::Join() noexcept
     }
 }
 
+void Thread::Detach() noexcept
+{
+    if (impl_ != nullptr && impl_->handle != nullptr) {
+        CloseHandle(impl_->handle);
+        impl_->handle = nullptr;
+        // The running thread still uses its body.
+        static_cast<void>(impl_.release());
+    }
+}
+
 bool Thread::Joinable() const noexcept
 {
     return impl_ != nullptr && impl_->handle != nullptr;
@@ -129,6 +139,17 @@ void Thread::Join() noexcept
             impl_->thread.join();
         } catch (...) {
             // join fails only for a thread joining itself or one not joinable.
+        }
+    }
+}
+
+void Thread::Detach() noexcept
+{
+    if (impl_ != nullptr && impl_->thread.joinable()) {
+        try {
+            impl_->thread.detach();
+        } catch (...) {
+            // detach fails only for a thread not joinable.
         }
     }
 }

@@ -38,6 +38,10 @@ public:
     // Waits until the function has returned; nothing when not started or
     // already joined.
     void Join() noexcept;
+    // Lets the thread run on unwatched: for a thread stuck in a system call
+    // that must not hold up its caller. What the function uses must outlive
+    // it (shared ownership).
+    void Detach() noexcept;
     bool Joinable() const noexcept;
 
     struct Impl;
