@@ -66,7 +66,19 @@ SUDO=""
 [ "$(id -u)" -eq 0 ] || SUDO=sudo
 export DEBIAN_FRONTEND=noninteractive
 # Another install holding apt's lock is waited for, not broken.
-apt_get() { $SUDO apt-get -q -o DPkg::Lock::Timeout=600 "$@"; }
+apt_get() { $SUDO apt-get -q -o DPkg::Lock::Timeout=600 -o Acquire::Retries=3 "$@"; }
+# A mirror caught in the middle of a sync fails one index now and then (a file
+# of the wrong size): try again, and go on with the indexes that did come, so
+# that a transient fault of one index does not fail the whole run.
+apt_update() {
+    local attempt
+    for attempt in 1 2 3; do
+        apt_get update && return 0
+        echo "setup: apt-get update failed (attempt $attempt of 3)" >&2
+        sleep $((attempt * 5))
+    done
+    echo "setup: going on with the package indexes that could be read" >&2
+}
 
 echo "setup: installing ${#missing[@]} missing packages (${1:-full} set): ${missing[*]}"
 # tshark's package asks whether non-root users may capture: answer no, unasked.
@@ -78,7 +90,7 @@ if printf '%s\n' "${missing[@]}" | grep -q ':i386$' &&
     $SUDO dpkg --add-architecture i386
 fi
 echo "setup: apt-get update"
-apt_get update
+apt_update
 echo "setup: apt-get install (a few minutes for the full set on a fresh machine)"
 apt_get install -y "${missing[@]}"
 echo "setup: done"
