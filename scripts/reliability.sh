@@ -34,7 +34,7 @@ export TSAN_OPTIONS=${TSAN_OPTIONS:-halt_on_error=1:abort_on_error=1:second_dead
 # Tests that are not programs of this build (Python, Wine, the tool's
 # scripts, the export checks), and the soak (a minute of random faults, run
 # once by the plain test command).
-not_ours='^(tool_|wine_|minigtest_|header_|dll_|ports_|python|capture_tshark)'
+not_ours='^(tool_|wine_|header_|dll_|ports_|python|capture_tshark)'
 not_here_labels='soak'
 
 # The programs whose tests run threads: the in-process simulated board serves

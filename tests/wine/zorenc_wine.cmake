@@ -3,10 +3,10 @@
 # use these functions whatever the order in which the folders are added.
 #
 # zorenc_add_test_program(<name> [GTEST] SOURCES <file>...)
-#   An executable linked against the library: natively the shared library
-#   (and GTest::gtest_main with GTEST); in the MinGW builds <name>.exe in
-#   <build>/tests/bin, linked through the DLL's import library with a static
-#   C++ runtime (and the GoogleTest stand-in in minigtest/ with GTEST).
+#   An executable linked against the library, and GTest::gtest_main with GTEST:
+#   natively against the shared library; for Windows <name>.exe in the DLL
+#   build's tests/bin, built by the -posix compilers (cmake/windows_tests.cmake)
+#   through the DLL's import library, with everything else linked statically.
 #
 # zorenc_add_wine_test(<test> PROGRAM <name> [SIM <target-or-path>] [SIM_ARGS <arg>...]
 #                      [TIMEOUT <seconds>] [ARGS <arg>...])
@@ -24,15 +24,13 @@
 #   the program then is ${ZORENC_WIN_<arch>_DIR}/tests/bin/<name>.exe.
 
 set(ZORENC_WINE_DIR ${CMAKE_CURRENT_LIST_DIR})
-set(ZORENC_TEST_BIN_DIR ${CMAKE_BINARY_DIR}/tests/bin)
-
-if(WIN32)
-    if(NOT TARGET zorenc_minigtest_main)
-        add_library(zorenc_minigtest_main STATIC ${ZORENC_WINE_DIR}/minigtest/gtest_main.cpp)
-        target_include_directories(zorenc_minigtest_main SYSTEM PUBLIC
-            ${ZORENC_WINE_DIR}/minigtest)
-    endif()
+if(ZORENC_DLL_BUILD)
+    set(ZORENC_TEST_BIN_DIR ${ZORENC_DLL_BUILD}/tests/bin)
 else()
+    set(ZORENC_TEST_BIN_DIR ${CMAKE_BINARY_DIR}/tests/bin)
+endif()
+
+if(NOT WIN32)
     find_program(ZORENC_WINE_PROGRAM wine)
     if(NOT ZORENC_WINE_PROGRAM AND (ZORENC_WIN_x64_DIR OR ZORENC_WIN_x32_DIR))
         message(WARNING "wine not found: the DLLs are not run")
@@ -43,14 +41,12 @@ function(zorenc_add_test_program name)
     cmake_parse_arguments(arg "GTEST" "" "SOURCES" ${ARGN})
     add_executable(${name} ${arg_SOURCES})
     target_link_libraries(${name} PRIVATE ${ZORENC_LIB})
+    if(arg_GTEST)
+        target_link_libraries(${name} PRIVATE GTest::gtest_main)
+    endif()
     if(WIN32)
         set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${ZORENC_TEST_BIN_DIR})
         target_link_options(${name} PRIVATE -static -static-libgcc -static-libstdc++)
-        if(arg_GTEST)
-            target_link_libraries(${name} PRIVATE zorenc_minigtest_main)
-        endif()
-    elseif(arg_GTEST)
-        target_link_libraries(${name} PRIVATE GTest::gtest_main)
     endif()
 endfunction()
 
