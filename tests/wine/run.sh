@@ -32,7 +32,8 @@
 # The prefixes: ROOT/template is made once by wineboot (about 15 s). Each run
 # takes a slot ROOT/slotN, a hard-linked copy of the template locked for that
 # run alone, so that runs in parallel have their own wineserver and their own
-# COM links; the slot's wineserver is shut down when the run ends.
+# COM links; the slot's wineserver is shut down when the run ends. Wine writes
+# nothing outside ROOT: its menu builder is off, and its home is ROOT/home.
 set -uo pipefail
 
 root=${ZORENC_WINE_ROOT:-${TMPDIR:-/tmp}/zorenc-wine-$(id -u)}
@@ -76,6 +77,9 @@ prefix=""
 slot_lock=""
 child=""
 unset DISPLAY WAYLAND_DISPLAY # no window, ever
+# No Mono or Gecko installer, and no menu entries or file associations in the
+# user's ~/.config and ~/.local (winemenubuilder, run by wineboot).
+overrides="mscoree,mshtml=;winemenubuilder.exe=d"
 
 alive() { # PID: running, not a zombie waiting for this script to collect it
     local state
@@ -143,7 +147,7 @@ prepare_prefix() {
         echo "run.sh: creating the Wine prefix $root/template" >&2
         local t0=$SECONDS
         rm -rf "$root/template" "$root/template.new"
-        WINEPREFIX=$root/template.new WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" \
+        WINEPREFIX=$root/template.new WINEDEBUG=-all WINEDLLOVERRIDES=$overrides \
             timeout 300 wineboot -i >/dev/null 2>&1 || die "wineboot failed"
         WINEPREFIX=$root/template.new wineserver -k 2>/dev/null
         WINEPREFIX=$root/template.new timeout 20 wineserver -w 2>/dev/null
@@ -200,6 +204,11 @@ else
     command -v wine >/dev/null || die "wine is not installed"
     [ -f "$program" ] || die "no program $program"
     take_slot
+    # Wine's own files of the user (its caches, the menu builder's were it on)
+    # go to the root's home, in the build tree.
+    mkdir -p "$root/home" || die "cannot create $root/home"
+    export HOME=$root/home XDG_CONFIG_HOME=$root/home/.config XDG_DATA_HOME=$root/home/.local/share \
+        XDG_CACHE_HOME=$root/home/.cache
     prepare_prefix
     rm -f "$prefix/dosdevices/com7" "$prefix/dosdevices/com12"
     if [ -n "$pty" ]; then
@@ -234,7 +243,7 @@ else
         d=$(realpath "$d") || die "no folder $d"
         path+="${path:+;}Z:${d//\//\\}" # drive Z: is the Unix root
     done
-    WINEPREFIX=$prefix WINEDEBUG=${WINEDEBUG:--all,err+module} WINEDLLOVERRIDES="mscoree,mshtml=" \
+    WINEPREFIX=$prefix WINEDEBUG=${WINEDEBUG:--all,err+module} WINEDLLOVERRIDES=$overrides \
         WINEPATH=$path timeout -k 5 "$limit" wine "$program" "$@" {slot_lock}>&- &
     child=$!
     wait "$child"
