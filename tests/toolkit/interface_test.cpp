@@ -32,12 +32,21 @@ char *Version(const char *)
     return ZorToolsVersion();
 }
 
+// The scratch folder of the running test, its own: ctest runs the tests of
+// this program side by side, each in a process of its own.
+fs::path ScratchFolder()
+{
+    const ::testing::TestInfo *test = ::testing::UnitTest::GetInstance()->current_test_info();
+    return fs::path(ZORTOOLS_TEST_DIR) /
+           (std::string(test->test_suite_name()) + "." + test->name());
+}
+
 // A sysfs tree as udev shows it: two FTDI adapters (same ids, serials A1 and
 // B2), a CDC ACM board, a native UART, a placeholder UART of type 0 and the
 // pseudo-terminal master (no device).
 class FakeSysfs {
 public:
-    FakeSysfs() : root_(fs::path(ZORTOOLS_TEST_DIR) / "sysfs")
+    FakeSysfs() : root_(ScratchFolder())
     {
         fs::remove_all(root_);
         const fs::path usb = root_ / "devices/pci0000:00/0000:00:14.0/usb1";
