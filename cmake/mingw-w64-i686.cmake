@@ -1,5 +1,6 @@
 # 32-bit (stdcall, decorated exports) Windows DLL with MinGW-w64 (win32 thread model: nothing here needs
-# std::thread, and the DLL then needs no winpthread).
+# std::thread, and the DLL then needs no winpthread). The Windows test programs
+# use the -posix compilers instead (mingw-w64-i686-posix.cmake).
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR i686)
 set(ZORENC_TRIPLE i686-w64-mingw32)

@@ -1,5 +1,6 @@
 # 64-bit Windows DLL with MinGW-w64 (win32 thread model: nothing here needs
-# std::thread, and the DLL then needs no winpthread).
+# std::thread, and the DLL then needs no winpthread). The Windows test programs
+# use the -posix compilers instead (mingw-w64-x86_64-posix.cmake).
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
 set(ZORENC_TRIPLE x86_64-w64-mingw32)

@@ -28,8 +28,10 @@ full_packages=(
     pkg-config git python3
     procps                    # ps (tests/wine/run.sh)
     libgtest-dev libgmock-dev # unit tests
+    googletest                # its sources: the Windows test programs build it
     clang lld llvm libclang-rt-14-dev # fuzzers; lld-link writes the MSVC import libraries
-    g++-mingw-w64-x86-64 g++-mingw-w64-i686 binutils-mingw-w64 # the two DLLs
+    g++-mingw-w64-x86-64 g++-mingw-w64-i686 binutils-mingw-w64 # the DLLs (win32 thread model),
+                              # the Windows test programs (the -posix compilers)
     wine wine64 wine32:i386   # runs the DLLs' tests
     valgrind                  # scripts/reliability.sh valgrind
     libmodbus-dev socat       # the benchmark's peer; ports for experiments
@@ -53,11 +55,13 @@ missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
 done
-# Node and npm for the monitor's page (its plotting library) and its browser
-# test: Debian's unless the machine already has them from elsewhere (a Node
-# that bundles npm conflicts with Debian's npm package).
-command -v node >/dev/null || missing+=(nodejs)
-command -v npm >/dev/null || missing+=(npm)
+# Node and npm for the browser test of the monitor's page (the page itself
+# needs neither): Debian's unless the machine already has them from elsewhere
+# (a Node that bundles npm conflicts with Debian's npm package).
+if [ "${1:-full}" = full ]; then
+    command -v node >/dev/null || missing+=(nodejs)
+    command -v npm >/dev/null || missing+=(npm)
+fi
 if [ ${#missing[@]} -eq 0 ]; then
     exit 0
 fi

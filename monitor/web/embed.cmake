@@ -2,17 +2,29 @@
 #
 # Writes the page as one document into a C++ header (kPageBytes): each
 # <link rel="stylesheet" href="F"> and <script src="F"></script> of INDEX is
-# replaced by F's text inline, F taken from WEB_DIR or else LIB_DIR. The
-# header is rewritten only when the page changed.
+# replaced by F's text inline, F taken from WEB_DIR or else LIB_DIR. A script
+# of LIB_DIR carries LIB_DIR/LICENSE in a comment above it. The header is
+# rewritten only when the page changed.
 file(READ ${INDEX} html)
+set(licence "")
+if(EXISTS ${LIB_DIR}/LICENSE)
+    file(READ ${LIB_DIR}/LICENSE licence)
+    if(licence MATCHES "\\*/")
+        message(FATAL_ERROR "${LIB_DIR}/LICENSE cannot go into a comment")
+    endif()
+endif()
 string(REGEX MATCHALL "<link rel=\"stylesheet\" href=\"[^\"]+\">|<script src=\"[^\"]+\"></script>"
        references "${html}")
 foreach(reference IN LISTS references)
     string(REGEX REPLACE ".*(href|src)=\"([^\"]+)\".*" "\\2" name "${reference}")
+    set(note "")
     if(EXISTS ${WEB_DIR}/${name})
         set(path ${WEB_DIR}/${name})
     elseif(EXISTS ${LIB_DIR}/${name})
         set(path ${LIB_DIR}/${name})
+        if(NOT licence STREQUAL "")
+            set(note "\n${licence}")
+        endif()
     else()
         message(FATAL_ERROR "${INDEX} names ${name}, found in neither ${WEB_DIR} nor ${LIB_DIR}")
     endif()
@@ -24,7 +36,7 @@ foreach(reference IN LISTS references)
     if(reference MATCHES "^<link")
         set(inline "<style>/* ${name} */\n${text}\n</style>")
     else()
-        set(inline "<script>/* ${name} */\n${text}\n</script>")
+        set(inline "<script>/* ${name}${note} */\n${text}\n</script>")
     endif()
     string(REPLACE "${reference}" "${inline}" html "${html}")
 endforeach()

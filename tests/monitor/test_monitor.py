@@ -180,6 +180,13 @@ class MonitorTests(unittest.TestCase):
     def tearDownClass(cls):
         cls.rig.close()
 
+    def test_page_is_one_document_with_the_plotting_library_and_its_licence(self):
+        status, page = self.rig.get("/")
+        self.assertEqual(status, 200)
+        self.assertNotRegex(page, r"<script src=|<link rel=\"stylesheet\" href=")
+        self.assertIn("var uPlot=", page)
+        self.assertIn("Copyright (c) 2022 Leon Sorokin", page)
+
     def test_pushed_samples_advance_on_every_channel(self):
         stream = EventStream(self.rig)
         try:
