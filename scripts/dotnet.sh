@@ -29,7 +29,7 @@ export DOTNET_CLI_TELEMETRY_OPTOUT=1 DOTNET_NOLOGO=1 DOTNET_SKIP_FIRST_TIME_EXPE
 # No build server or node outlives the command.
 export MSBUILDDISABLENODEREUSE=1 DOTNET_CLI_USE_MSBUILD_SERVER=0
 export ZORENC_LIBRARY=$out/native/src/libzorenc_x64.so
-export ZORENC_TOOLS_LIBRARY=$out/native/companion/libzorenc_tools.so
+export ZORENC_TOOLS_LIBRARY=$out/native/companion/libzorenc_tools_x64.so
 export ZORENC_SIM=$out/native/sim/zorenc-sim
 export ZORENC_X32_DLL=$out/win32/src/zorenc_x32.dll
 

@@ -9,7 +9,7 @@ turns the first into its result and the second into a :class:`ToolsError`
 subclass chosen by the kind, so that the Python features built on it stay a
 line or two each.
 
-The file is ``libzorenc_tools.so`` on Linux and ``zorenc_tools_x64.dll`` or
+The file is ``libzorenc_tools_x64.so`` on Linux and ``zorenc_tools_x64.dll`` or
 ``zorenc_tools_x32.dll`` on Windows (cdecl on both).  It is looked for at
 ``$ZORENC_TOOLS_LIBRARY``, else in the folder of the board library that
 :func:`zorenc.load_library` loaded, else by the system's loader.  It calls
@@ -88,8 +88,8 @@ def tools_file_name() -> str:
     if sys.platform == "win32":
         return "zorenc_tools_x32.dll" if STDCALL else "zorenc_tools_x64.dll"
     if sys.platform == "darwin":
-        return "libzorenc_tools.dylib"
-    return "libzorenc_tools.so"
+        return "libzorenc_tools_x64.dylib"
+    return "libzorenc_tools_x64.so"
 
 
 def _candidates(board: Library) -> Tuple[str, ...]:

@@ -152,15 +152,15 @@ def check_linux(c, members, top, tree, args):
                 "lib/cmake/zorenc/zorenc_x64Targets.cmake"):
         c.expect(members.get(f"{top}/{rel}") == "file", f"missing: {rel}")
     # The companion library, beside the board library; it finds it in its own folder.
-    tools = f"{top}/lib/libzorenc_tools.so.{args.version}"
-    c.expect(members.get(tools) == "file", f"missing: lib/libzorenc_tools.so.{args.version}")
-    c.expect(members.get(f"{top}/lib/libzorenc_tools.so") == f"link:libzorenc_tools.so.{major}",
-             f"lib/libzorenc_tools.so is not a link to libzorenc_tools.so.{major}")
-    tools = os.path.join(tree, "lib", f"libzorenc_tools.so.{args.version}")
+    tools = f"{top}/lib/libzorenc_tools_x64.so.{args.version}"
+    c.expect(members.get(tools) == "file", f"missing: lib/libzorenc_tools_x64.so.{args.version}")
+    c.expect(members.get(f"{top}/lib/libzorenc_tools_x64.so") == f"link:libzorenc_tools_x64.so.{major}",
+             f"lib/libzorenc_tools_x64.so is not a link to libzorenc_tools_x64.so.{major}")
+    tools = os.path.join(tree, "lib", f"libzorenc_tools_x64.so.{args.version}")
     if os.path.exists(tools):
         dynamic = subprocess.run(["readelf", "-d", tools], capture_output=True, text=True).stdout
-        c.expect("[$ORIGIN]" in dynamic, "libzorenc_tools.so does not look for the library in $ORIGIN")
-        c.expect(f"[libzorenc_x64.so.{major}]" in dynamic, "libzorenc_tools.so does not need libzorenc_x64")
+        c.expect("[$ORIGIN]" in dynamic, "libzorenc_tools_x64.so does not look for the library in $ORIGIN")
+        c.expect(f"[libzorenc_x64.so.{major}]" in dynamic, "libzorenc_tools_x64.so does not need libzorenc_x64")
     for name in members:
         c.expect(not re.search(r"\.(dll|exe|lib|dll\.a)$", name), f"a Windows file: {name}")
 

@@ -19,7 +19,7 @@ import zipfile
 ELF_X86_64 = 62
 PE_MACHINES = {"win_amd64": 0x8664, "win32": 0x14C}
 NATIVE = {
-    "linux_x86_64": {"libzorenc_x64.so", "libzorenc_tools.so", "zorenc-sim"},
+    "linux_x86_64": {"libzorenc_x64.so", "libzorenc_tools_x64.so", "zorenc-sim"},
     "win_amd64": {"zorenc_x64.dll", "zorenc_tools_x64.dll"},
     "win32": {"zorenc_x32.dll", "zorenc_tools_x32.dll"},
 }

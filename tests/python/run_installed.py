@@ -35,7 +35,7 @@ with zorenc.SimulatedBoard() as s, zorenc.Board(s.port) as b:
     firmware = b.firmware_version()
 assert s.executable == os.path.join(package, "zorenc-sim"), s.executable
 # The companion library, loaded after the board library as the package does.
-tools = ctypes.CDLL(os.path.join(os.path.dirname(zorenc.library_path()), "libzorenc_tools.so"))
+tools = ctypes.CDLL(os.path.join(os.path.dirname(zorenc.library_path()), "libzorenc_tools_x64.so"))
 tools.ZorToolsVersion.restype = ctypes.c_void_p
 tools.ZorToolsFree.argtypes = (ctypes.c_void_p,)
 answer = tools.ZorToolsVersion()

@@ -25,17 +25,17 @@ internal static class Native {
 
     internal static string Library => Path("ZORENC_LIBRARY", "native/src/libzorenc_x64.so");
     internal static string Tools =>
-        Path("ZORENC_TOOLS_LIBRARY", "native/companion/libzorenc_tools.so");
+        Path("ZORENC_TOOLS_LIBRARY", "native/companion/libzorenc_tools_x64.so");
     internal static string Simulator => Path("ZORENC_SIM", "native/sim/zorenc-sim");
     internal static string X32Dll => Path("ZORENC_X32_DLL", "win32/src/zorenc_x32.dll");
 
-    // The declarations name zorenc_x64 and zorenc_tools; point them at the build's files.
+    // The declarations name zorenc_x64 and zorenc_tools_x64; point them at the build's files.
     [ModuleInitializer]
     internal static void FindLibrary()
     {
         NativeLibrary.SetDllImportResolver(typeof(Board).Assembly, (name, _, _) => name switch {
             "zorenc_x64" => NativeLibrary.Load(Library),
-            "zorenc_tools" => NativeLibrary.Load(Tools),
+            "zorenc_tools_x64" => NativeLibrary.Load(Tools),
             _ => IntPtr.Zero,
         });
     }

@@ -10,8 +10,6 @@ using System.Text.Json;
 
 namespace Zorenc {
 internal static class Toolkit {
-    private static readonly bool Windows = RuntimeInformation.IsOSPlatform(OSPlatform.Windows);
-
     // The companion library needs the board library, which it names by its soname
     // (libzorenc_x64.so.1) on Linux: loaded first, the runtime's copy is the one it takes
     // wherever the package put both.
@@ -133,15 +131,12 @@ internal static class Toolkit {
 
     private static IntPtr Entry(string function, byte[] request)
     {
+        bool x64 = NativeMethods.Is64BitProcess;
         switch (function) {
-        case nameof(Unix.ZorToolsListPorts):
-            return !Windows                       ? Unix.ZorToolsListPorts(request)
-                   : NativeMethods.Is64BitProcess ? X64.ZorToolsListPorts(request)
-                                                  : X32.ZorToolsListPorts(request);
-        case nameof(Unix.ZorToolsResolvePort):
-            return !Windows                       ? Unix.ZorToolsResolvePort(request)
-                   : NativeMethods.Is64BitProcess ? X64.ZorToolsResolvePort(request)
-                                                  : X32.ZorToolsResolvePort(request);
+        case nameof(X64.ZorToolsListPorts):
+            return x64 ? X64.ZorToolsListPorts(request) : X32.ZorToolsListPorts(request);
+        case nameof(X64.ZorToolsResolvePort):
+            return x64 ? X64.ZorToolsResolvePort(request) : X32.ZorToolsResolvePort(request);
         default:
             throw new ArgumentException("not a request-only function: " + function);
         }
@@ -150,19 +145,17 @@ internal static class Toolkit {
     /// <summary>Calls a function that takes a board's handle and a request.</summary>
     internal static IntPtr Entry(string function, IntPtr handle, byte[] request)
     {
+        bool x64 = NativeMethods.Is64BitProcess;
         switch (function) {
-        case nameof(Unix.ZorToolsConfigSave):
-            return !Windows                       ? Unix.ZorToolsConfigSave(handle, request)
-                   : NativeMethods.Is64BitProcess ? X64.ZorToolsConfigSave(handle, request)
-                                                  : X32.ZorToolsConfigSave(handle, request);
-        case nameof(Unix.ZorToolsConfigDiff):
-            return !Windows                       ? Unix.ZorToolsConfigDiff(handle, request)
-                   : NativeMethods.Is64BitProcess ? X64.ZorToolsConfigDiff(handle, request)
-                                                  : X32.ZorToolsConfigDiff(handle, request);
-        case nameof(Unix.ZorToolsConfigApply):
-            return !Windows                       ? Unix.ZorToolsConfigApply(handle, request)
-                   : NativeMethods.Is64BitProcess ? X64.ZorToolsConfigApply(handle, request)
-                                                  : X32.ZorToolsConfigApply(handle, request);
+        case nameof(X64.ZorToolsConfigSave):
+            return x64 ? X64.ZorToolsConfigSave(handle, request)
+                       : X32.ZorToolsConfigSave(handle, request);
+        case nameof(X64.ZorToolsConfigDiff):
+            return x64 ? X64.ZorToolsConfigDiff(handle, request)
+                       : X32.ZorToolsConfigDiff(handle, request);
+        case nameof(X64.ZorToolsConfigApply):
+            return x64 ? X64.ZorToolsConfigApply(handle, request)
+                       : X32.ZorToolsConfigApply(handle, request);
         default:
             throw new ArgumentException("not a function on a board: " + function);
         }
@@ -170,33 +163,17 @@ internal static class Toolkit {
 
     private static void Free(IntPtr document)
     {
-        if (!Windows) {
-            Unix.ZorToolsFree(document);
-        } else if (NativeMethods.Is64BitProcess) {
+        if (NativeMethods.Is64BitProcess) {
             X64.ZorToolsFree(document);
         } else {
             X32.ZorToolsFree(document);
         }
     }
 
-    // cdecl with plain names in every build; only the file names differ. Requests are
-    // UTF-8 text ended by a 0 (Request).
-    private static class Unix {
-        private const string Library = "zorenc_tools";
-        [DllImport(Library, CallingConvention = CallingConvention.Cdecl, ExactSpelling = true)]
-        internal static extern void ZorToolsFree(IntPtr document);
-        [DllImport(Library, CallingConvention = CallingConvention.Cdecl, ExactSpelling = true)]
-        internal static extern IntPtr ZorToolsListPorts(byte[] request);
-        [DllImport(Library, CallingConvention = CallingConvention.Cdecl, ExactSpelling = true)]
-        internal static extern IntPtr ZorToolsResolvePort(byte[] request);
-        [DllImport(Library, CallingConvention = CallingConvention.Cdecl, ExactSpelling = true)]
-        internal static extern IntPtr ZorToolsConfigSave(IntPtr handle, byte[] request);
-        [DllImport(Library, CallingConvention = CallingConvention.Cdecl, ExactSpelling = true)]
-        internal static extern IntPtr ZorToolsConfigDiff(IntPtr handle, byte[] request);
-        [DllImport(Library, CallingConvention = CallingConvention.Cdecl, ExactSpelling = true)]
-        internal static extern IntPtr ZorToolsConfigApply(IntPtr handle, byte[] request);
-    }
-
+    // cdecl with plain names in every build; the file names differ by bitness alone,
+    // as the board library's do: zorenc_tools_x64 (libzorenc_tools_x64.so on Linux,
+    // zorenc_tools_x64.dll on Windows) and zorenc_tools_x32.dll. Requests are UTF-8
+    // text ended by a 0 (Request).
     private static class X64 {
         private const string Library = "zorenc_tools_x64";
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl, ExactSpelling = true)]

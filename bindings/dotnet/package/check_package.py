@@ -25,7 +25,7 @@ ENTRIES = [
     "runtimes/linux-x64/native/libzorenc_x64.so",
     "runtimes/win-x64/native/zorenc_tools_x64.dll",
     "runtimes/win-x86/native/zorenc_tools_x32.dll",
-    "runtimes/linux-x64/native/libzorenc_tools.so",
+    "runtimes/linux-x64/native/libzorenc_tools_x64.so",
 ]
 STAMPED = (".psmdcp", ".nuspec")
 
