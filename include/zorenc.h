@@ -22,7 +22,8 @@
  * - 1 to 255: the board's status byte for a refused access (0xFA: the reply's
  *   checksum did not match);
  * - ZORENC_ERR_NOT_OPEN: the handle is not valid or its port is not open
- *   (nothing is sent);
+ *   (nothing is sent), or the library closed the port during the call
+ *   (@ref zorenc_port_failure);
  * - ZORENC_ERR_TIMEOUT: no complete reply within 1000 ms;
  * - ZORENC_ERR_FRAME: the reply was malformed.
  *
@@ -30,6 +31,21 @@
  * out of range is answered ZORENC_ERR_CHANNEL, and a value that a setter's
  * register cannot hold ZORENC_ERR_PARAM, with nothing sent and no output
  * written, whatever the handle.
+ *
+ * @section zorenc_port_failure A driver that keeps a cancelled operation
+ * When a port operation outlasts its time-out, the library cancels it and
+ * gives the driver 250 ms to end it. A driver that keeps it even then may
+ * still write into the operation's memory at any later time, so the library:
+ * - ends the call with ZORENC_ERR_NOT_OPEN, within the call's own bound
+ *   plus those 250 ms (a transaction within about 1250 ms);
+ * - closes the port: ZorEncIsOpen() is false, later calls on the handle
+ *   return ZORENC_ERR_NOT_OPEN at once with nothing sent, ZorEncPurge()
+ *   returns false, ZorEncClose() returns 0, and ZorEncOpen() opens the port
+ *   again (which fails while the driver still holds the device);
+ * - leaves the operation's memory (about 4 KiB, owned by the library, never
+ *   the caller's buffer) to the driver for the life of the process: it is
+ *   not freed by ZorEncClose(), ZorEncCloseHandler() or ZorEncRelease(),
+ *   which neither wait for it nor touch it.
  *
  * @section zorenc_outputs Outputs of the getters
  * A null output pointer is skipped; the register is read all the same. A
@@ -268,7 +284,9 @@ ZORENC_API bool ZORENC_CALL ZorEncIsOpen(ZorEncHandle handle) ZORENC_NOEXCEPT;
  * @return The reply's status byte: ZORENC_OK, a board status 1 to 255, or
  *         ZORENC_ERR_CHECKSUM (0xFA) when its checksum did not match.
  *         ZORENC_ERR_NOT_OPEN for an invalid handle or closed port (nothing
- *         sent); ZORENC_ERR_TIMEOUT when no reply ends within 1000 ms, or
+ *         sent), or when the port's driver kept a cancelled operation and the
+ *         port was closed (@ref zorenc_port_failure); ZORENC_ERR_TIMEOUT
+ *         when no reply ends within 1000 ms, or
  *         1024 bytes arrive without one; ZORENC_ERR_FRAME for a malformed
  *         reply (receive callback not called).
  */
@@ -284,7 +302,9 @@ ZORENC_API ZorEncResult ZORENC_CALL ZorEncSendData(ZorEncHandle handle, unsigned
  * @param command Command byte, as in ZorEncSendData().
  * @param address Register address.
  * @param value Value sent.
- * @return ZORENC_OK at once, or ZORENC_ERR_NOT_OPEN (nothing sent).
+ * @return ZORENC_OK at once, or ZORENC_ERR_NOT_OPEN (nothing sent; or, after
+ *         the request's write timed out and the driver kept it, the port was
+ *         closed: @ref zorenc_port_failure).
  */
 ZORENC_API ZorEncResult ZORENC_CALL ZorEncSendOnly(ZorEncHandle handle, unsigned char command,
                                                    unsigned short address,
@@ -340,7 +360,10 @@ ZORENC_API bool ZORENC_CALL ZorEncPurge(ZorEncHandle handle) ZORENC_NOEXCEPT;
  *         for an invalid handle or closed port; ZORENC_ERR_PARAM for a null
  *         buffer or abortFlag, a length of 0 or less, or no memory for length
  *         bytes; ZORENC_ERR_ABORTED within 100 ms of the flag being raised
- *         (buffer untouched, the bytes read so far are lost).
+ *         (buffer untouched, the bytes read so far are lost);
+ *         ZORENC_ERR_NOT_OPEN also when the port's driver kept a cancelled
+ *         read or wait and the port was closed (@ref zorenc_port_failure;
+ *         buffer untouched).
  */
 ZORENC_API ZorEncResult ZORENC_CALL
 ZorEncRead(ZorEncHandle handle, unsigned char *buffer, int32_t reserved, int32_t length,
