@@ -93,6 +93,21 @@
  * another thread may change while a call runs: it may raise the flag at any
  * moment (the read ends within about 100 ms); the library only reads it.
  *
+ * @section zorenc_quiet Lines on standard output
+ * ZorEncOpen(), ZorEncCloseHandler() and ZorEncRelease() print fixed lines
+ * to standard output ("connected!!!!!", "connecting failed.", the
+ * "close_handle()" and "release()" lines). The environment variable
+ * ZORENC_QUIET silences all of them for the process: set to anything but an
+ * empty value or "0", the library prints none; unset, empty or "0", it prints
+ * them all. The library reads it (GetEnvironmentVariableA on Windows, getenv
+ * elsewhere) each time one of those three functions is called, never at
+ * load, so a program may set it after loading the library, before its first
+ * such call: SetEnvironmentVariable on Windows (what .NET's
+ * Environment.SetEnvironmentVariable and Python's os.environ do), setenv
+ * elsewhere (.NET's own environment does not reach the C library there).
+ * Set it while no other thread calls the library, and do not change it while
+ * one does.
+ *
  * @section zorenc_exceptions Exceptions
  * In C++ every function is declared noexcept (ZORENC_NOEXCEPT): nothing
  * escapes the library, memory exhaustion included (ZorEncCreateHandler()
@@ -217,13 +232,14 @@ ZORENC_API bool ZORENC_CALL ZorEncIsValidHandle(ZorEncHandle handle) ZORENC_NOEX
  * for the next ZorEncCreateHandler(). Prints "close_handle() - Index=%d,
  * Pointer=%p" and "close_handle() - delete Serial" (twice) to standard
  * output, only the first line for a free slot, "close_handle()" for a handle
- * outside the table.
+ * outside the table; nothing when ZORENC_QUIET says so (@ref zorenc_quiet).
  * @param handle Handle to destroy; anything else is harmless.
  */
 ZORENC_API void ZORENC_CALL ZorEncCloseHandler(ZorEncHandle handle) ZORENC_NOEXCEPT;
 /**
  * Destroys every handler (closing open ports) and empties the table; the next
- * handle is 1. Prints "release() - delete Serial[%d]" for each one destroyed.
+ * handle is 1. Prints "release() - delete Serial[%d]" for each one destroyed
+ * (unless ZORENC_QUIET says otherwise, @ref zorenc_quiet).
  * Call it, or ZorEncCloseHandler() for each handle, before unloading the
  * library: unloading alone leaves ports open.
  */
@@ -241,7 +257,7 @@ ZORENC_API void ZORENC_CALL ZorEncRelease(void) ZORENC_NOEXCEPT;
 /**
  * Opens the handler's port at 115200 baud, 8 data bits, no parity, one stop
  * bit, exclusively. Prints "connected!!!!!" or "connecting failed." to
- * standard output.
+ * standard output (unless ZORENC_QUIET says otherwise, @ref zorenc_quiet).
  * @param handle Handler from ZorEncCreateHandler().
  * @param portName Port name: COM3, COM12 or \\\\.\\COM12 on Windows (names of
  *                 five characters or more go through the \\\\.\\ device
