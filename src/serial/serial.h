@@ -5,9 +5,9 @@
 // and hands the platform only memory the object owns (its I/O block), never
 // the caller's buffer or a record on the stack. If the driver keeps such an
 // operation even after its cancel, the operation fails with
-// ERROR_IO_INCOMPLETE and the port is closed; the block is left to the driver
-// and never freed. An operation on a caller's OVERLAPPED runs on the caller's
-// memory and must have ended before Close or destruction.
+// ERROR_IO_INCOMPLETE and the port is closed; the block is left to the driver,
+// never to be freed. An operation on a caller's OVERLAPPED runs on the
+// caller's memory and must have ended before Close or destruction.
 #pragma once
 
 #include <cstddef>
