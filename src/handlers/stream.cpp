@@ -66,6 +66,9 @@ ZORENC_API ZorEncResult ZORENC_CALL ZorEncRead(ZorEncHandle handle, unsigned cha
         if (done == wanted) {
             break;
         }
+        if (!entry->port->IsOpen()) {
+            return ZORENC_ERR_NOT_OPEN; // a network connection ended
+        }
         if (count == 0) {
             WaitForInput(*entry->port, kAbortPollMs);
         }
@@ -100,6 +103,9 @@ ZorEncReadUntil(ZorEncHandle handle, unsigned char *buffer, unsigned char termin
         }
         if (Raised(abortFlag)) {
             return ZORENC_ERR_ABORTED;
+        }
+        if (!entry->port->IsOpen()) {
+            return ZORENC_ERR_NOT_OPEN; // a network connection ended
         }
         if (count == 0) {
             WaitForInput(*entry->port, kAbortPollMs);
