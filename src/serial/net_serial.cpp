@@ -16,6 +16,8 @@ constexpr DWORD kOpenBudgetMs = 1500;
 // once, as a serial server does when its device is busy (ser2net sends "Port's
 // device already in use" first); bytes that come meanwhile are kept.
 constexpr DWORD kSettleMs = 100;
+// Between tries of an open whose connection the server closed.
+constexpr DWORD kRetryPauseMs = 50;
 // The answer to a change of the line format after the open.
 constexpr DWORD kAnswerMs = 1000;
 // The answer to PURGE-DATA; a server that gives none has purged all the same.
@@ -211,9 +213,21 @@ int32_t CNetSerial::Open(const char *name, DWORD /*inQueue*/, DWORD /*outQueue*/
     DWORD deadline = 0;
     lastError = net::Connect(address.host.c_str(), address.port.c_str(), kOpenBudgetMs, &deadline,
                              &socket_);
-    if (lastError == 0) {
+    // A server that closes the connection during the open has its device busy;
+    // ser2net says so for a few milliseconds after its last client left, so
+    // the open is tried again while the bound allows.
+    while (lastError == 0) {
         portHandle = reinterpret_cast<HANDLE>(this); // open: IsOpen holds
         lastError = telnet_ ? Negotiate(deadline) : Settle(deadline);
+        if (lastError != Code(ERROR_NETNAME_DELETED) ||
+            Left(deadline) < kRetryPauseMs + kSettleMs) {
+            break;
+        }
+        Reset();
+        Sleep(kRetryPauseMs);
+        DWORD unused = 0;
+        lastError = net::Connect(address.host.c_str(), address.port.c_str(), Left(deadline),
+                                 &unused, &socket_);
     }
     if (lastError != 0) {
         const int32_t kept = lastError;

@@ -141,14 +141,13 @@ TEST_F(HandlerTable, RefusesMalformedNetworkNamesAtOnce)
           "rfc2217://127.0.0.1:", "rfc2217://127.0.0.1:0", "socket://127.0.0.1:65536",
           "socket://127.0.0.1:12ab", "telnet://127.0.0.1:5000", "rfc2217://[::1:5000",
           "rfc2217://[::1]5000", "socket://a b:5000", "socket://127.0.0.1:5000/x"}) {
-        SCOPED_TRACE(name);
         StdoutCapture capture;
         const double start = testboard::NowMs();
-        EXPECT_FALSE(ZorEncOpen(handle, name));
-        EXPECT_LT(testboard::NowMs() - start, 200.0);
-        EXPECT_EQ(capture.Text(), "connecting failed.\n");
-        EXPECT_FALSE(ZorEncIsOpen(handle));
-        EXPECT_EQ(ZorEncSendRead(handle, 0x0400, 0, nullptr), ZORENC_ERR_NOT_OPEN);
+        EXPECT_FALSE(ZorEncOpen(handle, name)) << name;
+        EXPECT_LT(testboard::NowMs() - start, 200.0) << name;
+        EXPECT_EQ(capture.Text(), "connecting failed.\n") << name;
+        EXPECT_FALSE(ZorEncIsOpen(handle)) << name;
+        EXPECT_EQ(ZorEncSendRead(handle, 0x0400, 0, nullptr), ZORENC_ERR_NOT_OPEN) << name;
     }
     StdoutCapture capture;
     EXPECT_TRUE(ZorEncOpen(handle, testboard::PortName().c_str()));

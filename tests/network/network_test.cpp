@@ -253,18 +253,17 @@ TEST_F(Network, MisbehavingServers)
         if (name.empty()) {
             continue; // not for this kind of server
         }
-        SCOPED_TRACE(c.variable);
         const Opened o = Open(name);
-        EXPECT_EQ(o.open, c.opens);
-        EXPECT_LT(o.ms, kOpenLimitMs);
+        EXPECT_EQ(o.open, c.opens) << c.variable;
+        EXPECT_LT(o.ms, kOpenLimitMs) << c.variable;
         if (!o.open) {
             continue;
         }
         uint32_t raw = 0;
         const double start = NowMs();
-        EXPECT_EQ(ZorEncSendRead(o.handle, kPosition0, 0, &raw), ZORENC_ERR_NOT_OPEN);
-        EXPECT_LT(NowMs() - start, kAtOnceMs);
-        EXPECT_FALSE(ZorEncIsOpen(o.handle));
+        EXPECT_EQ(ZorEncSendRead(o.handle, kPosition0, 0, &raw), ZORENC_ERR_NOT_OPEN) << c.variable;
+        EXPECT_LT(NowMs() - start, kAtOnceMs) << c.variable;
+        EXPECT_FALSE(ZorEncIsOpen(o.handle)) << c.variable;
     }
 }
 
