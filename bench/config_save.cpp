@@ -16,6 +16,8 @@
 #include "sim/board.h"
 #include "zorenc.h"
 
+namespace companion = zorenc::companion;
+
 namespace {
 
 constexpr double kByteSeconds = 10.0 / 115200.0;
@@ -70,7 +72,7 @@ int main(int argc, char **argv)
     for (int round = 1; round <= rounds; ++round) {
         board.ClearRequests();
         const auto begin = std::chrono::steady_clock::now();
-        zortools::SaveConfig(handle, board.SlavePath(), nullptr);
+        companion::SaveConfig(handle, board.SlavePath(), nullptr);
         const double seconds =
             std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
         size_t transactions = 0;

@@ -89,7 +89,7 @@ def main():
     sim = subprocess.Popen([os.path.join(build, "sim", "zorenc-sim"), "--paced", "--link", link],
                            stdout=subprocess.PIPE, text=True)
     sim.stdout.readline()
-    monitor = subprocess.Popen([os.path.join(build, "tools", "zorenc"), "--port", link, "monitor",
+    monitor = subprocess.Popen([os.path.join(build, "cli", "zorenc"), "--port", link, "monitor",
                                 "--listen", "127.0.0.1:0"], stdout=subprocess.PIPE, text=True)
     try:
         url = monitor.stdout.readline().strip()

@@ -13,6 +13,8 @@
 #include "ports.h"
 #include "sim/board.h"
 
+namespace companion = zorenc::companion;
+
 namespace {
 
 using Clock = std::chrono::steady_clock;
@@ -44,7 +46,7 @@ double MeasureProbe(const Case &c, int rounds, bool &ok)
     ok = true;
     for (int round = 0; round < rounds; ++round) {
         const auto start = Clock::now();
-        const auto results = zortools::ProbePorts(names);
+        const auto results = companion::ProbePorts(names);
         seconds.push_back(std::chrono::duration<double>(Clock::now() - start).count());
         for (int i = 0; i < c.boards; ++i) {
             const char *expected = i < c.silent ? "no-answer" : "board";

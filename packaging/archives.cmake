@@ -85,7 +85,7 @@ if(WIN64_DIR AND WIN32_DIR)
     endforeach()
     # The 64-bit build brings zorenc.exe; the 32-bit build installs no tool.
     set(ZORENC_HTML ${NATIVE_DIR}/docs/html)
-    set(ZORENC_DISSECTOR ${NATIVE_DIR}/tools/zorenc.lua)
+    set(ZORENC_DISSECTOR ${NATIVE_DIR}/wireshark/zorenc.lua)
     make_archive(zorenc-${version}-windows zip ${WIN64_DIR} ${WIN32_DIR})
 elseif(WIN64_DIR OR WIN32_DIR)
     message(FATAL_ERROR "archives.cmake: the Windows archive needs both WIN64_DIR and WIN32_DIR")

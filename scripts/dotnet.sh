@@ -29,13 +29,13 @@ export DOTNET_CLI_TELEMETRY_OPTOUT=1 DOTNET_NOLOGO=1 DOTNET_SKIP_FIRST_TIME_EXPE
 # No build server or node outlives the command.
 export MSBUILDDISABLENODEREUSE=1 DOTNET_CLI_USE_MSBUILD_SERVER=0
 export ZORENC_LIBRARY=$out/native/src/libzorenc_x64.so
-export ZORENC_TOOLS_LIBRARY=$out/native/toolkit/libzorenc_tools.so
+export ZORENC_TOOLS_LIBRARY=$out/native/companion/libzorenc_tools.so
 export ZORENC_SIM=$out/native/sim/zorenc-sim
 export ZORENC_X32_DLL=$out/win32/src/zorenc_x32.dll
 
 for f in "$ZORENC_LIBRARY" "$ZORENC_TOOLS_LIBRARY" "$ZORENC_SIM" "$ZORENC_X32_DLL" \
-    "$out/win64/src/zorenc_x64.dll" "$out/win64/toolkit/zorenc_tools_x64.dll" \
-    "$out/win32/toolkit/zorenc_tools_x32.dll"; do
+    "$out/win64/src/zorenc_x64.dll" "$out/win64/companion/zorenc_tools_x64.dll" \
+    "$out/win32/companion/zorenc_tools_x32.dll"; do
     [ -e "$f" ] || { echo "dotnet: $f missing: build native and win32 first" >&2; exit 1; }
 done
 

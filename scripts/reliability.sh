@@ -40,7 +40,7 @@ not_here_labels='soak'
 # The programs whose tests run threads: the in-process simulated board serves
 # on a thread of its own, the stream tests raise abort flags from another one,
 # the fault tests drive handles from several threads.
-threaded_programs='^(behaviour_tests|device_board_tests|sim_tests|serial_pty_tests|hardening_tests|faults_threads|toolkit_tests|capture_tests)$'
+threaded_programs='^(behaviour_tests|device_board_tests|sim_tests|serial_pty_tests|hardening_tests|faults_threads|companion_tests|capture_tests)$'
 
 # Memcheck runs these programs with these filters: register transactions
 # (replies, faults, time-outs), raw reads and callbacks, a few device

@@ -13,4 +13,4 @@ tests=()
 [ -f "$out/native/CMakeCache.txt" ] || tests=(-DZORENC_TESTS=OFF)
 cmake -S "$root" -B "$out/native" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${tests[@]}" >/dev/null
 ninja -C "$out/native" zorenc zorenc-sim zorenc_x64 >/dev/null
-exec "$out/native/tools/zorenc" --sim tour "$@"
+exec "$out/native/cli/zorenc" --sim tour "$@"

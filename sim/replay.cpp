@@ -7,10 +7,12 @@
 #include "pcapng.h"
 #include "protocol/codec.h"
 
+namespace companion = zorenc::companion;
+
 namespace zorsim {
 
 namespace proto = zorenc::protocol;
-using zortools::pcapng::Direction;
+using companion::pcapng::Direction;
 
 namespace {
 
@@ -34,7 +36,7 @@ bool Decode(const std::vector<uint8_t> &bytes, proto::EncReply &frame)
 Replay::Replay(const std::vector<std::string> &paths)
 {
     for (const std::string &path : paths) {
-        const std::vector<zortools::pcapng::Packet> packets = zortools::pcapng::ReadFile(path);
+        const std::vector<companion::pcapng::Packet> packets = companion::pcapng::ReadFile(path);
         for (size_t i = 0; i < packets.size(); ++i) {
             proto::EncReply request{};
             if (packets[i].direction != Direction::kOutbound ||

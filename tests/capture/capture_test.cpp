@@ -14,9 +14,11 @@
 #include "sim/replay.h"
 #include "zorenc.h"
 
+namespace companion = zorenc::companion;
+
 namespace {
 
-using zortools::pcapng::Direction;
+using companion::pcapng::Direction;
 
 std::string FilePath(const std::string &name)
 {
@@ -39,7 +41,7 @@ struct OpenBoard {
     }
     void Start(const std::string &path, const std::string &port)
     {
-        zortools::StartCapture(handle, zortools::CaptureOptions{path, port, nullptr, nullptr});
+        companion::StartCapture(handle, companion::CaptureOptions{path, port, nullptr, nullptr});
     }
 };
 
@@ -52,13 +54,13 @@ TEST(Capture, EachHandleWritesItsOwnFile)
     EXPECT_EQ(ZorEncSendRead(a.handle, 0xF000, 0, &out), ZORENC_OK);
     EXPECT_EQ(ZorEncSendWrite(b.handle, 0xF00A, 7, &out), ZORENC_OK);
     EXPECT_EQ(ZorEncSendRead(b.handle, 0xF001, 0, &out), ZORENC_OK);
-    EXPECT_EQ(zortools::StopCapture(a.handle).replies, 1u);
-    const zortools::CaptureSummary sb = zortools::StopCapture(b.handle);
+    EXPECT_EQ(companion::StopCapture(a.handle).replies, 1u);
+    const companion::CaptureSummary sb = companion::StopCapture(b.handle);
     EXPECT_EQ(sb.requests, 2u);
     EXPECT_EQ(sb.replies, 2u);
 
-    const auto pa = zortools::pcapng::ReadFile(FilePath("a"));
-    const auto pb = zortools::pcapng::ReadFile(FilePath("b"));
+    const auto pa = companion::pcapng::ReadFile(FilePath("a"));
+    const auto pb = companion::pcapng::ReadFile(FilePath("b"));
     ASSERT_EQ(pa.size(), 2u);
     ASSERT_EQ(pb.size(), 4u);
     EXPECT_EQ(pa[0].direction, Direction::kOutbound);
@@ -83,11 +85,11 @@ TEST(Capture, RequestsWithoutReplyCarryTheReason)
         const ZorEncResult result = ZorEncSendRead(a.handle, 0xF000, 0, &out);
         EXPECT_EQ(result, ZORENC_ERR_TIMEOUT);
         if (noted) {
-            zortools::NoteCaptureResult(a.handle, result);
+            companion::NoteCaptureResult(a.handle, result);
         }
         EXPECT_EQ(ZorEncSendRead(a.handle, 0xF001, 0, &out), ZORENC_OK);
-        EXPECT_EQ(zortools::StopCapture(a.handle).annotated, 1u);
-        const auto packets = zortools::pcapng::ReadFile(FilePath("t"));
+        EXPECT_EQ(companion::StopCapture(a.handle).annotated, 1u);
+        const auto packets = companion::pcapng::ReadFile(FilePath("t"));
         ASSERT_EQ(packets.size(), 3u);
         EXPECT_NE(packets[0].comment.find(noted ? "ZORENC_ERR_TIMEOUT" : "a time-out"),
                   std::string::npos)
@@ -104,23 +106,23 @@ TEST(Capture, MisuseIsRefusedAndLeavesNoSlotTaken)
     auto kindOf = [](auto &&call) {
         try {
             call();
-        } catch (const zortools::CaptureError &error) {
+        } catch (const companion::CaptureError &error) {
             return error.Kind();
         }
         return std::string("none");
     };
-    EXPECT_EQ(kindOf([&] { zortools::StopCapture(a.handle); }), "not-found");
+    EXPECT_EQ(kindOf([&] { companion::StopCapture(a.handle); }), "not-found");
     EXPECT_EQ(kindOf([&] { a.Start("/nonexistent-dir/x.pcapng", "p"); }), "usage");
     EXPECT_EQ(kindOf([&] { a.Start("", "p"); }), "usage");
     EXPECT_EQ(kindOf([&] {
-                  zortools::StartCapture(ZorEncHandle{999}, {FilePath("bad"), "p", {}, {}});
+                  companion::StartCapture(ZorEncHandle{999}, {FilePath("bad"), "p", {}, {}});
               }),
               "usage");
     EXPECT_NE(std::remove(FilePath("bad").c_str()), 0);    // removed already
-    for (int i = 0; i < zortools::kMaxCaptures + 2; ++i) { // every slot comes back
+    for (int i = 0; i < companion::kMaxCaptures + 2; ++i) { // every slot comes back
         a.Start(FilePath("s"), "p");
         EXPECT_EQ(kindOf([&] { a.Start(FilePath("s"), "p"); }), "usage");
-        zortools::StopCapture(a.handle);
+        companion::StopCapture(a.handle);
     }
     std::remove(FilePath("s").c_str());
 }
@@ -129,20 +131,20 @@ TEST(Pcapng, DamagedFilesAreRefused)
 {
     const std::string path = FilePath("d");
     {
-        zortools::pcapng::Writer writer(path, "p", "test");
+        companion::pcapng::Writer writer(path, "p", "test");
         const uint8_t frame[] = {2, 'R', 0, 0xF0, 0, 0, 0, 0, 0, 0x42, 3};
         writer.Packet(1, frame, sizeof frame, Direction::kOutbound, "note");
     }
-    EXPECT_EQ(zortools::pcapng::ReadFile(path).at(0).comment, "note");
+    EXPECT_EQ(companion::pcapng::ReadFile(path).at(0).comment, "note");
     FILE *file = std::fopen(path.c_str(), "r+b");
     ASSERT_NE(file, nullptr);
     std::fseek(file, 0, SEEK_END);
     const long size = std::ftell(file);
     std::fclose(file);
     ASSERT_EQ(truncate(path.c_str(), size - 6), 0);
-    EXPECT_THROW(zortools::pcapng::ReadFile(path), zortools::pcapng::FileError);
+    EXPECT_THROW(companion::pcapng::ReadFile(path), companion::pcapng::FileError);
     std::remove(path.c_str());
-    EXPECT_THROW(zortools::pcapng::ReadFile(path), zortools::pcapng::FileError);
+    EXPECT_THROW(companion::pcapng::ReadFile(path), companion::pcapng::FileError);
 }
 
 // Each recorded request answers in order; the last answer repeats; a frame
@@ -157,7 +159,7 @@ TEST(Replay, AnswersAsRecorded)
     };
     const std::string path = FilePath("r");
     {
-        zortools::pcapng::Writer w(path, "p", "test");
+        companion::pcapng::Writer w(path, "p", "test");
         auto put = [&](const std::vector<uint8_t> &f, Direction d, const std::string &note = {}) {
             w.Packet(1, f.data(), f.size(), d, note);
         };
@@ -166,9 +168,9 @@ TEST(Replay, AnswersAsRecorded)
         put(frame('R', 0xF000, 0, 0), Direction::kOutbound);
         put(frame('R', 0xF000, 8, 0), Direction::kInbound);
         put(frame('R', 0xF001, 0, 0), Direction::kOutbound,
-            zortools::CaptureComment(ZORENC_ERR_FRAME));
+            companion::CaptureComment(ZORENC_ERR_FRAME));
         put(frame('W', 0xF00A, 5, 0), Direction::kOutbound,
-            zortools::CaptureComment(ZORENC_ERR_TIMEOUT));
+            companion::CaptureComment(ZORENC_ERR_TIMEOUT));
     }
     zorsim::Replay replay({path});
     std::remove(path.c_str());

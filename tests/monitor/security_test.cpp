@@ -5,10 +5,12 @@
 
 #include "security.h"
 
+namespace monitor = zorenc::monitor;
+
 namespace {
 
-using zormon::HttpRequest;
-using zormon::Security;
+using monitor::HttpRequest;
+using monitor::Security;
 
 HttpRequest Request(const std::string &host, const std::string &origin = {},
                     const std::string &token = {}, const std::string &query = {})

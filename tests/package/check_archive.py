@@ -111,7 +111,7 @@ def check_common(c, members, top, tree, args):
         c.expect(members.get(f"{top}/{rel}") == "file", f"missing: {rel}")
 
     for header, source in (("zorenc.h", "include"), ("zorenc_codes.h", "include"),
-                           ("zorenc_tools.h", "toolkit/include")):
+                           ("zorenc_tools.h", "companion/include")):
         path = os.path.join(tree, "include", header)
         if os.path.exists(path):
             c.expect(open(path, "rb").read() ==

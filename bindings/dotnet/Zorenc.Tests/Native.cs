@@ -25,7 +25,7 @@ internal static class Native {
 
     internal static string Library => Path("ZORENC_LIBRARY", "native/src/libzorenc_x64.so");
     internal static string Tools =>
-        Path("ZORENC_TOOLS_LIBRARY", "native/toolkit/libzorenc_tools.so");
+        Path("ZORENC_TOOLS_LIBRARY", "native/companion/libzorenc_tools.so");
     internal static string Simulator => Path("ZORENC_SIM", "native/sim/zorenc-sim");
     internal static string X32Dll => Path("ZORENC_X32_DLL", "win32/src/zorenc_x32.dll");
 

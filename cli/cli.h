@@ -1,0 +1,95 @@
+// The command line: options, the command and its arguments, numbers, and the
+// two kinds of failure with their exit statuses.
+#pragma once
+
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "numbers.h"
+
+namespace zorenc::cli {
+
+enum ExitStatus { kExitOk = 0, kExitBoard = 1, kExitUsage = 2, kExitDiffers = 3 };
+
+// Ends a command that did its work with a status other than 0 (config diff
+// when the board and the file differ).
+struct ExitWith {
+    int status;
+};
+
+// The tool was used wrongly: unknown command or option, a missing or
+// malformed argument, a number out of range. Exit status 2.
+class UsageError : public std::runtime_error {
+public:
+    explicit UsageError(const std::string &message, std::string command = {})
+        : std::runtime_error(message), command_(std::move(command))
+    {
+    }
+    // The command whose usage to point at, empty for the tool's.
+    const std::string &Command() const { return command_; }
+
+private:
+    std::string command_;
+};
+
+// The port could not be opened or the board did not do what was asked.
+// Exit status 1.
+class BoardError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// Options that only some commands take.
+enum CommandOption : unsigned {
+    kOptWatch = 1u << 0,
+    kOptFor = 1u << 1,
+    kOptInterval = 1u << 2,
+    kOptAll = 1u << 3,
+    kOptProbe = 1u << 4,
+    kOptFlash = 1u << 5,
+    kOptForce = 1u << 6,
+    kOptListen = 1u << 7,
+};
+
+struct Invocation {
+    std::string port;                    // a name, or an identity: auto, serial:SN, usb:VVVV:PPPP
+    std::vector<std::string> candidates; // --candidates P1,P2: more ports for auto
+    bool sim = false;
+    bool json = false;
+    bool trace = false;
+    std::string capture; // --capture FILE: pcapng of every frame
+    bool help = false;
+    bool version = false;
+
+    unsigned options = 0; // CommandOption bits given
+    double forSeconds = 0;
+    int intervalMs = 250;
+    std::string listen; // --listen ADDR:PORT
+
+    std::string command;
+    std::vector<std::string> args;
+};
+
+// Splits argv into options and positional words. Options may stand anywhere;
+// a word such as -5 or -0.5 is a number, not an option. "--" ends options.
+Invocation ParseCommandLine(int argc, char **argv);
+
+// The name of an option bit, for messages ("--watch").
+const char *OptionName(CommandOption option);
+
+// Numbers: decimal, or hexadecimal with 0x; the toolkit's parsers, whose
+// failures are usage errors. "what" names the argument in messages
+// ("POSITION", "ADDR").
+using companion::ParseInteger;
+using companion::ParseReal;
+using companion::ParseWord;
+
+// Numbers checked against the board's ranges; a bad one is a usage error
+// that names ZORENC_ERR_CHANNEL, the code the library uses for them.
+int32_t ParseChannel(const std::string &text);
+int32_t ParseInput(const std::string &text);
+int32_t ParseIndexTrigger(const std::string &text);
+
+} // namespace zorenc::cli

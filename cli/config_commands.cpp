@@ -1,0 +1,160 @@
+// config save, diff and apply: the toolkit's configuration documents
+// (companion/src/config.h) to and from files.
+#include <cstdio>
+#include <string>
+
+#include "config.h"
+#include "failure.h"
+#include "plans.h"
+#include "session.h"
+
+namespace zorenc::cli {
+
+namespace {
+
+// The whole of a file, or of stdin for "-"; read before the port is opened.
+std::string ReadInput(const std::string &path)
+{
+    std::FILE *in = path == "-" ? stdin : std::fopen(path.c_str(), "rb");
+    if (in == nullptr) {
+        throw UsageError("cannot read " + path, "config");
+    }
+    std::string text;
+    char buffer[65536];
+    size_t got = 0;
+    while ((got = std::fread(buffer, 1, sizeof buffer, in)) > 0) {
+        text.append(buffer, got);
+    }
+    const bool failed = std::ferror(in) != 0;
+    if (in != stdin) {
+        std::fclose(in);
+    }
+    if (failed) {
+        throw UsageError("cannot read " + path, "config");
+    }
+    return text;
+}
+
+// A faulty file: every fault on stderr, then the usage error (exit 2).
+companion::Config CheckFile(const std::string &path)
+{
+    const std::string name = path == "-" ? "stdin" : path;
+    try {
+        return companion::CheckConfigText(ReadInput(path));
+    } catch (const companion::Failure &failure) {
+        const companion::Json &faults = failure.Details().value("faults", companion::Json::array());
+        for (const auto &fault : faults) {
+            std::fprintf(stderr, "%s: %s\n", name.c_str(), fault.get<std::string>().c_str());
+        }
+        throw UsageError(name + ": refused, " + std::to_string(faults.size()) +
+                             (faults.size() == 1 ? " fault" : " faults") +
+                             " (nothing was sent to the board)",
+                         "config");
+    }
+}
+
+void WriteOutput(const std::string &path, const std::string &text)
+{
+    if (path == "-") {
+        std::fputs(text.c_str(), stdout);
+        return;
+    }
+    std::FILE *out = std::fopen(path.c_str(), "wb");
+    bool ok = out != nullptr && std::fwrite(text.data(), 1, text.size(), out) == text.size();
+    ok = out != nullptr && std::fclose(out) == 0 && ok;
+    if (!ok) {
+        throw BoardError("cannot write " + path);
+    }
+}
+
+std::string Labels(const companion::Json &labels)
+{
+    std::string text;
+    for (const auto &label : labels) {
+        text += (text.empty() ? "" : ", ") + label.get<std::string>();
+    }
+    return text.empty() ? "none" : text;
+}
+
+std::string Cell(const companion::Json &value)
+{
+    return value.is_null() ? "" : companion::DumpLine(value);
+}
+
+} // namespace
+
+Action PlanConfig(const Invocation &inv)
+{
+    const std::string verb = inv.args.empty() ? "" : inv.args[0];
+    if (inv.args.size() != 2 || (verb != "save" && verb != "diff" && verb != "apply")) {
+        throw UsageError("usage: zorenc config save|diff|apply FILE", "config");
+    }
+    if (verb != "apply" && inv.options != 0) {
+        throw UsageError("--flash and --force are options of config apply", "config");
+    }
+    const std::string path = inv.args[1];
+    const bool json = inv.json;
+    if (verb == "save") {
+        return [path](Session &session) {
+            const companion::Json document =
+                companion::SaveConfig(session.Handle(), session.Port(), nullptr);
+            WriteOutput(path, companion::ConfigText(document));
+            if (path != "-") {
+                std::fprintf(stderr, "zorenc: configuration saved to %s\n", path.c_str());
+            }
+        };
+    }
+    const companion::Config config = CheckFile(path);
+    if (verb == "diff") {
+        return [config, json](Session &session) {
+            const companion::Json differences = companion::DiffConfig(session.Handle(), config);
+            if (json) {
+                PrintJson(differences);
+            } else if (!differences.empty()) {
+                Table table({"setting", "channel", "index", "board", "file"});
+                for (const auto &d : differences) {
+                    table.Add({d["setting"].get<std::string>(), Cell(d["channel"]),
+                               Cell(d["index"]), Cell(d["board"]), Cell(d["file"])});
+                }
+                table.Print();
+            } else {
+                std::printf("the board matches the file\n");
+            }
+            if (!differences.empty()) {
+                throw ExitWith{kExitDiffers};
+            }
+        };
+    }
+    companion::ApplyOptions options;
+    options.flash = (inv.options & kOptFlash) != 0;
+    options.force = (inv.options & kOptForce) != 0;
+    return [config, options, json](Session &session) {
+        companion::Json result;
+        try {
+            result = companion::ApplyConfig(session.Handle(), config, options);
+        } catch (const companion::Failure &failure) {
+            const companion::Json &d = failure.Details();
+            std::string message = failure.what();
+            if (d.value("reason", "") == "version") {
+                message += " (--force applies it anyway)";
+            } else if (d.contains("not_written")) {
+                message += "\nwritten and verified: " + Labels(d["written"]) +
+                           "\nnot written: " + Labels(d["not_written"]);
+            }
+            throw BoardError(message);
+        }
+        if (json) {
+            PrintJson(result);
+            return;
+        }
+        const size_t written = result["written"].size();
+        std::printf("%s setting%s written and verified, %s unchanged\n",
+                    std::to_string(written).c_str(), written == 1 ? "" : "s",
+                    result["unchanged"].dump().c_str());
+        std::printf(options.flash ? "saved to flash\n"
+                                  : "not yet saved to flash: the board loses them at power-off "
+                                    "(zorenc flash save, or apply with --flash)\n");
+    };
+}
+
+} // namespace zorenc::cli

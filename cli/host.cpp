@@ -1,0 +1,154 @@
+#include "host.h"
+
+#include <atomic>
+#include <cstdio>
+#include <iostream>
+
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#include <windows.h>
+#else
+#include <cerrno>
+#include <cstring>
+#include <ctime>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+namespace zorenc::cli {
+
+namespace {
+std::atomic<bool> interrupted{false};
+static_assert(std::atomic<bool>::is_always_lock_free, "the flag is set from a signal handler");
+} // namespace
+
+bool Interrupted()
+{
+    return interrupted.load();
+}
+
+#ifdef _WIN32
+
+namespace {
+BOOL WINAPI OnConsoleEvent(DWORD event)
+{
+    switch (event) {
+    case CTRL_C_EVENT:
+    case CTRL_BREAK_EVENT:
+    case CTRL_CLOSE_EVENT:
+        interrupted = true;
+        return TRUE;
+    default:
+        return FALSE;
+    }
+}
+} // namespace
+
+void CatchInterrupts()
+{
+    SetConsoleCtrlHandler(OnConsoleEvent, TRUE);
+}
+
+InterruptsBlocked::InterruptsBlocked() {}
+InterruptsBlocked::~InterruptsBlocked() {}
+
+void SleepMs(int ms)
+{
+    Sleep(static_cast<DWORD>(ms > 0 ? ms : 0));
+}
+
+bool StdoutIsTerminal()
+{
+    if (!_isatty(1)) {
+        return false;
+    }
+    HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
+    DWORD mode = 0;
+    if (GetConsoleMode(out, &mode)) {
+        SetConsoleMode(out, mode | ENABLE_VIRTUAL_TERMINAL_PROCESSING);
+    }
+    return true;
+}
+
+std::string OpenFailureReason(const std::string &)
+{
+    return "no such port, or it is in use by another program";
+}
+
+#else
+
+namespace {
+void OnSignal(int)
+{
+    interrupted = true;
+}
+} // namespace
+
+void CatchInterrupts()
+{
+    struct sigaction action;
+    std::memset(&action, 0, sizeof action);
+    action.sa_handler = OnSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = 0; // no SA_RESTART: a sleep ends early on Ctrl-C
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+}
+
+InterruptsBlocked::InterruptsBlocked()
+{
+    sigset_t block;
+    sigemptyset(&block);
+    sigaddset(&block, SIGINT);
+    sigaddset(&block, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &block, &saved_);
+}
+
+InterruptsBlocked::~InterruptsBlocked()
+{
+    pthread_sigmask(SIG_SETMASK, &saved_, nullptr);
+}
+
+void SleepMs(int ms)
+{
+    if (ms <= 0) {
+        return;
+    }
+    struct timespec wait;
+    wait.tv_sec = ms / 1000;
+    wait.tv_nsec = static_cast<long>(ms % 1000) * 1000000L;
+    nanosleep(&wait, nullptr); // an interrupt ends it early, as wanted
+}
+
+bool StdoutIsTerminal()
+{
+    return isatty(1) != 0;
+}
+
+std::string OpenFailureReason(const std::string &port)
+{
+    struct stat st;
+    if (stat(port.c_str(), &st) != 0) {
+        if (errno == ENOENT || errno == ENOTDIR) {
+            return "no such device";
+        }
+        return std::strerror(errno);
+    }
+    if (!S_ISCHR(st.st_mode)) {
+        return "not a serial device";
+    }
+    if (access(port.c_str(), R_OK | W_OK) != 0) {
+        if (errno == EACCES) {
+            return "permission denied (is your user in the group that owns the port, such as "
+                   "dialout?)";
+        }
+        return std::strerror(errno);
+    }
+    return "the port could not be opened or configured (is another program using it?)";
+}
+
+#endif
+
+} // namespace zorenc::cli

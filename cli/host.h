@@ -1,0 +1,52 @@
+// What the tool needs from the operating system beyond the library: quieting
+// stdout (the toolkit's), Ctrl-C, sleeping, the terminal and a reason for a
+// failed open. The POSIX and Windows versions live side by side in host.cpp.
+#pragma once
+
+#include <string>
+
+#include "quiet_stdout.h"
+
+#ifndef _WIN32
+#include <signal.h>
+#endif
+
+namespace zorenc::cli {
+
+// Sends stdout to the null device for its lifetime, so that the library's
+// "connected!!!!!" and close_handle() lines do not reach the tool's output
+// (JSON above all): the toolkit's, shared with the probe.
+using companion::QuietStdout;
+
+// Makes Ctrl-C (SIGINT, SIGTERM; Ctrl-C, Ctrl-Break and closing the console
+// on Windows) raise a flag instead of ending the process.
+void CatchInterrupts();
+bool Interrupted();
+
+// Blocks SIGINT and SIGTERM in the calling thread for its lifetime, so that
+// threads started meanwhile (the simulated board's) never take them and the
+// main thread sees every Ctrl-C. Nothing on Windows.
+class InterruptsBlocked {
+public:
+    InterruptsBlocked();
+    ~InterruptsBlocked();
+    InterruptsBlocked(const InterruptsBlocked &) = delete;
+    InterruptsBlocked &operator=(const InterruptsBlocked &) = delete;
+
+private:
+#ifndef _WIN32
+    sigset_t saved_;
+#endif
+};
+
+void SleepMs(int ms);
+
+// True when stdout is a terminal; then also switches a Windows console to
+// ANSI escape sequences.
+bool StdoutIsTerminal();
+
+// Why a port that ZorEncOpen refused cannot be opened, as well as the tool
+// can tell: "no such device", "permission denied ...".
+std::string OpenFailureReason(const std::string &port);
+
+} // namespace zorenc::cli

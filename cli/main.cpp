@@ -1,0 +1,116 @@
+// zorenc: commission an encoder-and-trigger board from the command line.
+#include <cstdio>
+#include <exception>
+#include <string>
+
+#include "cli.h"
+#include "commands.h"
+#include "failure.h"
+#include "session.h"
+#include "zorenc.h"
+
+namespace zorenc::cli {
+namespace {
+
+// A usage error names its command, or else the command on the line.
+int Usage(const UsageError &error, const std::string &current)
+{
+    std::fprintf(stderr, "zorenc: %s\n", error.what());
+    const Command *command = FindCommand(error.Command().empty() ? current : error.Command());
+    if (command != nullptr) {
+        std::fprintf(stderr, "usage: zorenc %s%s%s%s\n", BoardOptions(*command), command->name,
+                     command->synopsis[0] ? " " : "", command->synopsis);
+        std::fprintf(stderr, "more: zorenc help %s\n", command->name);
+    } else {
+        std::fprintf(stderr, "usage: zorenc (--port NAME | --sim) [--json] [--trace] COMMAND "
+                             "[ARGS...]\nmore: zorenc --help\n");
+    }
+    return kExitUsage;
+}
+
+int Run(int argc, char **argv, std::string &current)
+{
+    const Invocation inv = ParseCommandLine(argc, argv);
+    current = inv.command;
+    if (inv.version) {
+        std::printf("zorenc %s\n", ZORENC_VERSION_STRING);
+        return kExitOk;
+    }
+    if (inv.command.empty() || inv.command == "help") {
+        if (inv.command.empty() && !inv.help) {
+            throw UsageError("no command given");
+        }
+        if (inv.args.empty()) {
+            std::fputs(ToolHelp().c_str(), stdout);
+            return kExitOk;
+        }
+        const Command *command = FindCommand(inv.args[0]);
+        if (command == nullptr || inv.args.size() > 1) {
+            throw UsageError("no help on '" + inv.args.back() +
+                             "'; the commands are listed by "
+                             "zorenc --help");
+        }
+        std::fputs(CommandHelp(*command).c_str(), stdout);
+        return kExitOk;
+    }
+    const Command *command = FindCommand(inv.command);
+    if (command == nullptr) {
+        throw UsageError("unknown command '" + inv.command + "'");
+    }
+    if (inv.help) {
+        std::fputs(CommandHelp(*command).c_str(), stdout);
+        return kExitOk;
+    }
+    const unsigned stray = inv.options & ~command->options;
+    for (unsigned bit = 1; bit != 0 && stray != 0; bit <<= 1) {
+        if (stray & bit) {
+            throw UsageError(std::string(OptionName(static_cast<CommandOption>(bit))) +
+                                 " is not an option of " + command->name,
+                             command->name);
+        }
+    }
+    // Every argument is checked before the port is opened.
+    const Action action = command->plan(inv);
+    if (!action) {
+        return kExitOk;
+    }
+    Session session(inv);
+    try {
+        action(session);
+    } catch (const ExitWith &exit) {
+        std::fflush(stdout);
+        return exit.status;
+    }
+    std::fflush(stdout);
+    return kExitOk;
+}
+
+} // namespace
+} // namespace zorenc::cli
+
+int main(int argc, char **argv)
+{
+    using namespace zorenc::cli;
+    std::string current;
+    try {
+        return Run(argc, argv, current);
+    } catch (const UsageError &error) {
+        std::fflush(stdout);
+        return Usage(error, current);
+    } catch (const zorenc::companion::Failure &failure) {
+        std::fflush(stdout);
+        if (failure.Kind() == "usage") {
+            return Usage(UsageError(failure.what()), current);
+        }
+        std::fprintf(stderr, "zorenc: %s\n", failure.what());
+        return kExitBoard;
+    } catch (const BoardError &error) {
+        std::fflush(stdout);
+        std::fprintf(stderr, "zorenc: %s\n", error.what());
+        return kExitBoard;
+    } catch (const std::exception &error) {
+        std::fflush(stdout);
+        std::fprintf(stderr, "zorenc: %s\n", error.what());
+        return kExitBoard;
+    }
+}

@@ -1,0 +1,196 @@
+#include "session.h"
+
+#include <chrono>
+#include <cstdio>
+#include <string>
+
+#include "capture.h"
+#include "cli.h"
+#include "host.h"
+#include "output.h"
+#include "plans.h"
+#include "zorenc_codes.h"
+
+#ifdef ZORENC_TOOL_SIM
+#include "sim/board.h"
+#endif
+
+namespace zorenc::cli {
+
+std::string ResultText(ZorEncResult result)
+{
+    const ZorEncCodeInfo info = ZorEncDescribe(result);
+    std::string text = info.meaning;
+    if (result >= 1 && result <= 255 && result != ZORENC_ERR_CHECKSUM) {
+        text += " " + FormatHex(result, 2);
+    } else if (std::string(info.name) == "ZORENC_UNKNOWN") {
+        text += " " + FormatHex(result, 4);
+    }
+    return text + " (" + info.name + ")";
+}
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+Clock::time_point traceStart;
+
+void TraceFrame(const char *direction, const unsigned char *data, int32_t length)
+{
+    const auto ms =
+        std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - traceStart);
+    std::string line;
+    char text[48];
+    std::snprintf(text, sizeof text, "[%9.3f ms] %s", static_cast<double>(ms.count()) / 1000.0,
+                  direction);
+    line = text;
+    for (int32_t i = 0; data != nullptr && i < length; ++i) {
+        std::snprintf(text, sizeof text, " %02X", data[i]);
+        line += text;
+    }
+    std::fprintf(stderr, "%s\n", line.c_str());
+}
+
+void ZORENC_CALL TraceSent(const unsigned char *data, int32_t length)
+{
+    TraceFrame("tx", data, length);
+}
+
+void ZORENC_CALL TraceReceived(const unsigned char *data, int32_t length)
+{
+    TraceFrame("rx", data, length);
+}
+
+} // namespace
+
+#ifdef ZORENC_TOOL_SIM
+struct Session::Sim {
+    zorsim::Board board;
+};
+#else
+struct Session::Sim {};
+#endif
+
+Session::Session(const Invocation &inv)
+{
+    if (inv.sim && !inv.port.empty()) {
+        throw UsageError("give either --port or --sim, not both");
+    }
+    if (inv.sim) {
+#ifdef ZORENC_TOOL_SIM
+        sim_ = std::make_unique<Sim>();
+        bool started = false;
+        {
+            // The board's serving thread inherits the blocked signals, so a
+            // Ctrl-C always reaches this thread.
+            InterruptsBlocked blocked;
+            started = sim_->board.Start();
+        }
+        if (!started) {
+            throw BoardError("cannot start the simulated board: no pseudo-terminal available");
+        }
+        port_ = sim_->board.SlavePath();
+#else
+        throw UsageError("--sim is not available in this build (the simulated board runs on Linux "
+                         "only): start zorenc-sim on a Linux host, or give --port with the "
+                         "board's port, such as --port COM3");
+#endif
+    } else if (inv.port.empty()) {
+        throw UsageError("no board chosen: give --port NAME for a board on a serial port (COM3, "
+                         "/dev/ttyUSB0, or the slave path that zorenc-sim prints), or --sim for "
+                         "a simulated board in this process");
+    } else {
+        port_ = ResolvePortOption(inv);
+    }
+
+    handle_ = ZorEncCreateHandler();
+    if (handle_ == 0) {
+        throw BoardError("cannot create a handler: out of memory");
+    }
+    if (inv.trace) {
+        traceStart = Clock::now();
+        ZorEncRegisterSendEvent(handle_, TraceSent);
+        ZorEncRegisterRecvEvent(handle_, TraceReceived);
+    }
+    if (!inv.capture.empty()) {
+        // Started before the port opens, so that a file that cannot be
+        // written stops the tool before anything is sent.
+        companion::CaptureOptions options;
+        options.path = inv.capture;
+        options.port = port_;
+        if (inv.trace) {
+            options.alsoSent = TraceSent;
+            options.alsoReceived = TraceReceived;
+        }
+        try {
+            companion::StartCapture(handle_, options);
+        } catch (const companion::CaptureError &error) {
+            {
+                QuietStdout quiet;
+                ZorEncCloseHandler(handle_);
+            }
+            handle_ = 0;
+            throw UsageError(std::string("--capture: ") + error.what());
+        }
+        capture_ = inv.capture;
+    }
+    bool open = false;
+    {
+        QuietStdout quiet;
+        open = ZorEncOpen(handle_, port_.c_str());
+    }
+    if (!open) {
+        const std::string reason = OpenFailureReason(port_);
+        if (!capture_.empty()) {
+            companion::StopCapture(handle_); // the file keeps its headers: nothing was sent
+            capture_.clear();
+        }
+        {
+            QuietStdout quiet;
+            ZorEncCloseHandler(handle_);
+        }
+        handle_ = 0;
+        throw BoardError("cannot open " + port_ + ": " + reason);
+    }
+}
+
+Session::~Session()
+{
+    if (!capture_.empty()) {
+        try {
+            const companion::CaptureSummary summary = companion::StopCapture(handle_);
+            if (!summary.error.empty()) {
+                std::fprintf(stderr, "zorenc: the capture is incomplete: %s\n",
+                             summary.error.c_str());
+            }
+        } catch (const std::exception &error) {
+            std::fprintf(stderr, "zorenc: %s\n", error.what());
+        }
+    }
+    if (handle_ != 0) {
+        QuietStdout quiet;
+        ZorEncClose(handle_);
+        ZorEncCloseHandler(handle_);
+    }
+}
+
+bool Session::Simulated() const
+{
+    return sim_ != nullptr;
+}
+
+void Session::Check(ZorEncResult result, const std::string &what) const
+{
+    companion::NoteCaptureResult(handle_, result);
+    if (result == ZORENC_OK) {
+        return;
+    }
+    std::string message = what + ": " + ResultText(result);
+    if (result == ZORENC_ERR_TIMEOUT) {
+        message += "; check that the board is powered and connected to " + port_;
+    } else if (result == ZORENC_ERR_CHECKSUM || result == ZORENC_ERR_FRAME) {
+        message += "; check the cable and that nothing else talks on " + port_;
+    }
+    throw BoardError(message);
+}
+
+} // namespace zorenc::cli

@@ -1,0 +1,72 @@
+#include "json.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+
+namespace zorenc::companion {
+
+std::string FormatReal(double value)
+{
+    if (!std::isfinite(value)) {
+        return std::isnan(value) ? "nan" : (value > 0 ? "inf" : "-inf");
+    }
+    char text[40];
+    for (int precision = 1; precision <= 17; ++precision) {
+        std::snprintf(text, sizeof text, "%.*g", precision, value);
+        if (std::strtod(text, nullptr) == value) {
+            break;
+        }
+    }
+    return text;
+}
+
+namespace {
+
+void DumpTo(const Json &json, std::string &out)
+{
+    switch (json.type()) {
+    case Json::value_t::array: {
+        out += '[';
+        const char *separator = "";
+        for (const Json &item : json) {
+            out += separator;
+            DumpTo(item, out);
+            separator = ", ";
+        }
+        out += ']';
+        break;
+    }
+    case Json::value_t::object: {
+        out += '{';
+        const char *separator = "";
+        for (const auto &member : json.items()) {
+            out += separator;
+            out += Json(member.key()).dump(-1, ' ', false, Json::error_handler_t::replace);
+            out += ": ";
+            DumpTo(member.value(), out);
+            separator = ", ";
+        }
+        out += '}';
+        break;
+    }
+    case Json::value_t::number_float: {
+        const double value = json.get<double>();
+        out += std::isfinite(value) ? FormatReal(value) : "null";
+        break;
+    }
+    default:
+        out += json.dump(-1, ' ', false, Json::error_handler_t::replace);
+    }
+}
+
+} // namespace
+
+std::string DumpLine(const Json &json)
+{
+    std::string out;
+    DumpTo(json, out);
+    return out;
+}
+
+} // namespace zorenc::companion

@@ -1,0 +1,13 @@
+// Facts about the toolkit itself.
+#include "toolkit.h"
+
+#include "zorenc_version.h"
+
+namespace zorenc::companion {
+
+const char *Version()
+{
+    return ZORENC_VERSION_STRING;
+}
+
+} // namespace zorenc::companion

@@ -1,0 +1,116 @@
+// The toolkit's logic beneath the C interface: hardware ids, the thread
+// wrapper, and the probe of simulated boards.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include "ports.h"
+#include "sim/board.h"
+#include "threads.h"
+
+using namespace zorenc::companion;
+using Clock = std::chrono::steady_clock;
+
+TEST(HardwareId, ParsesIdsAndSerialsOfUsbAndFtdiNodes)
+{
+    struct Case {
+        const char *id;
+        int vid, pid; // -1: none
+        const char *serial;
+    };
+    const Case cases[] = {
+        {"USB\\VID_0403&PID_6001\\A1B2C3", 0x0403, 0x6001, "A1B2C3"},
+        {"usb\\vid_10c4&pid_ea60\\0001", 0x10C4, 0xEA60, "0001"},
+        {"USB\\VID_2341&PID_0043&MI_00\\6&1A2B3C&0&0000", 0x2341, 0x0043, ""},
+        {"FTDIBUS\\VID_0403+PID_6015+DK0ABCDEA\\0000", 0x0403, 0x6015, "DK0ABCDEA"},
+        {"USB\\VID_0403&PID_6001", 0x0403, 0x6001, ""},
+        {"ACPI\\PNP0501\\1", -1, -1, ""},
+        {"USB\\VID_04G3&PID_6001\\X", -1, -1, ""},
+        {"", -1, -1, ""},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.id);
+        const HardwareId parsed = ParseHardwareId(c.id);
+        EXPECT_EQ(parsed.vid.value_or(-1), c.vid);
+        EXPECT_EQ(parsed.pid.value_or(-1), c.pid);
+        EXPECT_EQ(parsed.serialNumber, c.serial);
+    }
+}
+
+TEST(Threads, RunEachRunsEveryIndexAndWaitsAreBounded)
+{
+    std::atomic<unsigned> seen{0};
+    RunEach(8, [&](std::size_t i) { seen |= 1u << i; });
+    EXPECT_EQ(seen.load(), 0xFFu);
+
+    Mutex mutex;
+    ConditionVariable changed;
+    bool ready = false;
+    {
+        std::unique_lock<Mutex> lock(mutex);
+        const auto start = Clock::now();
+        EXPECT_FALSE(changed.WaitFor(lock, std::chrono::milliseconds(30), [&] { return ready; }));
+        EXPECT_GE(Clock::now() - start, std::chrono::milliseconds(25));
+    }
+    Thread setter([&] {
+        std::lock_guard<Mutex> lock(mutex);
+        ready = true;
+        changed.NotifyAll();
+    });
+    std::unique_lock<Mutex> lock(mutex);
+    EXPECT_TRUE(changed.WaitFor(lock, std::chrono::seconds(5), [&] { return ready; }));
+}
+
+TEST(Probe, TellsBoardNoAnswerBusyAndErrorAtOnce)
+{
+    zorsim::Board board;
+    zorsim::Options quiet;
+    quiet.silent = true;
+    zorsim::Board silent(quiet);
+    zorsim::Board held;
+    ASSERT_TRUE(board.Start() && silent.Start() && held.Start());
+    // Another program holding the port: the lock the library's open takes.
+    const int holder = open(held.SlavePath().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    ASSERT_GE(holder, 0);
+    ASSERT_EQ(flock(holder, LOCK_EX | LOCK_NB), 0);
+
+    const auto start = Clock::now();
+    const auto results = ProbePorts(
+        {board.SlavePath(), silent.SlavePath(), held.SlavePath(), "/dev/zorenc-no-such-port"});
+    const auto elapsed = Clock::now() - start;
+    close(holder);
+
+    ASSERT_EQ(results.size(), 4u);
+    EXPECT_EQ(results[0].result, "board");
+    EXPECT_DOUBLE_EQ(results[0].firmwareVersion.value_or(0), 1.5);
+    EXPECT_DOUBLE_EQ(results[0].logicVersion.value_or(0), 2.02);
+    EXPECT_EQ(results[1].result, "no-answer");
+    EXPECT_EQ(results[2].result, "busy");
+    EXPECT_EQ(results[3].result, "error");
+    EXPECT_EQ(results[3].error, "no such port");
+    // One reply deadline (1 s) for all of them, not one each.
+    EXPECT_LT(elapsed, std::chrono::milliseconds(1900));
+}
+
+TEST(Probe, APortThatVanishesMidProbeIsAnErrorInTime)
+{
+    zorsim::Options quiet;
+    quiet.silent = true;
+    zorsim::Board board(quiet);
+    ASSERT_TRUE(board.Start());
+    Thread unplug([&] {
+        board.WaitForRequests(1, 2000);
+        board.Unplug();
+    });
+    const auto start = Clock::now();
+    const auto results = ProbePorts({board.SlavePath()});
+    EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(1900));
+    unplug.Join();
+    ASSERT_EQ(results.size(), 1u);
+    EXPECT_EQ(results[0].result, "error");
+    EXPECT_NE(results[0].error.find("went away"), std::string::npos) << results[0].error;
+}

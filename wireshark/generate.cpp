@@ -1,0 +1,113 @@
+// zorenc-wireshark-generate TEMPLATE OUTPUT: writes the Wireshark dissector
+// zorenc.lua from its template, with the register table and the status
+// codes taken from the register map and the simulated board's codes, so that
+// the dissector never holds a copy of its own.
+#include <cstdio>
+#include <fstream>
+#include <iostream>
+#include <sstream>
+#include <string>
+
+#include "register_map.h"
+#include "sim/board.h"
+
+namespace cli = zorenc::cli;
+
+namespace {
+
+const char *EncodingName(cli::Encoding encoding)
+{
+    using cli::Encoding;
+    switch (encoding) {
+    case Encoding::kRaw:
+        return "raw";
+    case Encoding::kOffsetBinary:
+        return "offset_binary";
+    case Encoding::kHundredths:
+        return "hundredths";
+    case Encoding::kThousandths:
+        return "thousandths";
+    case Encoding::kFirmware:
+        return "firmware";
+    case Encoding::kLogic:
+        return "logic";
+    case Encoding::kControls:
+        return "controls";
+    case Encoding::kGenerator:
+        return "generator";
+    case Encoding::kInputs:
+        return "inputs";
+    case Encoding::kCommand:
+        return "command";
+    }
+    return "raw";
+}
+
+std::string RegisterTable()
+{
+    std::ostringstream out;
+    out << "-- Generated from the register map: address = {name, channel, input, index, "
+           "encoding}\nlocal REGISTERS = {\n";
+    for (uint32_t address = 0; address <= 0xFFFF; ++address) {
+        const cli::RegisterAt r = cli::FindRegister(static_cast<uint16_t>(address));
+        if (r.info == nullptr) {
+            continue;
+        }
+        const bool input = r.info->placement == cli::Placement::kPerInput;
+        char line[160];
+        std::snprintf(line, sizeof line, "    [0x%04X] = {\"%s\", %d, %d, %d, \"%s\"},\n", address,
+                      r.info->name, input ? -1 : r.channel, input ? r.channel : -1, r.index,
+                      EncodingName(r.info->encoding));
+        out << line;
+    }
+    out << "}\n\n-- The simulated board's status codes\nlocal STATUS_NAMES = {\n";
+    const struct {
+        uint8_t code;
+        const char *meaning;
+    } statuses[] = {
+        {zorsim::kStatusOk, "done"},
+        {zorsim::kStatusUnknownCommand, "unknown command"},
+        {zorsim::kStatusUnknownAddress, "unknown address"},
+        {zorsim::kStatusReadOnly, "write to a read-only register"},
+        {zorsim::kStatusWriteOnly, "read of a write-only register"},
+        {zorsim::kStatusBadChecksum, "the request's checksum did not match"},
+        {zorsim::kStatusBadValue, "a value the register does not take"},
+        {zorsim::kStatusFlashError, "flash error"},
+        {zorsim::kStatusNotRecorded, "replay: the capture holds no such request"},
+    };
+    for (const auto &s : statuses) {
+        char line[120];
+        std::snprintf(line, sizeof line, "    [0x%02X] = \"%s\",\n", s.code, s.meaning);
+        out << line;
+    }
+    out << "}\n";
+    return out.str();
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (argc != 3) {
+        std::cerr << "usage: zorenc-wireshark-generate TEMPLATE OUTPUT\n";
+        return 2;
+    }
+    std::ifstream in(argv[1]);
+    if (!in) {
+        std::cerr << "cannot read " << argv[1] << "\n";
+        return 1;
+    }
+    std::stringstream text;
+    text << in.rdbuf();
+    std::string lua = text.str();
+    const std::string marker = "-- @GENERATED_TABLES@\n";
+    const size_t at = lua.find(marker);
+    if (at == std::string::npos) {
+        std::cerr << argv[1] << " has no " << marker;
+        return 1;
+    }
+    lua.replace(at, marker.size(), RegisterTable());
+    std::ofstream out(argv[2], std::ios::binary);
+    out << lua;
+    return out.good() ? 0 : 1;
+}
