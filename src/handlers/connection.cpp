@@ -1,6 +1,7 @@
 // Opening and closing a handler's port.
 #include <cstdio>
 
+#include "handlers/diagnostics.h"
 #include "handlers/table.h"
 #include "serial/net_serial.h"
 
@@ -10,8 +11,10 @@ ZORENC_API bool ZORENC_CALL ZorEncOpen(ZorEncHandle handle, const char *portName
 {
     HandlerEntry *entry = FindEntry(handle);
     if (entry == nullptr || portName == nullptr) {
-        std::printf("connecting failed.\n");
-        std::fflush(stdout);
+        if (!DiagnosticsQuiet()) {
+            std::printf("connecting failed.\n");
+            std::fflush(stdout);
+        }
         return false;
     }
     // A network name (rfc2217://, socket://) needs a port object of its own,
@@ -33,8 +36,10 @@ ZORENC_API bool ZORENC_CALL ZorEncOpen(ZorEncHandle handle, const char *portName
         // them before its first read.
         entry->readsMayWait = open && opened != ERROR_SUCCESS;
     }
-    std::printf(open ? "connected!!!!!\n" : "connecting failed.\n");
-    std::fflush(stdout);
+    if (!DiagnosticsQuiet()) {
+        std::printf(open ? "connected!!!!!\n" : "connecting failed.\n");
+        std::fflush(stdout);
+    }
     return open;
 }
 

@@ -714,7 +714,9 @@ int32_t CNetSerial::Read(void *buffer, size_t length, DWORD *read, LPOVERLAPPED 
         }
     }
     *count = static_cast<DWORD>(done);
-    if (DropIfEnded() && done < length) {
+    // The port closes on the read that finds nothing more to come, so that
+    // the bytes before the end reach the caller first.
+    if (done == 0 && DropIfEnded()) {
         lastError = Code(ERROR_NETNAME_DELETED);
     }
     return lastError;
