@@ -3,6 +3,7 @@
 
 #include "handlers/diagnostics.h"
 #include "handlers/table.h"
+#include "serial/net_serial.h"
 
 extern "C" {
 
@@ -15,6 +16,15 @@ ZORENC_API bool ZORENC_CALL ZorEncOpen(ZorEncHandle handle, const char *portName
             std::fflush(stdout);
         }
         return false;
+    }
+    // A network name (rfc2217://, socket://) needs a port object of its own,
+    // and a local name the serial one: a closed port of the other kind is
+    // replaced. An open port is kept.
+    bool failed = false;
+    CSerial *fresh =
+        entry->port->IsOpen() ? nullptr : zorenc::PortForName(*entry->port, portName, &failed);
+    if (fresh != nullptr) {
+        ReplacePort(*entry, fresh);
     }
     // An open port stays open on its first name: Open then only reports
     // ERROR_ALREADY_INITIALIZED, and the line format is set again.

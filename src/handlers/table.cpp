@@ -49,6 +49,14 @@ HandlerEntry *FindOpenEntry(ZorEncHandle handle)
     return entry != nullptr && entry->port->IsOpen() ? entry : nullptr;
 }
 
+// Under the lock, as ZorEncCloseHandler destroys ports.
+void ReplacePort(HandlerEntry &entry, CSerial *port)
+{
+    TableLock lock;
+    delete entry.port;
+    entry.port = port;
+}
+
 extern "C" {
 
 ZORENC_API ZorEncHandle ZORENC_CALL ZorEncCreateHandler(void) noexcept

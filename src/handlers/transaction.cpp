@@ -80,7 +80,8 @@ bool ReadLength(HandlerEntry &entry, uint8_t *buffer, size_t length, DWORD *coun
 // start; such a read waits one slice at most, so that a reply that lost
 // bytes on the way but ends in 0x03 is soon a frame error, not a time-out.
 // Returns the count, or 0 when the deadline passed first or the port was
-// closed under the read (its driver kept a cancelled operation).
+// closed under the read (its driver kept a cancelled operation, or a network
+// connection ended: no reply can come any more).
 size_t CollectReply(HandlerEntry &entry, uint8_t *buffer, DWORD start)
 {
     CSerial &port = *entry.port;
@@ -145,8 +146,8 @@ ZORENC_API ZorEncResult ZORENC_CALL ZorEncSendData(ZorEncHandle handle, unsigned
     SendRequest(*entry, buffer, command, address, value);
     const size_t received = CollectReply(*entry, buffer, start);
     if (received == 0) {
-        // A port closed on the way had a driver that kept a cancelled
-        // operation: it is not open any more.
+        // A port closed on the way (a driver that kept a cancelled
+        // operation, a network connection that ended) is not open any more.
         return entry->port->IsOpen() ? ZORENC_ERR_TIMEOUT : ZORENC_ERR_NOT_OPEN;
     }
     zorenc::protocol::EncReply reply{};

@@ -191,3 +191,28 @@ TEST(DiagnosticLines, ZorencQuietSilencesEveryFixedLine)
 }
 
 } // namespace
+
+// Network port names that cannot name a server: refused at once with the line
+// of any failed open, and the same handler then opens the board's port.
+TEST_F(HandlerTable, RefusesMalformedNetworkNamesAtOnce)
+{
+    const ZorEncHandle handle = ZorEncCreateHandler();
+    for (const char *name :
+         {"rfc2217://", "rfc2217://127.0.0.1", "rfc2217://:5000",
+          "rfc2217://127.0.0.1:", "rfc2217://127.0.0.1:0", "socket://127.0.0.1:65536",
+          "socket://127.0.0.1:12ab", "telnet://127.0.0.1:5000", "rfc2217://[::1:5000",
+          "rfc2217://[::1]5000", "socket://a b:5000", "socket://127.0.0.1:5000/x"}) {
+        StdoutCapture capture;
+        const double start = testboard::NowMs();
+        EXPECT_FALSE(ZorEncOpen(handle, name)) << name;
+        EXPECT_LT(testboard::NowMs() - start, 200.0) << name;
+        EXPECT_EQ(capture.Text(), "connecting failed.\n") << name;
+        EXPECT_FALSE(ZorEncIsOpen(handle)) << name;
+        EXPECT_EQ(ZorEncSendRead(handle, 0x0400, 0, nullptr), ZORENC_ERR_NOT_OPEN) << name;
+    }
+    StdoutCapture capture;
+    EXPECT_TRUE(ZorEncOpen(handle, testboard::PortName().c_str()));
+    EXPECT_EQ(capture.Text(), "connected!!!!!\n");
+    uint32_t raw = 0;
+    EXPECT_EQ(ZorEncSendRead(handle, 0x0400, 0, &raw), ZORENC_OK);
+}
