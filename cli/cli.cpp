@@ -78,19 +78,19 @@ Invocation ParseCommandLine(int argc, char **argv)
                 return value;
             }
             if (i + 1 >= argc) {
-                throw UsageError(word + " needs " + meaning);
+                throw UsageFailure(word + " needs " + meaning);
             }
             return std::string(argv[++i]);
         };
         auto noValue = [&] {
             if (inlineValue) {
-                throw UsageError(word + " takes no value");
+                throw UsageFailure(word + " takes no value");
             }
         };
         if (word == "--port") {
             inv.port = takeValue("a port name, such as COM3 or /dev/ttyUSB0");
             if (inv.port.empty()) {
-                throw UsageError("--port needs a port name, such as COM3 or /dev/ttyUSB0");
+                throw UsageFailure("--port needs a port name, such as COM3 or /dev/ttyUSB0");
             }
         } else if (word == "--candidates") {
             const std::string list = takeValue("port names separated by commas, such as P1,P2");
@@ -98,8 +98,8 @@ Invocation ParseCommandLine(int argc, char **argv)
             while (start <= list.size()) {
                 const size_t comma = std::min(list.find(',', start), list.size());
                 if (comma == start) {
-                    throw UsageError("--candidates needs port names separated by commas, not " +
-                                     Quote(list));
+                    throw UsageFailure("--candidates needs port names separated by commas, not " +
+                                       Quote(list));
                 }
                 inv.candidates.push_back(list.substr(start, comma - start));
                 start = comma + 1;
@@ -119,7 +119,7 @@ Invocation ParseCommandLine(int argc, char **argv)
         } else if (word == "--capture") {
             inv.capture = takeValue("the path of the pcapng file to write");
             if (inv.capture.empty()) {
-                throw UsageError("--capture needs the path of the pcapng file to write");
+                throw UsageFailure("--capture needs the path of the pcapng file to write");
             }
         } else if (word == "--help" || word == "-h") {
             noValue();
@@ -142,8 +142,8 @@ Invocation ParseCommandLine(int argc, char **argv)
         } else if (word == "--for") {
             const double seconds = ParseReal(takeValue("a number of seconds"), "--for");
             if (!(seconds > 0 && seconds <= 86400)) {
-                throw UsageError("--for takes seconds from above 0 to 86400, not " +
-                                 std::to_string(seconds));
+                throw UsageFailure("--for takes seconds from above 0 to 86400, not " +
+                                   std::to_string(seconds));
             }
             inv.forSeconds = seconds;
             inv.options |= kOptFor;
@@ -155,7 +155,7 @@ Invocation ParseCommandLine(int argc, char **argv)
                 ParseInteger(takeValue("milliseconds"), "--interval (ms)", 50, 10000));
             inv.options |= kOptInterval;
         } else {
-            throw UsageError("unknown option " + Quote(word));
+            throw UsageFailure("unknown option " + Quote(word));
         }
     }
     if (!words.empty()) {
@@ -163,39 +163,6 @@ Invocation ParseCommandLine(int argc, char **argv)
         inv.args.assign(words.begin() + 1, words.end());
     }
     return inv;
-}
-
-namespace {
-int32_t ParseNumbered(const std::string &text, const char *what, int32_t count)
-{
-    const std::string range = "0.." + std::to_string(count - 1);
-    int64_t value = 0;
-    try {
-        value = ParseInteger(text, what, INT32_MIN, INT32_MAX);
-    } catch (const companion::Failure &) {
-        throw UsageError(Quote(text) + " is not a valid " + what + " (expected " + range + ")");
-    }
-    if (value < 0 || value >= count) {
-        throw UsageError(std::string(what) + " " + text + " is out of range " + range +
-                         " (ZORENC_ERR_CHANNEL)");
-    }
-    return static_cast<int32_t>(value);
-}
-} // namespace
-
-int32_t ParseChannel(const std::string &text)
-{
-    return ParseNumbered(text, "channel", BOARD_CHANNELS);
-}
-
-int32_t ParseInput(const std::string &text)
-{
-    return ParseNumbered(text, "input", BOARD_DIGITAL_INPUTS);
-}
-
-int32_t ParseIndexTrigger(const std::string &text)
-{
-    return ParseNumbered(text, "index", BOARD_INDEX_TRIGGERS);
 }
 
 } // namespace zorenc::cli

@@ -3,10 +3,10 @@
 #pragma once
 
 #include <cstdint>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
+#include "failure.h"
 #include "numbers.h"
 
 namespace zorenc::cli {
@@ -19,27 +19,12 @@ struct ExitWith {
     int status;
 };
 
-// The tool was used wrongly: unknown command or option, a missing or
-// malformed argument, a number out of range. Exit status 2.
-class UsageError : public std::runtime_error {
-public:
-    explicit UsageError(const std::string &message, std::string command = {})
-        : std::runtime_error(message), command_(std::move(command))
-    {
-    }
-    // The command whose usage to point at, empty for the tool's.
-    const std::string &Command() const { return command_; }
-
-private:
-    std::string command_;
-};
-
-// The port could not be opened or the board did not do what was asked.
-// Exit status 1.
-class BoardError : public std::runtime_error {
-public:
-    using std::runtime_error::runtime_error;
-};
+// Failures are the companion library's: a usage failure (the tool was used
+// wrongly: unknown command or option, a missing or malformed argument, a
+// number out of range) exits with status 2, any other with status 1.
+using companion::BoardFailure;
+using companion::Failure;
+using companion::UsageFailure;
 
 // Options that only some commands take.
 enum CommandOption : unsigned {
@@ -85,11 +70,5 @@ const char *OptionName(CommandOption option);
 using companion::ParseInteger;
 using companion::ParseReal;
 using companion::ParseWord;
-
-// Numbers checked against the board's ranges; a bad one is a usage error
-// that names ZORENC_ERR_CHANNEL, the code the library uses for them.
-int32_t ParseChannel(const std::string &text);
-int32_t ParseInput(const std::string &text);
-int32_t ParseIndexTrigger(const std::string &text);
 
 } // namespace zorenc::cli

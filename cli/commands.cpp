@@ -1,6 +1,5 @@
 #include "commands.h"
 
-#include "monitor/monitor.h"
 #include "plans.h"
 #include "zorenc.h"
 

@@ -17,7 +17,7 @@ std::string ReadInput(const std::string &path)
 {
     std::FILE *in = path == "-" ? stdin : std::fopen(path.c_str(), "rb");
     if (in == nullptr) {
-        throw UsageError("cannot read " + path, "config");
+        throw UsageFailure("cannot read " + path);
     }
     std::string text;
     char buffer[65536];
@@ -30,7 +30,7 @@ std::string ReadInput(const std::string &path)
         std::fclose(in);
     }
     if (failed) {
-        throw UsageError("cannot read " + path, "config");
+        throw UsageFailure("cannot read " + path);
     }
     return text;
 }
@@ -46,10 +46,9 @@ companion::Config CheckFile(const std::string &path)
         for (const auto &fault : faults) {
             std::fprintf(stderr, "%s: %s\n", name.c_str(), fault.get<std::string>().c_str());
         }
-        throw UsageError(name + ": refused, " + std::to_string(faults.size()) +
-                             (faults.size() == 1 ? " fault" : " faults") +
-                             " (nothing was sent to the board)",
-                         "config");
+        throw UsageFailure(name + ": refused, " + std::to_string(faults.size()) +
+                           (faults.size() == 1 ? " fault" : " faults") +
+                           " (nothing was sent to the board)");
     }
 }
 
@@ -63,7 +62,7 @@ void WriteOutput(const std::string &path, const std::string &text)
     bool ok = out != nullptr && std::fwrite(text.data(), 1, text.size(), out) == text.size();
     ok = out != nullptr && std::fclose(out) == 0 && ok;
     if (!ok) {
-        throw BoardError("cannot write " + path);
+        throw BoardFailure("cannot write " + path);
     }
 }
 
@@ -87,10 +86,10 @@ Action PlanConfig(const Invocation &inv)
 {
     const std::string verb = inv.args.empty() ? "" : inv.args[0];
     if (inv.args.size() != 2 || (verb != "save" && verb != "diff" && verb != "apply")) {
-        throw UsageError("usage: zorenc config save|diff|apply FILE", "config");
+        throw UsageFailure("usage: zorenc config save|diff|apply FILE");
     }
     if (verb != "apply" && inv.options != 0) {
-        throw UsageError("--flash and --force are options of config apply", "config");
+        throw UsageFailure("--flash and --force are options of config apply");
     }
     const std::string path = inv.args[1];
     const bool json = inv.json;
@@ -141,7 +140,7 @@ Action PlanConfig(const Invocation &inv)
                 message += "\nwritten and verified: " + Labels(d["written"]) +
                            "\nnot written: " + Labels(d["not_written"]);
             }
-            throw BoardError(message);
+            throw BoardFailure(message);
         }
         if (json) {
             PrintJson(result);

@@ -9,11 +9,8 @@
 #include <io.h>
 #include <windows.h>
 #else
-#include <cerrno>
 #include <cstring>
 #include <ctime>
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -72,11 +69,6 @@ bool StdoutIsTerminal()
     return true;
 }
 
-std::string OpenFailureReason(const std::string &)
-{
-    return "no such port, or it is in use by another program";
-}
-
 #else
 
 namespace {
@@ -125,28 +117,6 @@ void SleepMs(int ms)
 bool StdoutIsTerminal()
 {
     return isatty(1) != 0;
-}
-
-std::string OpenFailureReason(const std::string &port)
-{
-    struct stat st;
-    if (stat(port.c_str(), &st) != 0) {
-        if (errno == ENOENT || errno == ENOTDIR) {
-            return "no such device";
-        }
-        return std::strerror(errno);
-    }
-    if (!S_ISCHR(st.st_mode)) {
-        return "not a serial device";
-    }
-    if (access(port.c_str(), R_OK | W_OK) != 0) {
-        if (errno == EACCES) {
-            return "permission denied (is your user in the group that owns the port, such as "
-                   "dialout?)";
-        }
-        return std::strerror(errno);
-    }
-    return "the port could not be opened or configured (is another program using it?)";
 }
 
 #endif

@@ -1,6 +1,6 @@
 // What the tool needs from the operating system beyond the library: quieting
-// stdout (the toolkit's), Ctrl-C, sleeping, the terminal and a reason for a
-// failed open. The POSIX and Windows versions live side by side in host.cpp.
+// stdout (the companion's), Ctrl-C, sleeping and the terminal. The POSIX and
+// Windows versions live side by side in host.cpp.
 #pragma once
 
 #include <string>
@@ -44,9 +44,5 @@ void SleepMs(int ms);
 // True when stdout is a terminal; then also switches a Windows console to
 // ANSI escape sequences.
 bool StdoutIsTerminal();
-
-// Why a port that ZorEncOpen refused cannot be opened, as well as the tool
-// can tell: "no such device", "permission denied ...".
-std::string OpenFailureReason(const std::string &port);
 
 } // namespace zorenc::cli

@@ -9,6 +9,7 @@
 #include "host.h"
 #include "plans.h"
 #include "session.h"
+#include "setting_request.h"
 
 namespace zorenc::cli {
 
@@ -27,12 +28,9 @@ void PrintInfo(Session &session, bool json)
     Table table({"", ""});
     table.Add({"port", session.Port()});
     for (const char *name : kInfoSettings) {
-        const Setting &s = *FindSetting(name);
-        Reading reading;
-        session.Check(s.get(session.Handle(), Key{}, {}, reading),
-                      std::string("cannot read the ") + name);
-        object[Snake(name)] = FieldJson(reading.front());
-        table.Add({name, FieldText(reading.front())});
+        const Reading reading = companion::ReadOne(session.Handle(), *FindSetting(name), Key{});
+        object[Snake(name)] = companion::FieldJson(reading.front());
+        table.Add({name, companion::FieldText(reading.front())});
     }
     if (json) {
         PrintJson(object);
@@ -273,10 +271,10 @@ void RunTour(Session &session, const WatchPlan &plan)
                 "trigger%s.\n",
                 lowest, highest, turns, turns == 1 ? "" : "s", triggers, triggers == 1 ? "" : "s");
     if (!Interrupted() && (highest <= lowest || triggers == 0)) {
-        throw BoardError(highest <= lowest
-                             ? "the position of channel 0 did not move: the virtual encoder "
-                               "did not run"
-                             : "channel 0 crossed its trigger positions without a trigger");
+        throw BoardFailure(highest <= lowest
+                               ? "the position of channel 0 did not move: the virtual encoder "
+                                 "did not run"
+                               : "channel 0 crossed its trigger positions without a trigger");
     }
 }
 
@@ -294,7 +292,7 @@ WatchPlan MakeWatchPlan(const Invocation &inv, double seconds)
 Action PlanInfo(const Invocation &inv)
 {
     if (!inv.args.empty()) {
-        throw UsageError("info takes no arguments", "info");
+        throw UsageFailure("info takes no arguments");
     }
     const bool json = inv.json;
     return [json](Session &session) { PrintInfo(session, json); };
@@ -303,13 +301,12 @@ Action PlanInfo(const Invocation &inv)
 Action PlanStatus(const Invocation &inv)
 {
     if (!inv.args.empty()) {
-        throw UsageError("status takes no arguments", "status");
+        throw UsageFailure("status takes no arguments");
     }
     const bool watch = (inv.options & kOptWatch) != 0;
     if (!watch && (inv.options & (kOptFor | kOptInterval))) {
-        throw UsageError(std::string((inv.options & kOptFor) ? "--for" : "--interval") +
-                             " goes with --watch: zorenc status --watch --for SECONDS",
-                         "status");
+        throw UsageFailure(std::string((inv.options & kOptFor) ? "--for" : "--interval") +
+                           " goes with --watch: zorenc status --watch --for SECONDS");
     }
     const WatchPlan plan = MakeWatchPlan(inv, 0);
     return [watch, plan](Session &session) {
@@ -331,12 +328,11 @@ Action PlanStatus(const Invocation &inv)
 Action PlanTour(const Invocation &inv)
 {
     if (!inv.args.empty()) {
-        throw UsageError("tour takes no arguments", "tour");
+        throw UsageFailure("tour takes no arguments");
     }
     if (inv.json) {
-        throw UsageError("tour is a demonstration for people and has no --json output; "
-                         "use status --watch --json",
-                         "tour");
+        throw UsageFailure("tour is a demonstration for people and has no --json output; "
+                           "use status --watch --json");
     }
     const WatchPlan plan = MakeWatchPlan(inv, 5);
     return [plan](Session &session) { RunTour(session, plan); };

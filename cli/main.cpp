@@ -12,11 +12,11 @@
 namespace zorenc::cli {
 namespace {
 
-// A usage error names its command, or else the command on the line.
-int Usage(const UsageError &error, const std::string &current)
+// A usage failure points at the command on the line, or at the tool's help.
+int Usage(const Failure &failure, const std::string &current)
 {
-    std::fprintf(stderr, "zorenc: %s\n", error.what());
-    const Command *command = FindCommand(error.Command().empty() ? current : error.Command());
+    std::fprintf(stderr, "zorenc: %s\n", failure.what());
+    const Command *command = FindCommand(current);
     if (command != nullptr) {
         std::fprintf(stderr, "usage: zorenc %s%s%s%s\n", BoardOptions(*command), command->name,
                      command->synopsis[0] ? " " : "", command->synopsis);
@@ -38,7 +38,7 @@ int Run(int argc, char **argv, std::string &current)
     }
     if (inv.command.empty() || inv.command == "help") {
         if (inv.command.empty() && !inv.help) {
-            throw UsageError("no command given");
+            throw UsageFailure("no command given");
         }
         if (inv.args.empty()) {
             std::fputs(ToolHelp().c_str(), stdout);
@@ -46,16 +46,16 @@ int Run(int argc, char **argv, std::string &current)
         }
         const Command *command = FindCommand(inv.args[0]);
         if (command == nullptr || inv.args.size() > 1) {
-            throw UsageError("no help on '" + inv.args.back() +
-                             "'; the commands are listed by "
-                             "zorenc --help");
+            throw UsageFailure("no help on '" + inv.args.back() +
+                               "'; the commands are listed by "
+                               "zorenc --help");
         }
         std::fputs(CommandHelp(*command).c_str(), stdout);
         return kExitOk;
     }
     const Command *command = FindCommand(inv.command);
     if (command == nullptr) {
-        throw UsageError("unknown command '" + inv.command + "'");
+        throw UsageFailure("unknown command '" + inv.command + "'");
     }
     if (inv.help) {
         std::fputs(CommandHelp(*command).c_str(), stdout);
@@ -64,9 +64,8 @@ int Run(int argc, char **argv, std::string &current)
     const unsigned stray = inv.options & ~command->options;
     for (unsigned bit = 1; bit != 0 && stray != 0; bit <<= 1) {
         if (stray & bit) {
-            throw UsageError(std::string(OptionName(static_cast<CommandOption>(bit))) +
-                                 " is not an option of " + command->name,
-                             command->name);
+            throw UsageFailure(std::string(OptionName(static_cast<CommandOption>(bit))) +
+                               " is not an option of " + command->name);
         }
     }
     // Every argument is checked before the port is opened.
@@ -76,7 +75,7 @@ int Run(int argc, char **argv, std::string &current)
     }
     Session session(inv);
     try {
-        action(session);
+        session.Run(action);
     } catch (const ExitWith &exit) {
         std::fflush(stdout);
         return exit.status;
@@ -94,19 +93,12 @@ int main(int argc, char **argv)
     std::string current;
     try {
         return Run(argc, argv, current);
-    } catch (const UsageError &error) {
+    } catch (const Failure &failure) {
         std::fflush(stdout);
-        return Usage(error, current);
-    } catch (const zorenc::companion::Failure &failure) {
-        std::fflush(stdout);
-        if (failure.Kind() == "usage") {
-            return Usage(UsageError(failure.what()), current);
+        if (failure.IsUsage()) {
+            return Usage(failure, current);
         }
         std::fprintf(stderr, "zorenc: %s\n", failure.what());
-        return kExitBoard;
-    } catch (const BoardError &error) {
-        std::fflush(stdout);
-        std::fprintf(stderr, "zorenc: %s\n", error.what());
         return kExitBoard;
     } catch (const std::exception &error) {
         std::fflush(stdout);

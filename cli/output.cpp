@@ -6,13 +6,6 @@
 
 namespace zorenc::cli {
 
-std::string FormatHex(uint32_t value, int digits)
-{
-    char text[16];
-    std::snprintf(text, sizeof text, "0x%0*X", digits, static_cast<unsigned>(value));
-    return text;
-}
-
 namespace {
 bool IsNumber(const std::string &cell)
 {

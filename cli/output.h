@@ -11,12 +11,10 @@
 
 namespace zorenc::cli {
 
-// JSON documents are the toolkit's (nlohmann), written by companion::DumpLine.
+// JSON documents and numbers as text are the companion library's.
+using companion::FormatHex;
 using companion::FormatReal;
 using Json = companion::Json;
-
-// 0x0000F00A style, with the given number of hex digits.
-std::string FormatHex(uint32_t value, int digits = 8);
 
 // Columns padded to their widest cell; columns whose cells are all numbers
 // are aligned to the right. A header of empty cells is not printed.

@@ -7,9 +7,19 @@
 
 #include "commands.h"
 #include "output.h"
-#include "settings.h"
+#include "setting_table.h"
 
 namespace zorenc::cli {
+
+// The settings table is the companion library's: the one definition of
+// every setting, which the tool shares with every other front end.
+using companion::Field;
+using companion::FindSetting;
+using companion::Key;
+using companion::Reading;
+using companion::Scope;
+using companion::Setting;
+using companion::Settings;
 
 Action PlanInfo(const Invocation &inv);
 Action PlanStatus(const Invocation &inv);
@@ -26,32 +36,13 @@ Action PlanDump(const Invocation &inv);
 Action PlanPorts(const Invocation &inv);
 
 // The port name that --port gives: the name itself, or the one port that an
-// identity (auto, serial:SN, usb:VVVV:PPPP) names. Throws BoardError listing
-// the ports seen when none or several match, UsageError for a malformed one.
+// identity (auto, serial:SN, usb:VVVV:PPPP) names. Throws a board Failure
+// listing the ports seen when none or several match, a usage Failure for a
+// malformed one.
 std::string ResolvePortOption(const Invocation &inv);
 
 Action PlanConfig(const Invocation &inv);
-
-// What `clear` clears: a name, all of them at once, or one by number.
-using ClearAll = ZorEncResult(ZORENC_CALL *)(ZorEncHandle);
-using ClearOne = ZorEncResult(ZORENC_CALL *)(ZorEncHandle, int32_t);
-struct ClearTarget {
-    const char *name;
-    Scope scope; // kBoard: no number; kChannel or kInput: an optional number
-    ClearAll all;
-    ClearOne one;
-    const char *what;
-};
-const std::vector<ClearTarget> &ClearTargets();
-
-// What `flash` does: save, load, defaults.
-struct FlashOp {
-    const char *name;
-    ZorEncResult(ZORENC_CALL *fn)(ZorEncHandle);
-    const char *failure;
-    const char *done;
-};
-const std::vector<FlashOp> &FlashOps();
+Action PlanMonitor(const Invocation &inv);
 
 // Help texts generated from the tables.
 std::string SettingsHelp();
@@ -59,9 +50,6 @@ std::string ClearTargetsHelp();
 
 // One JSON document on its own line of stdout.
 void PrintJson(const Json &json);
-// A field's value as a table cell and as JSON.
-std::string FieldText(const Field &field);
-Json FieldJson(const Field &field);
 // kebab-case to snake_case, for JSON keys.
 std::string Snake(std::string name);
 

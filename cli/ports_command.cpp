@@ -66,8 +66,7 @@ void PrintTable(const std::vector<companion::PortRecord> &records, bool probed)
 Action PlanPorts(const Invocation &inv)
 {
     if (inv.sim || !inv.port.empty()) {
-        throw UsageError("ports takes no --port or --sim: name the ports to probe as arguments",
-                         "ports");
+        throw UsageFailure("ports takes no --port or --sim: name the ports to probe as arguments");
     }
     companion::FindOptions options;
     options.probe = (inv.options & kOptProbe) != 0;
@@ -103,7 +102,7 @@ std::string ResolvePortOption(const Invocation &inv)
 {
     if (!companion::IsPortIdentity(inv.port)) {
         if (!inv.candidates.empty()) {
-            throw UsageError("--candidates goes with --port auto");
+            throw UsageFailure("--candidates goes with --port auto");
         }
         return inv.port;
     }
@@ -113,9 +112,9 @@ std::string ResolvePortOption(const Invocation &inv)
         return companion::ResolvePort(inv.port, options);
     } catch (const companion::Failure &failure) {
         if (failure.Kind() == "usage") {
-            throw UsageError(failure.what());
+            throw UsageFailure(failure.what());
         }
-        throw BoardError(failure.what());
+        throw BoardFailure(failure.what());
     }
 }
 

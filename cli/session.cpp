@@ -9,25 +9,14 @@
 #include "host.h"
 #include "output.h"
 #include "plans.h"
-#include "zorenc_codes.h"
+#include "ports.h"
+#include "results.h"
 
 #ifdef ZORENC_TOOL_SIM
 #include "sim/board.h"
 #endif
 
 namespace zorenc::cli {
-
-std::string ResultText(ZorEncResult result)
-{
-    const ZorEncCodeInfo info = ZorEncDescribe(result);
-    std::string text = info.meaning;
-    if (result >= 1 && result <= 255 && result != ZORENC_ERR_CHECKSUM) {
-        text += " " + FormatHex(result, 2);
-    } else if (std::string(info.name) == "ZORENC_UNKNOWN") {
-        text += " " + FormatHex(result, 4);
-    }
-    return text + " (" + info.name + ")";
-}
 
 namespace {
 
@@ -73,7 +62,7 @@ struct Session::Sim {};
 Session::Session(const Invocation &inv)
 {
     if (inv.sim && !inv.port.empty()) {
-        throw UsageError("give either --port or --sim, not both");
+        throw UsageFailure("give either --port or --sim, not both");
     }
     if (inv.sim) {
 #ifdef ZORENC_TOOL_SIM
@@ -86,25 +75,26 @@ Session::Session(const Invocation &inv)
             started = sim_->board.Start();
         }
         if (!started) {
-            throw BoardError("cannot start the simulated board: no pseudo-terminal available");
+            throw BoardFailure("cannot start the simulated board: no pseudo-terminal available");
         }
         port_ = sim_->board.SlavePath();
 #else
-        throw UsageError("--sim is not available in this build (the simulated board runs on Linux "
-                         "only): start zorenc-sim on a Linux host, or give --port with the "
-                         "board's port, such as --port COM3");
+        throw UsageFailure(
+            "--sim is not available in this build (the simulated board runs on Linux "
+            "only): start zorenc-sim on a Linux host, or give --port with the "
+            "board's port, such as --port COM3");
 #endif
     } else if (inv.port.empty()) {
-        throw UsageError("no board chosen: give --port NAME for a board on a serial port (COM3, "
-                         "/dev/ttyUSB0, or the slave path that zorenc-sim prints), or --sim for "
-                         "a simulated board in this process");
+        throw UsageFailure("no board chosen: give --port NAME for a board on a serial port (COM3, "
+                           "/dev/ttyUSB0, or the slave path that zorenc-sim prints), or --sim for "
+                           "a simulated board in this process");
     } else {
         port_ = ResolvePortOption(inv);
     }
 
     handle_ = ZorEncCreateHandler();
     if (handle_ == 0) {
-        throw BoardError("cannot create a handler: out of memory");
+        throw BoardFailure("cannot create a handler: out of memory");
     }
     if (inv.trace) {
         traceStart = Clock::now();
@@ -123,13 +113,13 @@ Session::Session(const Invocation &inv)
         }
         try {
             companion::StartCapture(handle_, options);
-        } catch (const companion::CaptureError &error) {
+        } catch (const Failure &error) {
             {
                 QuietStdout quiet;
                 ZorEncCloseHandler(handle_);
             }
             handle_ = 0;
-            throw UsageError(std::string("--capture: ") + error.what());
+            throw UsageFailure(std::string("--capture: ") + error.what());
         }
         capture_ = inv.capture;
     }
@@ -139,7 +129,7 @@ Session::Session(const Invocation &inv)
         open = ZorEncOpen(handle_, port_.c_str());
     }
     if (!open) {
-        const std::string reason = OpenFailureReason(port_);
+        const std::string reason = companion::OpenFailureReason(port_);
         if (!capture_.empty()) {
             companion::StopCapture(handle_); // the file keeps its headers: nothing was sent
             capture_.clear();
@@ -149,7 +139,7 @@ Session::Session(const Invocation &inv)
             ZorEncCloseHandler(handle_);
         }
         handle_ = 0;
-        throw BoardError("cannot open " + port_ + ": " + reason);
+        throw BoardFailure("cannot open " + port_ + ": " + reason);
     }
 }
 
@@ -180,17 +170,27 @@ bool Session::Simulated() const
 
 void Session::Check(ZorEncResult result, const std::string &what) const
 {
-    companion::NoteCaptureResult(handle_, result);
-    if (result == ZORENC_OK) {
-        return;
+    companion::CheckResult(handle_, result, what);
+}
+
+void Session::Run(const std::function<void(Session &)> &work)
+{
+    try {
+        work(*this);
+    } catch (const Failure &failure) {
+        const Json result = failure.Details().value("result", Json());
+        if (failure.Kind() != "board" || !result.is_number_unsigned()) {
+            throw;
+        }
+        std::string advice;
+        const ZorEncResult code = result.get<ZorEncResult>();
+        if (code == ZORENC_ERR_TIMEOUT) {
+            advice = "; check that the board is powered and connected to " + port_;
+        } else if (code == ZORENC_ERR_CHECKSUM || code == ZORENC_ERR_FRAME) {
+            advice = "; check the cable and that nothing else talks on " + port_;
+        }
+        throw Failure("board", failure.what() + advice, failure.Details());
     }
-    std::string message = what + ": " + ResultText(result);
-    if (result == ZORENC_ERR_TIMEOUT) {
-        message += "; check that the board is powered and connected to " + port_;
-    } else if (result == ZORENC_ERR_CHECKSUM || result == ZORENC_ERR_FRAME) {
-        message += "; check the cable and that nothing else talks on " + port_;
-    }
-    throw BoardError(message);
 }
 
 } // namespace zorenc::cli

@@ -3,6 +3,7 @@
 // file on request.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -12,14 +13,11 @@ namespace zorenc::cli {
 
 struct Invocation;
 
-// "no reply from the board within 1000 ms (ZORENC_ERR_TIMEOUT)".
-std::string ResultText(ZorEncResult result);
-
 class Session {
 public:
     // Opens the port named by --port, or starts the simulated board for
-    // --sim. Throws BoardError when the port cannot be opened, UsageError
-    // when no board was chosen or --sim is not built in.
+    // --sim. Throws a board Failure when the port cannot be opened, a usage
+    // Failure when no board was chosen or --sim is not built in.
     explicit Session(const Invocation &inv);
     ~Session(); // closes the port and the handler, stops a simulated board
     Session(const Session &) = delete;
@@ -29,8 +27,13 @@ public:
     const std::string &Port() const { return port_; }
     bool Simulated() const;
 
-    // Throws BoardError "<what>: <ResultText>" unless result is ZORENC_OK.
+    // Throws a board Failure "<what>: <result as text>" unless result is
+    // ZORENC_OK (the companion's CheckResult).
     void Check(ZorEncResult result, const std::string &what) const;
+
+    // Runs a command's work on the board. A failed call gets the tool's
+    // advice after the companion's words: what to check on this port.
+    void Run(const std::function<void(Session &)> &work);
 
 private:
     struct Sim;

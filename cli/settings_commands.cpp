@@ -1,35 +1,31 @@
-// get, set, clear, calibration, flash, read, write and dump.
+// get, set, clear, calibration, flash, read, write and dump. Settings,
+// clears and flash go through the companion library's request paths, so the
+// tool checks and words them as the monitor and the C interface do; the tool
+// only turns its words into requests and adds hints of its own.
 #include <cstdio>
 #include <cstring>
 
+#include "actions.h"
 #include "device/registers.h"
 #include "plans.h"
 #include "register_map.h"
 #include "session.h"
+#include "setting_request.h"
 
 namespace zorenc::cli {
+
+using companion::ClearRequest;
+using companion::ClearTarget;
+using companion::Encoding;
+using companion::FormatHex;
+using companion::RegisterAt;
+using companion::SettingReading;
+using companion::SettingRequest;
 
 void PrintJson(const Json &json)
 {
     std::printf("%s\n", companion::DumpLine(json).c_str());
     std::fflush(stdout);
-}
-
-std::string FieldText(const Field &field)
-{
-    switch (field.kind) {
-    case FieldKind::kHex:
-        return FormatHex(static_cast<uint32_t>(field.integer));
-    case FieldKind::kReal:
-        return FormatReal(field.real);
-    default:
-        return std::to_string(field.integer);
-    }
-}
-
-Json FieldJson(const Field &field)
-{
-    return field.kind == FieldKind::kReal ? Json(field.real) : Json(field.integer);
 }
 
 std::string Snake(std::string name)
@@ -41,32 +37,6 @@ std::string Snake(std::string name)
 }
 
 namespace {
-
-std::vector<std::string> Split(const std::string &text, char separator)
-{
-    std::vector<std::string> parts;
-    size_t start = 0;
-    while (true) {
-        const size_t end = text.find(separator, start);
-        parts.push_back(text.substr(start, end - start));
-        if (end == std::string::npos) {
-            return parts;
-        }
-        start = end + 1;
-    }
-}
-
-size_t KeyCount(Scope scope)
-{
-    switch (scope) {
-    case Scope::kBoard:
-        return 0;
-    case Scope::kChannelIndex:
-        return 2;
-    default:
-        return 1;
-    }
-}
 
 const char *KeyNames(Scope scope)
 {
@@ -85,8 +55,8 @@ const char *KeyNames(Scope scope)
 
 bool KeyOptional(const Setting &s)
 {
-    return s.get != nullptr && (s.scope == Scope::kChannel || s.scope == Scope::kInput) &&
-           s.getTypes[0] == '\0';
+    return s.Readable() && (s.scope == Scope::kChannel || s.scope == Scope::kInput) &&
+           s.getArgs.empty();
 }
 
 std::string Join(std::initializer_list<std::string> words)
@@ -103,114 +73,100 @@ std::string Join(std::initializer_list<std::string> words)
 std::string GetSynopsis(const Setting &s)
 {
     const std::string key = KeyNames(s.scope);
-    return Join({"get", s.name, KeyOptional(s) ? "[" + key + "]" : key, s.getNames});
+    return Join(
+        {"get", s.name, KeyOptional(s) ? "[" + key + "]" : key, companion::FormNames(s.getArgs)});
 }
 
-std::vector<std::string> SetSynopses(const Setting &s)
+std::string SetSynopsis(const Setting &s)
 {
-    std::vector<std::string> list;
-    if (s.setNames != nullptr) {
-        for (const std::string &names : Split(s.setNames, '|')) {
-            list.push_back(Join({"set", s.name, KeyNames(s.scope), names}));
-        }
+    std::string usage;
+    for (const companion::ValueForm &form : s.setForms) {
+        usage += (usage.empty() ? "" : " or: zorenc ") +
+                 Join({"set", s.name, KeyNames(s.scope), companion::FormNames(form)});
     }
-    return list;
+    return usage;
 }
 
-const Setting &LookupSetting(const std::string &name, const char *command)
+// The request that words after the setting's name make: the key words the
+// setting's scope takes first, then its arguments or values (under list).
+Json Request(const std::string &name, const std::vector<std::string> &words, const char *list)
 {
+    Json request = {{"setting", name}};
     const Setting *s = FindSetting(name);
-    if (s == nullptr) {
-        throw UsageError("unknown setting '" + name + "' (zorenc help " + command + " lists them)",
-                         command);
-    }
-    return *s;
-}
-
-Key ParseKey(Scope scope, const std::vector<std::string> &words)
-{
-    Key key;
-    switch (scope) {
+    size_t used = 0;
+    auto key = [&](const char *what) {
+        if (used < words.size()) {
+            request[what] = words[used++];
+        }
+    };
+    switch (s != nullptr ? s->scope : Scope::kBoard) {
     case Scope::kBoard:
         break;
     case Scope::kChannel:
-        key.number = ParseChannel(words[0]);
+        key("channel");
         break;
     case Scope::kChannelIndex:
-        key.number = ParseChannel(words[0]);
-        key.index = ParseIndexTrigger(words[1]);
+        key("channel");
+        key("index");
         break;
     case Scope::kInput:
-        key.number = ParseInput(words[0]);
+        key("input");
         break;
     }
-    return key;
+    request[list] =
+        Json(std::vector<std::string>(words.begin() + static_cast<long>(used), words.end()));
+    return request;
 }
 
-Args ParseArgs(const std::string &types, const std::string &names,
-               const std::vector<std::string> &words, size_t first)
+// Parses through the companion's path; a refusal gets the tool's hint after it.
+template <typename Parse>
+SettingRequest Parsed(Parse parse, const Json &request, const char *command)
 {
-    const std::vector<std::string> name = Split(names, ' ');
-    Args args;
-    for (size_t i = 0; i < types.size(); ++i) {
-        args.push_back(ParseArg(types[i], words[first + i], i < name.size() ? name[i] : "value"));
+    try {
+        return parse(request);
+    } catch (const Failure &failure) {
+        const Setting *s = FindSetting(request["setting"].get<std::string>());
+        std::string hint;
+        if (s == nullptr) {
+            hint = std::string(" (zorenc help ") + command + " lists them)";
+        } else if (std::strcmp(command, "set") == 0 && !s->Writable()) {
+            const char *clear = std::strstr(s->help, "clear with: ");
+            hint = clear != nullptr ? "; " + std::string(clear, std::strlen(clear) - 1) : "";
+        } else if (std::strcmp(command, "get") == 0 ? s->Readable() : s->Writable()) {
+            hint = "; usage: zorenc " +
+                   (std::strcmp(command, "get") == 0 ? GetSynopsis(*s) : SetSynopsis(*s));
+        }
+        throw Failure(failure.Kind(), failure.what() + hint, failure.Details());
     }
-    return args;
 }
 
-Reading ReadSetting(Session &session, const Setting &s, const Key &key, const Args &extra)
+void PrintReadings(const Setting &s, const std::vector<SettingReading> &rows, bool json, bool many)
 {
-    Reading reading;
-    session.Check(s.get(session.Handle(), key, extra, reading), "cannot read " + Subject(s, key));
-    return reading;
-}
-
-struct Row {
-    Key key;
-    Reading reading;
-};
-
-void PrintReadings(const Setting &s, const std::vector<Row> &rows, bool json, bool many)
-{
-    const bool single = rows.front().reading.size() == 1;
     if (json) {
-        auto object = [&s](const Row &row) {
-            Json o = {{"setting", s.name}};
-            if (s.scope == Scope::kInput) {
-                o["input"] = row.key.number;
-            } else if (s.scope != Scope::kBoard) {
-                o["channel"] = row.key.number;
-            }
-            if (s.scope == Scope::kChannelIndex) {
-                o["index"] = row.key.index;
-            }
-            for (const Field &f : row.reading) {
-                o[f.name] = FieldJson(f);
-            }
-            return o;
-        };
         if (!many) {
-            PrintJson(object(rows.front()));
+            PrintJson(companion::ReadingObject(s, rows.front()));
             return;
         }
         Json list = Json::array();
-        for (const Row &row : rows) {
-            list.push_back(object(row));
+        for (const SettingReading &row : rows) {
+            list.push_back(companion::ReadingObject(s, row));
         }
         PrintJson(list);
         return;
     }
+    const bool single = rows.front().reading.size() == 1;
     std::vector<std::string> header;
-    for (const std::string &k : Split(KeyNames(s.scope), ' ')) {
-        if (!k.empty()) {
-            header.push_back(k == "CH" ? "channel" : k == "INDEX" ? "index" : "input");
-        }
+    if (s.scope != Scope::kBoard) {
+        header.push_back(s.scope == Scope::kInput ? "input" : "channel");
+    }
+    if (s.scope == Scope::kChannelIndex) {
+        header.push_back("index");
     }
     for (const Field &f : rows.front().reading) {
         header.push_back(single ? s.name : f.name);
     }
     Table table(header);
-    for (const Row &row : rows) {
+    for (const SettingReading &row : rows) {
         std::vector<std::string> cells;
         if (s.scope != Scope::kBoard) {
             cells.push_back(std::to_string(row.key.number));
@@ -219,7 +175,7 @@ void PrintReadings(const Setting &s, const std::vector<Row> &rows, bool json, bo
             cells.push_back(std::to_string(row.key.index));
         }
         for (const Field &f : row.reading) {
-            cells.push_back(FieldText(f));
+            cells.push_back(companion::FieldText(f));
         }
         table.Add(cells);
     }
@@ -239,7 +195,7 @@ void PrintDone(bool json, const std::string &text, const Json &object)
 void NoArguments(const Invocation &inv)
 {
     if (!inv.args.empty()) {
-        throw UsageError(inv.command + " takes no arguments", inv.command);
+        throw UsageFailure(inv.command + " takes no arguments");
     }
 }
 
@@ -255,14 +211,14 @@ std::string SettingsHelp()
             key = "[" + key + "]";
         }
         std::string values;
-        if (s.setNames != nullptr) {
-            values = s.get == nullptr ? "set only: " : "";
-            for (char c : std::string(s.setNames)) {
-                values += c == '|' ? std::string(" or ") : std::string(1, c);
+        if (s.Writable()) {
+            values = s.Readable() ? "" : "set only: ";
+            for (size_t f = 0; f < s.setForms.size(); ++f) {
+                values += (f ? " or " : "") + companion::FormNames(s.setForms[f]);
             }
         } else {
-            values = s.getNames[0] != '\0' ? std::string("read only, get: ") + s.getNames
-                                           : std::string("read only");
+            values = s.getArgs.empty() ? std::string("read only")
+                                       : "read only, get: " + companion::FormNames(s.getArgs);
         }
         table.Add({s.name, key, values});
         about.push_back(s.help);
@@ -278,118 +234,39 @@ std::string SettingsHelp()
 Action PlanGet(const Invocation &inv)
 {
     if (inv.args.empty()) {
-        throw UsageError("get needs a SETTING (zorenc help get lists them)", "get");
-    }
-    const Setting &s = LookupSetting(inv.args[0], "get");
-    if (s.get == nullptr) {
-        throw UsageError(std::string(s.name) + " can only be set; read it back with: get " +
-                             s.readBack + " CH",
-                         "get");
+        throw UsageFailure("get needs a SETTING (zorenc help get lists them)");
     }
     const std::vector<std::string> words(inv.args.begin() + 1, inv.args.end());
-    const size_t keys = KeyCount(s.scope);
-    const size_t extra = std::strlen(s.getTypes);
-    std::vector<Key> list;
-    Args args;
-    bool many = false;
-    if (words.size() == keys + extra) {
-        list.push_back(ParseKey(s.scope, words));
-        args = ParseArgs(s.getTypes, s.getNames, words, keys);
-    } else if (words.empty() && KeyOptional(s)) {
-        const int32_t count = s.scope == Scope::kInput ? BOARD_DIGITAL_INPUTS : BOARD_CHANNELS;
-        for (int32_t n = 0; n < count; ++n) {
-            list.push_back(Key{n, -1});
-        }
-        many = true;
-    } else {
-        throw UsageError("wrong number of arguments; usage: zorenc " + GetSynopsis(s), "get");
-    }
+    const SettingRequest read =
+        Parsed(companion::ParseRead, Request(inv.args[0], words, "args"), "get");
     const bool json = inv.json;
-    return [&s, list, args, many, json](Session &session) {
-        std::vector<Row> rows;
-        for (const Key &key : list) {
-            rows.push_back(Row{key, ReadSetting(session, s, key, args)});
-        }
-        PrintReadings(s, rows, json, many);
+    return [read, json](Session &session) {
+        PrintReadings(*read.setting, companion::ReadSetting(session.Handle(), read), json,
+                      read.every);
     };
 }
 
 Action PlanSet(const Invocation &inv)
 {
     if (inv.args.empty()) {
-        throw UsageError("set needs a SETTING and its value (zorenc help set lists them)", "set");
-    }
-    const Setting &s = LookupSetting(inv.args[0], "set");
-    if (s.set == nullptr) {
-        std::string message = std::string(s.name) + " is read only";
-        const char *hint = std::strstr(s.help, "clear with: ");
-        if (hint != nullptr) {
-            message += "; " + std::string(hint, std::strlen(hint) - 1);
-        }
-        throw UsageError(message, "set");
+        throw UsageFailure("set needs a SETTING and its value (zorenc help set lists them)");
     }
     const std::vector<std::string> words(inv.args.begin() + 1, inv.args.end());
-    const size_t keys = KeyCount(s.scope);
-    const std::vector<std::string> forms = Split(s.setTypes, '|');
-    const std::vector<std::string> names = Split(s.setNames, '|');
-    Key key;
-    Args args;
-    bool matched = false;
-    for (size_t f = 0; f < forms.size() && !matched; ++f) {
-        if (words.size() == keys + forms[f].size()) {
-            key = ParseKey(s.scope, words);
-            args = ParseArgs(forms[f], names[f], words, keys);
-            matched = true;
-        }
-    }
-    if (!matched) {
-        std::string usage;
-        for (const std::string &line : SetSynopses(s)) {
-            usage += (usage.empty() ? "" : " or: zorenc ") + line;
-        }
-        throw UsageError("wrong number of arguments; usage: zorenc " + usage, "set");
-    }
-    const Setting &back = s.readBack != nullptr ? *FindSetting(s.readBack) : s;
+    const SettingRequest write =
+        Parsed(companion::ParseWrite, Request(inv.args[0], words, "values"), "set");
     const bool json = inv.json;
-    return [&s, &back, key, args, json](Session &session) {
-        session.Check(s.set(session.Handle(), key, args), "cannot set " + Subject(s, key));
+    return [write, json](Session &session) {
         // What the board holds now, which may differ from what was asked:
         // 0.299 is stored as 29 hundredths.
-        PrintReadings(back, {Row{key, ReadSetting(session, back, key, {})}}, json, false);
+        PrintReadings(write.setting->ReadBack(), {companion::WriteSetting(session.Handle(), write)},
+                      json, false);
     };
-}
-
-namespace {
-
-const std::vector<ClearTarget> kClearTargets = {
-    {"all", Scope::kBoard, ZorEncClearAll, nullptr, "every counter and position"},
-    {"positions", Scope::kBoard, ZorEncClearEncoderPositionAll, nullptr,
-     "the positions of all channels"},
-    {"triggers", Scope::kBoard, ZorEncClearTriggerAll, nullptr,
-     "the trigger counts of all channels"},
-    {"errors", Scope::kBoard, ZorEncClearErrorCountAll, nullptr,
-     "the trigger error counts of all channels"},
-    {"inputs", Scope::kBoard, ZorEncClearDiAll, nullptr, "the counts of all digital inputs"},
-    {"encoder-position", Scope::kChannel, ZorEncClearEncoderPositionAll, ZorEncClearEncoderPosition,
-     "the position (to its encoder-reset-value)"},
-    {"trigger-count", Scope::kChannel, ZorEncClearTriggerAll, ZorEncClearTriggerCount,
-     "the trigger count"},
-    {"trigger-error-count", Scope::kChannel, ZorEncClearErrorCountAll, ZorEncClearErrorCount,
-     "the trigger error count"},
-    {"di-count", Scope::kInput, ZorEncClearDiAll, ZorEncClearDiCount, "the count"},
-};
-
-} // namespace
-
-const std::vector<ClearTarget> &ClearTargets()
-{
-    return kClearTargets;
 }
 
 std::string ClearTargetsHelp()
 {
     Table table({"", ""});
-    for (const ClearTarget &t : kClearTargets) {
+    for (const ClearTarget &t : companion::ClearTargets()) {
         const std::string number = t.scope == Scope::kChannel ? " [CH]"
                                    : t.scope == Scope::kInput ? " [INPUT]"
                                                               : "";
@@ -408,51 +285,41 @@ std::string ClearTargetsHelp()
 Action PlanClear(const Invocation &inv)
 {
     if (inv.args.empty()) {
-        throw UsageError("clear needs to know what: all, positions, triggers, errors, inputs, "
-                         "or one counter (zorenc help clear)",
-                         "clear");
+        throw UsageFailure("clear needs to know what: all, positions, triggers, errors, inputs, "
+                           "or one counter (zorenc help clear)");
     }
+    Json request = {{"what", inv.args[0]}};
     const ClearTarget *target = nullptr;
-    for (const ClearTarget &t : kClearTargets) {
+    for (const ClearTarget &t : companion::ClearTargets()) {
         target = inv.args[0] == t.name ? &t : target;
     }
-    if (target == nullptr) {
-        throw UsageError("unknown clear target '" + inv.args[0] + "' (zorenc help clear)", "clear");
+    const size_t most = target == nullptr || target->scope == Scope::kBoard ? 1 : 2;
+    if (target != nullptr && inv.args.size() > most) {
+        throw UsageFailure("too many arguments for clear " + inv.args[0]);
     }
-    const size_t most = target->scope == Scope::kBoard ? 1 : 2;
-    if (inv.args.size() > most) {
-        throw UsageError("too many arguments for clear " + inv.args[0], "clear");
-    }
-    int32_t number = -1;
     if (inv.args.size() == 2) {
-        number =
-            target->scope == Scope::kChannel ? ParseChannel(inv.args[1]) : ParseInput(inv.args[1]);
+        request[target->scope == Scope::kInput ? "input" : "channel"] = inv.args[1];
+    }
+    ClearRequest clear;
+    try {
+        clear = companion::ParseClear(request);
+    } catch (const Failure &failure) {
+        throw UsageFailure(failure.what() + std::string(" (zorenc help clear)"));
     }
     const bool json = inv.json;
-    return [target, number, json](Session &session) {
-        const char *unit = target->scope == Scope::kInput ? "input" : "channel";
-        std::string subject = target->name;
-        if (number >= 0) {
-            subject += " of " + std::string(unit) + " " + std::to_string(number);
-        }
-        const ZorEncResult r =
-            number >= 0 ? target->one(session.Handle(), number) : target->all(session.Handle());
-        session.Check(r, "cannot clear " + subject);
-        Json object = {{"cleared", target->name}};
-        if (number >= 0) {
-            object[unit] = number;
-        }
-        PrintDone(json, "cleared " + subject, object);
+    return [clear, json](Session &session) {
+        const Json done = companion::RunClear(session.Handle(), clear);
+        PrintDone(json, "cleared " + companion::ClearSubject(clear), done);
     };
 }
 
 Action PlanCalibration(const Invocation &inv)
 {
     if (inv.args.size() != 2 || (inv.args[0] != "start" && inv.args[0] != "stop")) {
-        throw UsageError("usage: zorenc calibration start|stop CH", "calibration");
+        throw UsageFailure("usage: zorenc calibration start|stop CH");
     }
     const bool start = inv.args[0] == "start";
-    const int32_t channel = ParseChannel(inv.args[1]);
+    const int32_t channel = companion::ParseKeyNumber(inv.args[1], "channel", BOARD_CHANNELS);
     const bool json = inv.json;
     return [start, channel, json](Session &session) {
         const ZorEncResult r = start ? ZorEncStartCalibration(session.Handle(), channel)
@@ -465,31 +332,16 @@ Action PlanCalibration(const Invocation &inv)
     };
 }
 
-const std::vector<FlashOp> &FlashOps()
-{
-    static const std::vector<FlashOp> ops = {
-        {"save", ZorEncSaveFlash, "cannot save the settings to flash", "settings saved to flash"},
-        {"load", ZorEncLoadFlash, "cannot load the settings from flash",
-         "settings loaded from flash"},
-        {"defaults", ZorEncLoadDefaultParameters, "cannot load the default settings",
-         "default settings loaded (save them to keep them: zorenc flash save)"},
-    };
-    return ops;
-}
-
 Action PlanFlash(const Invocation &inv)
 {
-    const FlashOp *op = nullptr;
-    for (const FlashOp &o : FlashOps()) {
-        op = inv.args.size() == 1 && inv.args[0] == o.name ? &o : op;
+    if (inv.args.size() != 1) {
+        throw UsageFailure("usage: zorenc flash save|load|defaults");
     }
-    if (op == nullptr) {
-        throw UsageError("usage: zorenc flash save|load|defaults", "flash");
-    }
+    const companion::FlashOp &op = companion::ParseFlash(Json{{"action", inv.args[0]}});
     const bool json = inv.json;
-    return [op, json](Session &session) {
-        session.Check(op->fn(session.Handle()), op->failure);
-        PrintDone(json, op->done, Json{{"flash", op->name}});
+    return [&op, json](Session &session) {
+        companion::RunFlash(session.Handle(), op);
+        PrintDone(json, op.done, Json{{"flash", op.name}});
     };
 }
 
@@ -498,11 +350,11 @@ namespace {
 uint16_t ParseAddress(const std::string &text)
 {
     if (text.rfind("REG_", 0) == 0) {
-        const RegisterAt r = FindRegisterByName(text);
+        const RegisterAt r = companion::FindRegisterByName(text);
         if (r.info == nullptr) {
-            throw UsageError("no board-wide register is named " + text +
-                             "; give the address of a channel's register (zorenc dump shows "
-                             "them)");
+            throw UsageFailure("no board-wide register is named " + text +
+                               "; give the address of a channel's register (zorenc dump shows "
+                               "them)");
         }
         return r.address;
     }
@@ -514,20 +366,21 @@ Json RegisterJson(const RegisterAt &r, uint32_t raw)
     Json object = {{"address", r.address}};
     object["register"] = r.info ? Json(r.info->name) : Json();
     if (r.channel >= 0) {
-        object[r.info->placement == Placement::kPerInput ? "input" : "channel"] = r.channel;
+        object[r.info->placement == companion::Placement::kPerInput ? "input" : "channel"] =
+            r.channel;
     }
     if (r.index >= 0) {
         object["index"] = r.index;
     }
     object["raw"] = raw;
-    object["value"] = DecodeJson(r.info ? r.info->encoding : Encoding::kRaw, raw);
+    object["value"] = companion::DecodeJson(r.info ? r.info->encoding : Encoding::kRaw, raw);
     return object;
 }
 
 std::vector<std::string> RegisterCells(const RegisterAt &r, uint32_t raw)
 {
     return {FormatHex(r.address, 4), r.Label(), FormatHex(raw),
-            DecodeText(r.info ? r.info->encoding : Encoding::kRaw, raw)};
+            companion::DecodeText(r.info ? r.info->encoding : Encoding::kRaw, raw)};
 }
 
 std::string RegisterSubject(const RegisterAt &r)
@@ -552,9 +405,9 @@ uint32_t ReadRegister(Session &session, const RegisterAt &r)
 Action PlanRead(const Invocation &inv)
 {
     if (inv.args.size() != 1) {
-        throw UsageError("usage: zorenc read ADDR", "read");
+        throw UsageFailure("usage: zorenc read ADDR");
     }
-    const RegisterAt r = FindRegister(ParseAddress(inv.args[0]));
+    const RegisterAt r = companion::FindRegister(ParseAddress(inv.args[0]));
     const bool json = inv.json;
     return [r, json](Session &session) {
         const uint32_t raw = ReadRegister(session, r);
@@ -571,9 +424,9 @@ Action PlanRead(const Invocation &inv)
 Action PlanWrite(const Invocation &inv)
 {
     if (inv.args.size() != 2) {
-        throw UsageError("usage: zorenc write ADDR VALUE", "write");
+        throw UsageFailure("usage: zorenc write ADDR VALUE");
     }
-    const RegisterAt r = FindRegister(ParseAddress(inv.args[0]));
+    const RegisterAt r = companion::FindRegister(ParseAddress(inv.args[0]));
     const uint32_t value = static_cast<uint32_t>(ParseWord(inv.args[1], "VALUE"));
     const bool json = inv.json;
     return [r, value, json](Session &session) {
@@ -601,7 +454,7 @@ Action PlanDump(const Invocation &inv)
     return [all, json](Session &session) {
         Json list = Json::array();
         Table table({"address", "register", "raw", "value"});
-        for (const RegisterAt &r : ReadableRegisters(all)) {
+        for (const RegisterAt &r : companion::ReadableRegisters(all)) {
             const uint32_t raw = ReadRegister(session, r);
             list.push_back(RegisterJson(r, raw));
             table.Add(RegisterCells(r, raw));

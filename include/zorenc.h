@@ -22,7 +22,8 @@
  * - 1 to 255: the board's status byte for a refused access (0xFA: the reply's
  *   checksum did not match);
  * - ZORENC_ERR_NOT_OPEN: the handle is not valid or its port is not open
- *   (nothing is sent);
+ *   (nothing is sent), or the library closed the port during the call
+ *   (@ref zorenc_port_failure);
  * - ZORENC_ERR_TIMEOUT: no complete reply within 1000 ms;
  * - ZORENC_ERR_FRAME: the reply was malformed.
  *
@@ -30,6 +31,21 @@
  * out of range is answered ZORENC_ERR_CHANNEL, and a value that a setter's
  * register cannot hold ZORENC_ERR_PARAM, with nothing sent and no output
  * written, whatever the handle.
+ *
+ * @section zorenc_port_failure A driver that keeps a cancelled operation
+ * When a port operation outlasts its time-out, the library cancels it and
+ * gives the driver 250 ms to end it. A driver that keeps it even then may
+ * still write into the operation's memory at any later time, so the library:
+ * - ends the call with ZORENC_ERR_NOT_OPEN, within the call's own bound
+ *   plus those 250 ms (a transaction within about 1250 ms);
+ * - closes the port: ZorEncIsOpen() is false, later calls on the handle
+ *   return ZORENC_ERR_NOT_OPEN at once with nothing sent, ZorEncPurge()
+ *   returns false, ZorEncClose() returns 0, and ZorEncOpen() opens the port
+ *   again (which fails while the driver still holds the device);
+ * - leaves the operation's memory (about 4 KiB, owned by the library, never
+ *   the caller's buffer) to the driver for the life of the process: it is
+ *   not freed by ZorEncClose(), ZorEncCloseHandler() or ZorEncRelease(),
+ *   which neither wait for it nor touch it.
  *
  * @section zorenc_outputs Outputs of the getters
  * A null output pointer is skipped; the register is read all the same. A
@@ -76,6 +92,21 @@
  * The abort flag of ZorEncRead() and ZorEncReadUntil() is the one value that
  * another thread may change while a call runs: it may raise the flag at any
  * moment (the read ends within about 100 ms); the library only reads it.
+ *
+ * @section zorenc_quiet Lines on standard output
+ * ZorEncOpen(), ZorEncCloseHandler() and ZorEncRelease() print fixed lines
+ * to standard output ("connected!!!!!", "connecting failed.", the
+ * "close_handle()" and "release()" lines). The environment variable
+ * ZORENC_QUIET silences all of them for the process: set to anything but an
+ * empty value or "0", the library prints none; unset, empty or "0", it prints
+ * them all. The library reads it (GetEnvironmentVariableA on Windows, getenv
+ * elsewhere) each time one of those three functions is called, never at
+ * load, so a program may set it after loading the library, before its first
+ * such call: SetEnvironmentVariable on Windows (what .NET's
+ * Environment.SetEnvironmentVariable and Python's os.environ do), setenv
+ * elsewhere (.NET's own environment does not reach the C library there).
+ * Set it while no other thread calls the library, and do not change it while
+ * one does.
  *
  * @section zorenc_exceptions Exceptions
  * In C++ every function is declared noexcept (ZORENC_NOEXCEPT): nothing
@@ -201,13 +232,14 @@ ZORENC_API bool ZORENC_CALL ZorEncIsValidHandle(ZorEncHandle handle) ZORENC_NOEX
  * for the next ZorEncCreateHandler(). Prints "close_handle() - Index=%d,
  * Pointer=%p" and "close_handle() - delete Serial" (twice) to standard
  * output, only the first line for a free slot, "close_handle()" for a handle
- * outside the table.
+ * outside the table; nothing when ZORENC_QUIET says so (@ref zorenc_quiet).
  * @param handle Handle to destroy; anything else is harmless.
  */
 ZORENC_API void ZORENC_CALL ZorEncCloseHandler(ZorEncHandle handle) ZORENC_NOEXCEPT;
 /**
  * Destroys every handler (closing open ports) and empties the table; the next
- * handle is 1. Prints "release() - delete Serial[%d]" for each one destroyed.
+ * handle is 1. Prints "release() - delete Serial[%d]" for each one destroyed
+ * (unless ZORENC_QUIET says otherwise, @ref zorenc_quiet).
  * Call it, or ZorEncCloseHandler() for each handle, before unloading the
  * library: unloading alone leaves ports open.
  */
@@ -225,7 +257,7 @@ ZORENC_API void ZORENC_CALL ZorEncRelease(void) ZORENC_NOEXCEPT;
 /**
  * Opens the handler's port at 115200 baud, 8 data bits, no parity, one stop
  * bit, exclusively. Prints "connected!!!!!" or "connecting failed." to
- * standard output.
+ * standard output (unless ZORENC_QUIET says otherwise, @ref zorenc_quiet).
  * @param handle Handler from ZorEncCreateHandler().
  * @param portName Port name: COM3, COM12 or \\\\.\\COM12 on Windows (names of
  *                 five characters or more go through the \\\\.\\ device
@@ -268,7 +300,9 @@ ZORENC_API bool ZORENC_CALL ZorEncIsOpen(ZorEncHandle handle) ZORENC_NOEXCEPT;
  * @return The reply's status byte: ZORENC_OK, a board status 1 to 255, or
  *         ZORENC_ERR_CHECKSUM (0xFA) when its checksum did not match.
  *         ZORENC_ERR_NOT_OPEN for an invalid handle or closed port (nothing
- *         sent); ZORENC_ERR_TIMEOUT when no reply ends within 1000 ms, or
+ *         sent), or when the port's driver kept a cancelled operation and the
+ *         port was closed (@ref zorenc_port_failure); ZORENC_ERR_TIMEOUT
+ *         when no reply ends within 1000 ms, or
  *         1024 bytes arrive without one; ZORENC_ERR_FRAME for a malformed
  *         reply (receive callback not called).
  */
@@ -284,7 +318,9 @@ ZORENC_API ZorEncResult ZORENC_CALL ZorEncSendData(ZorEncHandle handle, unsigned
  * @param command Command byte, as in ZorEncSendData().
  * @param address Register address.
  * @param value Value sent.
- * @return ZORENC_OK at once, or ZORENC_ERR_NOT_OPEN (nothing sent).
+ * @return ZORENC_OK at once, or ZORENC_ERR_NOT_OPEN (nothing sent; or, after
+ *         the request's write timed out and the driver kept it, the port was
+ *         closed: @ref zorenc_port_failure).
  */
 ZORENC_API ZorEncResult ZORENC_CALL ZorEncSendOnly(ZorEncHandle handle, unsigned char command,
                                                    unsigned short address,
@@ -340,7 +376,10 @@ ZORENC_API bool ZORENC_CALL ZorEncPurge(ZorEncHandle handle) ZORENC_NOEXCEPT;
  *         for an invalid handle or closed port; ZORENC_ERR_PARAM for a null
  *         buffer or abortFlag, a length of 0 or less, or no memory for length
  *         bytes; ZORENC_ERR_ABORTED within 100 ms of the flag being raised
- *         (buffer untouched, the bytes read so far are lost).
+ *         (buffer untouched, the bytes read so far are lost);
+ *         ZORENC_ERR_NOT_OPEN also when the port's driver kept a cancelled
+ *         read or wait and the port was closed (@ref zorenc_port_failure;
+ *         buffer untouched).
  */
 ZORENC_API ZorEncResult ZORENC_CALL
 ZorEncRead(ZorEncHandle handle, unsigned char *buffer, int32_t reserved, int32_t length,

@@ -6,8 +6,9 @@
 #include <boost/asio/post.hpp>
 
 #include "capture.h"
-#include "host.h"
-#include "session.h"
+#include "ports.h"
+#include "quiet_stdout.h"
+#include "results.h"
 
 namespace zorenc::monitor {
 
@@ -68,7 +69,12 @@ bool BoardThread::Start()
         ZorEncRegisterRecvEvent(handle_, OnReceived);
     }
     stopping_ = false;
-    return thread_.Start([this] { Run(); });
+    try {
+        thread_ = companion::Thread([this] { Run(); });
+    } catch (const std::exception &) {
+        return false;
+    }
+    return true;
 }
 
 void BoardThread::Stop()
@@ -179,14 +185,14 @@ void BoardThread::Failed(ZorEncResult result)
     }
     bool open = false;
     {
-        cli::QuietStdout quiet; // the library's open and close chatter
+        companion::QuietStdout quiet; // the library's open and close chatter
         ZorEncClose(handle_);
         open = ZorEncOpen(handle_, port_.c_str());
     }
     if (!open) {
-        SetState(LinkState::kPortGone, port_ + ": " + cli::OpenFailureReason(port_));
+        SetState(LinkState::kPortGone, port_ + ": " + companion::OpenFailureReason(port_));
     } else {
-        SetState(LinkState::kNotAnswering, cli::ResultText(result));
+        SetState(LinkState::kNotAnswering, companion::ResultText(result));
     }
 }
 
@@ -194,7 +200,7 @@ void BoardThread::TryReopen()
 {
     bool open = false;
     {
-        cli::QuietStdout quiet;
+        companion::QuietStdout quiet;
         open = ZorEncOpen(handle_, port_.c_str());
     }
     if (!open) {

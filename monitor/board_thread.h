@@ -15,7 +15,7 @@
 #include <boost/asio/io_context.hpp>
 
 #include "device/registers.h"
-#include "thread.h"
+#include "threads.h"
 #include "zorenc.h"
 
 namespace zorenc::monitor {
@@ -94,7 +94,7 @@ private:
     std::string port_;
     Events events_;
     boost::asio::io_context io_;
-    Thread thread_;
+    companion::Thread thread_;
     std::atomic<bool> stopping_{false};
     std::atomic<uint64_t> transactions_{0};
     std::atomic<uint64_t> samples_{0};

@@ -5,7 +5,7 @@
 
 #include "protocol/codec.h"
 #include "register_map.h"
-#include "session.h"
+#include "results.h"
 
 namespace zorenc::monitor {
 
@@ -27,8 +27,8 @@ std::string Hex(const std::vector<uint8_t> &bytes)
 companion::Json Decoded(const Frame &frame)
 {
     companion::Json object = {{"t_ms", std::llround(frame.t * 1000.0)},
-                             {"dir", frame.sent ? "tx" : "rx"},
-                             {"hex", Hex(frame.bytes)}};
+                              {"dir", frame.sent ? "tx" : "rx"},
+                              {"hex", Hex(frame.bytes)}};
     const proto::ScanResult scan =
         proto::ScanFrame(frame.bytes.data(), static_cast<int32_t>(frame.bytes.size()));
     if (scan.status != proto::ScanStatus::kFrame) {
@@ -37,18 +37,18 @@ companion::Json Decoded(const Frame &frame)
         return object;
     }
     const proto::EncReply &f = scan.frame;
-    const cli::RegisterAt at = cli::FindRegister(f.address);
+    const companion::RegisterAt at = companion::FindRegister(f.address);
     object["command"] = std::string(1, static_cast<char>(f.command));
-    object["address"] = cli::FormatHex(f.address, 4);
+    object["address"] = companion::FormatHex(f.address, 4);
     object["register"] = at.info != nullptr ? at.Label() : "";
     object["value"] = f.value;
     if (at.info != nullptr && (frame.sent ? f.command == proto::kCommandWrite : true)) {
-        object["decoded"] = cli::DecodeText(at.info->encoding, f.value);
+        object["decoded"] = companion::DecodeText(at.info->encoding, f.value);
     }
     if (!frame.sent) {
         object["status"] = scan.checksumOk ? f.status : proto::kChecksumStatus;
-        object["status_text"] = scan.checksumOk ? cli::ResultText(f.status)
-                                                : cli::ResultText(ZORENC_ERR_CHECKSUM);
+        object["status_text"] = scan.checksumOk ? companion::ResultText(f.status)
+                                                : companion::ResultText(ZORENC_ERR_CHECKSUM);
     }
     return object;
 }

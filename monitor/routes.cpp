@@ -2,21 +2,25 @@
 // every other method must pass the token check of Security.
 #include <cstring>
 
-#include "api_error.h"
-#include "config_api.h"
+#include "actions.h"
+#include "config.h"
+#include "failure.h"
 #include "frames_api.h"
 #include "monitor_server.h"
 #include "page.h"
-#include "plans.h"
 #include "settings_api.h"
 
 namespace zorenc::monitor {
 
 namespace {
 
-using Json = companion::Json;
+using companion::Failure;
+using companion::UsageFailure;
 
 constexpr const char *kSettingsPrefix = "/api/settings/";
+
+// A path asked with a method it does not serve (405).
+struct NotAllowed {};
 
 HttpResponse JsonAnswer(int status, const Json &document)
 {
@@ -31,7 +35,7 @@ HttpResponse Success(const Json &result)
     return JsonAnswer(200, {{"ok", true}, {"result", result}});
 }
 
-HttpResponse Failure(int status, const std::string &kind, const std::string &message,
+HttpResponse Refusal(int status, const std::string &kind, const std::string &message,
                      const Json &details = Json::object())
 {
     Json error = {{"kind", kind}, {"message", message}};
@@ -39,9 +43,26 @@ HttpResponse Failure(int status, const std::string &kind, const std::string &mes
     return JsonAnswer(status, {{"ok", false}, {"error", error}});
 }
 
-HttpResponse Failure(const ApiError &error)
+// A failure of the companion library as an HTTP answer: its kind says the
+// status.
+HttpResponse Refusal(const Failure &failure)
 {
-    return Failure(error.Status(), error.Kind(), error.what(), error.Details());
+    const Json &details = failure.Details();
+    if (failure.Kind() == "usage") {
+        return Refusal(400, "usage", failure.what(), details);
+    }
+    if (failure.Kind() == "not-found") {
+        return Refusal(404, "not-found", failure.what(), details);
+    }
+    if (failure.Kind() == "board" && details.value("reason", "") == "version") {
+        return Refusal(409, "board",
+                       std::string(failure.what()) + " (\"force\": true applies it anyway)",
+                       details);
+    }
+    if (failure.Kind() == "board") {
+        return Refusal(502, "board", failure.what(), details);
+    }
+    return Refusal(500, failure.Kind(), failure.what(), details);
 }
 
 // Runs work, which makes the response, turning its failures into the error
@@ -50,10 +71,10 @@ template <typename Fn> HttpResponse Respond(Fn work)
 {
     try {
         return work();
-    } catch (const ApiError &error) {
-        return Failure(error);
+    } catch (const Failure &failure) {
+        return Refusal(failure);
     } catch (const std::exception &error) {
-        return Failure(500, "internal", error.what());
+        return Refusal(500, "internal", error.what());
     }
 }
 
@@ -75,76 +96,21 @@ Json Body(const HttpRequest &request)
     return body;
 }
 
-int32_t Number(const Json &body, const char *name)
-{
-    const auto it = body.find(name);
-    if (it == body.end() || it->is_null()) {
-        return -1;
-    }
-    if (!it->is_number_integer()) {
-        throw UsageFailure(std::string("\"") + name + "\" must be an integer");
-    }
-    const int64_t n = it->get<int64_t>();
-    const int64_t most = std::strcmp(name, "input") == 0 ? BOARD_DIGITAL_INPUTS : BOARD_CHANNELS;
-    if (n < 0 || n >= most) {
-        throw UsageFailure(std::string("\"") + name + "\" must be 0.." + std::to_string(most - 1));
-    }
-    return static_cast<int32_t>(n);
-}
+// A diff or apply request, checked in full before the board is asked
+// anything.
+struct ConfigRequest {
+    companion::Config config;
+    companion::ApplyOptions options;
+};
 
-std::string Text(const Json &body, const char *name)
+ConfigRequest ParseConfigRequest(const Json &body, bool apply)
 {
-    const auto it = body.find(name);
-    if (it == body.end() || !it->is_string()) {
-        throw UsageFailure(std::string("\"") + name + "\" must be given as a string");
+    ConfigRequest request;
+    if (apply) {
+        request.options = companion::RequestedApplyOptions(body);
     }
-    return it->get<std::string>();
-}
-
-// POST /api/clear {"what": "trigger-count", "channel": 1}: the targets of
-// `zorenc clear`.
-std::function<Json(ZorEncHandle)> PlanClear(const Json &body)
-{
-    const std::string what = Text(body, "what");
-    const cli::ClearTarget *target = nullptr;
-    for (const cli::ClearTarget &t : cli::ClearTargets()) {
-        target = what == t.name ? &t : target;
-    }
-    if (target == nullptr) {
-        throw UsageFailure("unknown clear target '" + what + "'");
-    }
-    const char *unit = target->scope == cli::Scope::kInput ? "input" : "channel";
-    const int32_t number = target->scope == cli::Scope::kBoard ? -1 : Number(body, unit);
-    return [target, number, unit](ZorEncHandle h) -> Json {
-        const ZorEncResult r = number >= 0 ? target->one(h, number) : target->all(h);
-        if (r != ZORENC_OK) {
-            throw BoardFailure(std::string("cannot clear ") + target->name, r);
-        }
-        Json done = {{"cleared", target->name}};
-        if (number >= 0) {
-            done[unit] = number;
-        }
-        return done;
-    };
-}
-
-// POST /api/flash {"action": "save" | "load" | "defaults"}.
-std::function<Json(ZorEncHandle)> PlanFlash(const Json &body)
-{
-    const std::string action = Text(body, "action");
-    for (const cli::FlashOp &op : cli::FlashOps()) {
-        if (action == op.name) {
-            const cli::FlashOp *p = &op;
-            return [p](ZorEncHandle h) -> Json {
-                const ZorEncResult r = p->fn(h);
-                if (r != ZORENC_OK) {
-                    throw BoardFailure(p->failure, r);
-                }
-                return {{"flash", p->name}, {"done", p->done}};
-            };
-        }
-    }
-    throw UsageFailure("\"action\" must be save, load or defaults");
+    request.config = companion::RequestedConfig(body);
+    return request;
 }
 
 } // namespace
@@ -154,7 +120,7 @@ void Monitor::Handle(const HttpRequest &request, Reply reply)
     const bool reads = request.method == "GET" || request.method == "HEAD";
     const std::string refusal = security_->Refusal(request, !reads);
     if (!refusal.empty()) {
-        reply(Failure(403, "forbidden", refusal));
+        reply(Refusal(403, "forbidden", refusal));
         return;
     }
     const auto headers = security_->AnswerHeaders(request);
@@ -164,8 +130,10 @@ void Monitor::Handle(const HttpRequest &request, Reply reply)
     };
     try {
         Route(request, withHeaders);
-    } catch (const ApiError &error) {
-        withHeaders(Failure(error));
+    } catch (const Failure &failure) {
+        withHeaders(Refusal(failure));
+    } catch (const NotAllowed &) {
+        withHeaders(Refusal(405, "usage", request.method + " is not served at " + request.path));
     }
 }
 
@@ -181,7 +149,7 @@ void Monitor::Route(const HttpRequest &request, Reply &reply)
     const bool post = request.method == "POST";
     auto only = [&](bool allowed) {
         if (!allowed) {
-            throw ApiError(405, "usage", request.method + " is not served at " + path);
+            throw NotAllowed{};
         }
     };
 
@@ -212,19 +180,21 @@ void Monitor::Route(const HttpRequest &request, Reply &reply)
         const std::string name = path.substr(std::strlen(kSettingsPrefix));
         only(get || post);
         if (get) {
-            const SettingRead read = ParseSettingRead(name, request.query);
-            OnBoard(reply, [read](ZorEncHandle h) { return ReadSetting(h, read); });
+            const companion::SettingRequest read = ParseSettingRead(name, request.query);
+            OnBoard(reply, [read](ZorEncHandle h) { return AnswerRead(h, read); });
         } else {
             // Checked in full before the board is asked anything.
-            const SettingWrite write = ParseSettingWrite(name, Body(request));
-            OnBoard(reply, [write](ZorEncHandle h) { return WriteSetting(h, write); });
+            const companion::SettingRequest write = ParseSettingWrite(name, Body(request));
+            OnBoard(reply, [write](ZorEncHandle h) { return AnswerWrite(h, write); });
         }
     } else if (path == "/api/clear") {
         only(post);
-        OnBoard(reply, PlanClear(Body(request)));
+        const companion::ClearRequest clear = companion::ParseClear(Body(request));
+        OnBoard(reply, [clear](ZorEncHandle h) { return companion::RunClear(h, clear); });
     } else if (path == "/api/flash") {
         only(post);
-        OnBoard(reply, PlanFlash(Body(request)));
+        const companion::FlashOp *op = &companion::ParseFlash(Body(request));
+        OnBoard(reply, [op](ZorEncHandle h) { return companion::RunFlash(h, *op); });
     } else if (path == "/api/frames") {
         only(get);
         // The frame log belongs to the board thread.
@@ -233,14 +203,15 @@ void Monitor::Route(const HttpRequest &request, Reply &reply)
         only(get);
         const std::string port = port_;
         if (request.query.count("download") == 0) {
-            OnBoard(reply, [port](ZorEncHandle h) { return DownloadConfig(h, port); });
+            OnBoard(reply,
+                    [port](ZorEncHandle h) { return companion::SaveConfig(h, port, nullptr); });
             return;
         }
         // ?download: the file `zorenc config save` writes, to be saved.
         board_.Post([reply, port](ZorEncHandle h) {
             reply(Respond([&] {
                 HttpResponse file;
-                file.body = ConfigFileText(DownloadConfig(h, port));
+                file.body = companion::ConfigText(companion::SaveConfig(h, port, nullptr));
                 file.headers.emplace_back("Content-Disposition",
                                           "attachment; filename=\"zorenc-board-config.json\"");
                 return file;
@@ -250,13 +221,16 @@ void Monitor::Route(const HttpRequest &request, Reply &reply)
         only(post);
         // Checked in full before the board is asked anything.
         const ConfigRequest config = ParseConfigRequest(Body(request), false);
-        OnBoard(reply, [config](ZorEncHandle h) { return DiffConfig(h, config); });
+        OnBoard(reply,
+                [config](ZorEncHandle h) { return companion::DiffConfig(h, config.config); });
     } else if (path == "/api/config/apply") {
         only(post);
         const ConfigRequest config = ParseConfigRequest(Body(request), true);
-        OnBoard(reply, [config](ZorEncHandle h) { return ApplyConfig(h, config); });
+        OnBoard(reply, [config](ZorEncHandle h) {
+            return companion::ApplyConfig(h, config.config, config.options);
+        });
     } else {
-        reply(Failure(404, "not-found", "nothing at " + path));
+        reply(Refusal(404, "not-found", "nothing at " + path));
     }
 }
 

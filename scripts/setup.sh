@@ -35,6 +35,7 @@ full_packages=(
     wine wine64 wine32:i386   # runs the DLLs' tests
     valgrind                  # scripts/reliability.sh valgrind
     libmodbus-dev socat       # the benchmark's peer; ports for experiments
+    ser2net                   # a serial server in front of the simulated board (network ports)
     doxygen                   # the HTML reference of zorenc.h
     python3-build python3-setuptools python3-wheel python3-pip # the Python wheels
     python3-pytest python3-venv mypy # the Python tests, from the installed wheel

@@ -11,13 +11,13 @@
 #include "register_map.h"
 #include "sim/board.h"
 
-namespace cli = zorenc::cli;
+namespace companion = zorenc::companion;
 
 namespace {
 
-const char *EncodingName(cli::Encoding encoding)
+const char *EncodingName(companion::Encoding encoding)
 {
-    using cli::Encoding;
+    using companion::Encoding;
     switch (encoding) {
     case Encoding::kRaw:
         return "raw";
@@ -49,11 +49,11 @@ std::string RegisterTable()
     out << "-- Generated from the register map: address = {name, channel, input, index, "
            "encoding}\nlocal REGISTERS = {\n";
     for (uint32_t address = 0; address <= 0xFFFF; ++address) {
-        const cli::RegisterAt r = cli::FindRegister(static_cast<uint16_t>(address));
+        const companion::RegisterAt r = companion::FindRegister(static_cast<uint16_t>(address));
         if (r.info == nullptr) {
             continue;
         }
-        const bool input = r.info->placement == cli::Placement::kPerInput;
+        const bool input = r.info->placement == companion::Placement::kPerInput;
         char line[160];
         std::snprintf(line, sizeof line, "    [0x%04X] = {\"%s\", %d, %d, %d, \"%s\"},\n", address,
                       r.info->name, input ? -1 : r.channel, input ? r.channel : -1, r.index,

@@ -1,7 +1,6 @@
-// The C interface of configuration files and of single settings by name.
+// The C interface of configuration files.
 #include "config.h"
 #include "answer.h"
-#include "setting_access.h"
 #include "zorenc_tools.h"
 
 namespace companion = zorenc::companion;
@@ -13,14 +12,15 @@ ZORTOOLS_API char *ZORTOOLS_CALL ZorToolsConfigSave(ZorEncHandle handle, const c
     return companion::Answer([&] {
         const companion::Json r = companion::ParseRequest(request);
         return companion::SaveConfig(handle, r.value("port", companion::Json()),
-                                    r.value("serial_number", companion::Json()));
+                                     r.value("serial_number", companion::Json()));
     });
 }
 
 ZORTOOLS_API char *ZORTOOLS_CALL ZorToolsConfigCheck(const char *request)
 {
     return companion::Answer([&] {
-        const companion::Config config = companion::RequestedConfig(companion::ParseRequest(request));
+        const companion::Config config =
+            companion::RequestedConfig(companion::ParseRequest(request));
         return companion::Json{{"entries", config.entries.size()}};
     });
 }
@@ -28,7 +28,8 @@ ZORTOOLS_API char *ZORTOOLS_CALL ZorToolsConfigCheck(const char *request)
 ZORTOOLS_API char *ZORTOOLS_CALL ZorToolsConfigDiff(ZorEncHandle handle, const char *request)
 {
     return companion::Answer([&] {
-        const companion::Config config = companion::RequestedConfig(companion::ParseRequest(request));
+        const companion::Config config =
+            companion::RequestedConfig(companion::ParseRequest(request));
         return companion::DiffConfig(handle, config);
     });
 }
@@ -41,18 +42,6 @@ ZORTOOLS_API char *ZORTOOLS_CALL ZorToolsConfigApply(ZorEncHandle handle, const 
         const companion::Config config = companion::RequestedConfig(r);
         return companion::ApplyConfig(handle, config, options);
     });
-}
-
-ZORTOOLS_API char *ZORTOOLS_CALL ZorToolsGetSetting(ZorEncHandle handle, const char *request)
-{
-    return companion::Answer(
-        [&] { return companion::GetSetting(handle, companion::ParseRequest(request)); });
-}
-
-ZORTOOLS_API char *ZORTOOLS_CALL ZorToolsSetSetting(ZorEncHandle handle, const char *request)
-{
-    return companion::Answer(
-        [&] { return companion::SetSetting(handle, companion::ParseRequest(request)); });
 }
 
 } // extern "C"

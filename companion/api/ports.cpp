@@ -1,7 +1,7 @@
 // ZorToolsListPorts and ZorToolsResolvePort.
 #include "ports.h"
 #include "answer.h"
-#include "request.h"
+#include "request_keys.h"
 #include "zorenc_tools.h"
 
 namespace companion = zorenc::companion;
@@ -43,7 +43,7 @@ ZORTOOLS_API char *ZORTOOLS_CALL ZorToolsResolvePort(const char *request)
         const std::string identity = companion::OptionalString(parsed, "port", "");
         if (identity.empty()) {
             throw companion::Failure("usage", "\"port\" names the port: a name, serial:SN, "
-                                             "usb:VVVV:PPPP or auto");
+                                              "usb:VVVV:PPPP or auto");
         }
         const auto options = companion::Options(parsed, "candidates");
         return companion::Json{{"name", companion::ResolvePort(identity, options)}};

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "capture_lock.h"
+#include "failure.h"
 #include "pcapng.h"
 #include "toolkit.h"
 #include "zorenc_codes.h"
@@ -211,13 +212,13 @@ std::string CaptureComment(ZorEncResult result)
 void StartCapture(ZorEncHandle handle, const CaptureOptions &options)
 {
     if (options.path.empty()) {
-        throw CaptureError("usage", "a capture needs the path of the file to write");
+        throw UsageFailure("a capture needs the path of the file to write");
     }
     size_t index = kMaxCaptures;
     {
         CaptureGuard guard(slotLock);
         if (FindSlot(handle) != nullptr) {
-            throw CaptureError("usage", "this handle is already being captured");
+            throw UsageFailure("this handle is already being captured");
         }
         for (size_t i = 0; i < slots.size(); ++i) {
             if (!slots[i].used) {
@@ -226,8 +227,8 @@ void StartCapture(ZorEncHandle handle, const CaptureOptions &options)
             }
         }
         if (index == kMaxCaptures) {
-            throw CaptureError("usage", "at most " + std::to_string(kMaxCaptures) +
-                                            " captures can run at once");
+            throw UsageFailure("at most " + std::to_string(kMaxCaptures) +
+                               " captures can run at once");
         }
         slots[index].used = true;
         slots[index].handle = Key(handle);
@@ -237,7 +238,7 @@ void StartCapture(ZorEncHandle handle, const CaptureOptions &options)
         recorder = std::make_unique<Recorder>(options);
     } catch (const std::exception &error) {
         Release(index);
-        throw CaptureError("usage", error.what());
+        throw UsageFailure(error.what());
     }
     {
         CaptureGuard guard(slotLock);
@@ -249,7 +250,7 @@ void StartCapture(ZorEncHandle handle, const CaptureOptions &options)
         ZorEncRegisterRecvEvent(handle, kCallbacks[index].second) != ZORENC_OK) {
         Release(index);
         std::remove(options.path.c_str());
-        throw CaptureError("usage", "not a valid handle");
+        throw UsageFailure("not a valid handle");
     }
 }
 
@@ -261,7 +262,7 @@ CaptureSummary StopCapture(ZorEncHandle handle)
         CaptureGuard guard(slotLock);
         Slot *slot = FindSlot(handle);
         if (slot == nullptr || slot->recorder == nullptr) {
-            throw CaptureError("not-found", "this handle is not being captured");
+            throw NotFoundFailure("this handle is not being captured");
         }
         index = static_cast<size_t>(slot - slots.data());
         recorder = std::move(slot->recorder);

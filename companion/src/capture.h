@@ -15,7 +15,6 @@
 #pragma once
 
 #include <cstdint>
-#include <stdexcept>
 #include <string>
 
 #include "zorenc.h"
@@ -23,20 +22,6 @@
 namespace zorenc::companion {
 
 constexpr int kMaxCaptures = 16;
-
-// A capture that cannot start or stop; kind is the companion library's
-// error kind ("usage", "not-found").
-class CaptureError : public std::runtime_error {
-public:
-    CaptureError(std::string kind, const std::string &message)
-        : std::runtime_error(message), kind_(std::move(kind))
-    {
-    }
-    const std::string &Kind() const { return kind_; }
-
-private:
-    std::string kind_;
-};
 
 struct CaptureOptions {
     std::string path;                           // the pcapng file, created or truncated
@@ -53,13 +38,13 @@ struct CaptureSummary {
     std::string error;      // the first write that failed, empty when none
 };
 
-// Starts capturing the handle's frames. Throws CaptureError: "usage" for a
+// Starts capturing the handle's frames. Throws a usage Failure for a
 // handle that is not valid or already captured, a file that cannot be
 // written, or all slots taken. The file holds its headers on return.
 void StartCapture(ZorEncHandle handle, const CaptureOptions &options);
 
 // Removes the callbacks, writes a request still in hand and closes the
-// file. Throws CaptureError "not-found" when the handle has no capture.
+// file. Throws a not-found Failure when the handle has no capture.
 CaptureSummary StopCapture(ZorEncHandle handle);
 
 bool Capturing(ZorEncHandle handle);

@@ -10,7 +10,8 @@
 #include "failure.h"
 #include "numbers.h"
 #include "ports.h"
-#include "zorenc_codes.h"
+#include "results.h"
+#include "setting_request.h"
 
 namespace zorenc::companion {
 
@@ -19,38 +20,35 @@ namespace {
 constexpr const char *kFormat = "zorenc-board-config";
 constexpr int kVersion = 1;
 
-std::string ResultText(ZorEncResult result)
+// The setter's first form: the values a configuration holds.
+const ValueForm &FirstForm(const Setting &s)
 {
-    const ZorEncCodeInfo info = ZorEncDescribe(result);
-    return std::string(info.meaning) + " (" + info.name + ")";
+    return s.setForms.front();
 }
 
-// The setter's first form: the letters a configuration value is checked by.
-std::string FirstForm(const Setting &s)
-{
-    const std::string types = s.setTypes;
-    return types.substr(0, types.find('|'));
-}
-
+// The control word, written whole or as its fields.
 bool IsControls(const Setting &s)
 {
-    return std::string(s.setTypes).find('|') != std::string::npos;
+    return s.setForms.size() > 1;
 }
 
+const ValueSpec kWordSpec = {"word", ValueKind::kWord};
+
 // Words compare by their 32 bits, whichever sign they were written with.
-int64_t Normal(char type, int64_t value)
+int64_t Normal(const ValueSpec &spec, int64_t value)
 {
-    return type == 'w' ? static_cast<int64_t>(static_cast<uint32_t>(value)) : value;
+    return spec.kind == ValueKind::kWord ? static_cast<int64_t>(static_cast<uint32_t>(value))
+                                         : value;
 }
 
 std::vector<int64_t> CountsOf(const Setting &s, const Reading &reading)
 {
-    const std::string form = FirstForm(s);
+    const ValueForm &form = FirstForm(s);
     std::vector<int64_t> counts;
     for (size_t i = 0; i < form.size() && i < reading.size(); ++i) {
         const Field &f = reading[i];
         counts.push_back(f.kind == FieldKind::kReal
-                             ? std::llround(f.real * std::pow(10.0, Places(form[i])))
+                             ? std::llround(f.real * std::pow(10.0, form[i].places))
                              : Normal(form[i], f.integer));
     }
     return counts;
@@ -58,35 +56,32 @@ std::vector<int64_t> CountsOf(const Setting &s, const Reading &reading)
 
 Args ArgsOf(const Setting &s, const std::vector<int64_t> &counts)
 {
-    const std::string form = FirstForm(s);
+    const ValueForm &form = FirstForm(s);
     Args args;
     for (size_t i = 0; i < form.size(); ++i) {
         Arg a;
-        a.integer =
-            form[i] == 'w' ? static_cast<int32_t>(static_cast<uint32_t>(counts[i])) : counts[i];
-        a.real =
-            Places(form[i]) ? MiddleOf(counts[i], Places(form[i])) : static_cast<double>(a.integer);
+        a.integer = form[i].kind == ValueKind::kWord
+                        ? static_cast<int32_t>(static_cast<uint32_t>(counts[i]))
+                        : counts[i];
+        a.real = form[i].places > 0 ? MiddleOf(counts[i], form[i].places)
+                                    : static_cast<double>(a.integer);
         args.push_back(a);
     }
     return args;
 }
 
-// Lower-case names of the values of a multi-valued setter ("UPPER LOWER").
+// Lower-case names of the values of a multi-valued setter ("upper", "lower").
 std::vector<std::string> ValueNames(const Setting &s)
 {
     std::vector<std::string> names;
-    std::string name;
-    for (const char *p = s.setNames;; ++p) {
-        if (*p == ' ' || *p == '|' || *p == '\0') {
-            names.push_back(name);
-            name.clear();
-            if (*p != ' ') {
-                return names;
-            }
-        } else {
-            name += static_cast<char>(std::tolower(static_cast<unsigned char>(*p)));
+    for (const ValueSpec &spec : FirstForm(s)) {
+        std::string name = spec.name;
+        for (char &c : name) {
+            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
         }
+        names.push_back(name);
     }
+    return names;
 }
 
 // Collects every fault of a document, each with where it is.
@@ -103,7 +98,7 @@ public:
     bool Value(const Setting &s, const std::string &where, const Json &value,
                std::vector<int64_t> &counts)
     {
-        const std::string form = FirstForm(s);
+        const ValueForm &form = FirstForm(s);
         if (IsControls(s)) {
             return Controls(where, value, counts);
         }
@@ -129,26 +124,27 @@ public:
     }
 
 private:
-    bool Number(char type, const std::string &where, const Json &value, int64_t &count)
+    bool Number(const ValueSpec &spec, const std::string &where, const Json &value, int64_t &count)
     {
         std::string text;
+        const bool scaled = spec.kind == ValueKind::kScaled;
         if (value.is_number_integer()) {
             text = value.dump();
-        } else if (value.is_number_float() && Places(type) > 0) {
+        } else if (value.is_number_float() && scaled) {
             text = FormatReal(value.get<double>());
         } else {
-            Fault(where, "expected " + std::string(Places(type) ? "a number" : "an integer") +
-                             ", not " + value.dump());
+            Fault(where, "expected " + std::string(scaled ? "a number" : "an integer") + ", not " +
+                             value.dump());
             return false;
         }
         try {
-            const Arg a = ParseArg(type, text, "value");
+            const Arg a = ParseValue(spec, text, "value");
             if (!a.exact) {
                 Fault(where, text + " has more decimals than its unit holds (" +
-                                 (type == 'c' ? "hundredths" : "thousandths") + ")");
+                                 (spec.places == 2 ? "hundredths" : "thousandths") + ")");
                 return false;
             }
-            count = Normal(type, a.integer);
+            count = Normal(spec, a.integer);
             return true;
         } catch (const Failure &failure) {
             Fault(where, failure.what());
@@ -190,7 +186,7 @@ private:
         }
         int64_t word = 0;
         if (!Object(where, value, names, {"word"}) ||
-            !Number('w', where + ".word", value["word"], word)) {
+            !Number(kWordSpec, where + ".word", value["word"], word)) {
             return false;
         }
         bool ok = true;
@@ -236,13 +232,6 @@ Json ElementLabels(const std::vector<const ConfigEntry *> &entries, size_t from,
 
 } // namespace
 
-void CheckResult(ZorEncResult result, const std::string &what)
-{
-    if (result != ZORENC_OK) {
-        throw Failure("board", what + ": " + ResultText(result), {{"result", result}});
-    }
-}
-
 std::string EntryLabel(const Setting &s, const Key &key)
 {
     std::string label = s.name;
@@ -268,13 +257,6 @@ Json ReadingJson(const Reading &reading)
         object[f.name] = number(f);
     }
     return object;
-}
-
-Reading ReadOne(ZorEncHandle handle, const Setting &s, const Key &key, const Args &extra)
-{
-    Reading reading;
-    CheckResult(s.get(handle, key, extra, reading), "cannot read " + Subject(s, key));
-    return reading;
 }
 
 Json SaveConfig(ZorEncHandle handle, const Json &port, const Json &serialNumber)
@@ -449,8 +431,8 @@ Config CheckConfig(const Json &document)
     if (!check.faults.empty()) {
         const size_t n = check.faults.size();
         throw Failure("usage",
-                      "the configuration has " + std::to_string(n) +
-                          (n == 1 ? " fault: " : " faults, the first: ") + check.faults[0],
+                      "refused, " + std::to_string(n) + (n == 1 ? " fault" : " faults") +
+                          " (nothing was sent to the board): " + check.faults[0],
                       {{"faults", check.faults}});
     }
     return config;

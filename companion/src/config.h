@@ -86,7 +86,4 @@ std::string EntryLabel(const Setting &s, const Key &key);
 // field, else an object of the fields.
 Json ReadingJson(const Reading &reading);
 
-// Reads one setting through the library; a board Failure when it fails.
-Reading ReadOne(ZorEncHandle handle, const Setting &s, const Key &key, const Args &extra = {});
-
 } // namespace zorenc::companion

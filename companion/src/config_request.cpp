@@ -1,21 +1,9 @@
 // Configurations carried in requests (the C interface, the monitor).
 #include "config.h"
 #include "failure.h"
+#include "request_keys.h"
 
 namespace zorenc::companion {
-
-namespace {
-
-bool Flag(const Json &request, const char *name)
-{
-    const Json value = request.value(name, Json(false));
-    if (!value.is_boolean()) {
-        throw UsageFailure(std::string("\"") + name + "\" must be true or false");
-    }
-    return value.get<bool>();
-}
-
-} // namespace
 
 Config RequestedConfig(const Json &request)
 {
@@ -34,8 +22,8 @@ Config RequestedConfig(const Json &request)
 ApplyOptions RequestedApplyOptions(const Json &request)
 {
     ApplyOptions options;
-    options.flash = Flag(request, "flash");
-    options.force = Flag(request, "force");
+    options.flash = OptionalBool(request, "flash", false);
+    options.force = OptionalBool(request, "force", false);
     return options;
 }
 

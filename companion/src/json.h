@@ -6,6 +6,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include "text.h"
+
 namespace zorenc::companion {
 using Json = nlohmann::ordered_json;
 
@@ -13,9 +15,5 @@ using Json = nlohmann::ordered_json;
 // and ':', numbers in their shortest form (1.5, 0.28, 2 for 2.0), not-finite
 // numbers as null, invalid UTF-8 replaced rather than refused.
 std::string DumpLine(const Json &json);
-
-// The shortest decimal form that reads back as the same double: 1.5, 0.28,
-// 4294967.295 ("nan", "inf", "-inf" for those).
-std::string FormatReal(double value);
 
 } // namespace zorenc::companion

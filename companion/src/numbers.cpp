@@ -18,10 +18,20 @@ std::string Quote(const std::string &text)
 
 constexpr int64_t kHuge = int64_t{1} << 62;
 
+// Text read through c_str() would end at a NUL and take what stands before
+// it for the whole.
+bool HasNul(const std::string &text)
+{
+    return text.find('\0') != std::string::npos;
+}
+
 } // namespace
 
 int64_t ParseInteger(const std::string &text, const std::string &what, int64_t min, int64_t max)
 {
+    if (HasNul(text)) {
+        throw UsageFailure(Quote(text) + " is not a valid " + what + " (it holds a NUL character)");
+    }
     const char *p = text.c_str();
     bool negative = false;
     if (*p == '-' || *p == '+') {
@@ -65,6 +75,9 @@ int32_t ParseWord(const std::string &text, const std::string &what)
 
 double ParseReal(const std::string &text, const std::string &what)
 {
+    if (HasNul(text)) {
+        throw UsageFailure(Quote(text) + " is not a valid " + what + " (it holds a NUL character)");
+    }
     errno = 0;
     char *end = nullptr;
     const double value = std::strtod(text.c_str(), &end);
@@ -77,6 +90,9 @@ double ParseReal(const std::string &text, const std::string &what)
 
 bool ParseDecimal(const std::string &text, int places, int64_t &count, bool &exact)
 {
+    if (HasNul(text)) {
+        return false;
+    }
     const char *p = text.c_str();
     const bool negative = *p == '-';
     p += *p == '-' || *p == '+' ? 1 : 0;

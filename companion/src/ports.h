@@ -82,6 +82,10 @@ std::string ResolvePort(const std::string &identity, const FindOptions &options)
 // it as a USB port, the adapter tells none, or the listing fails.
 std::string UsbSerialNumber(const std::string &name, const std::string &sysfsRoot = {});
 
+// Why ZorEncOpen refused a port, as well as the system tells: "no such
+// device", "permission denied (...)", "not a serial device".
+std::string OpenFailureReason(const std::string &port);
+
 // The JSON record of a port (snake_case keys; "probe" only when probed).
 Json PortJson(const PortRecord &record);
 

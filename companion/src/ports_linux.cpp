@@ -5,9 +5,14 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "ports.h"
 
@@ -122,6 +127,28 @@ std::vector<PortInfo> ListPorts(const std::string &sysfsRoot)
     }
     SortPorts(ports);
     return ports;
+}
+
+std::string OpenFailureReason(const std::string &port)
+{
+    struct stat st;
+    if (stat(port.c_str(), &st) != 0) {
+        if (errno == ENOENT || errno == ENOTDIR) {
+            return "no such device";
+        }
+        return std::strerror(errno);
+    }
+    if (!S_ISCHR(st.st_mode)) {
+        return "not a serial device";
+    }
+    if (access(port.c_str(), R_OK | W_OK) != 0) {
+        if (errno == EACCES) {
+            return "permission denied (is your user in the group that owns the port, such as "
+                   "dialout?)";
+        }
+        return std::strerror(errno);
+    }
+    return "the port could not be opened or configured (is another program using it?)";
 }
 
 } // namespace zorenc::companion

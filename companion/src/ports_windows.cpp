@@ -183,6 +183,11 @@ std::vector<PortInfo> ListPorts(const std::string &)
     return ports;
 }
 
+std::string OpenFailureReason(const std::string &)
+{
+    return "no such port, or it is in use by another program";
+}
+
 } // namespace zorenc::companion
 
 #endif

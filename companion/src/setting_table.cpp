@@ -1,10 +1,13 @@
 #include "setting_table.h"
 
+#include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 
 #include "device/registers.h"
 #include "failure.h"
+#include "json.h"
 #include "numbers.h"
 
 namespace zorenc::companion {
@@ -234,96 +237,137 @@ ZorEncResult SetIndexPosition(ZorEncHandle h, const Key &k, const Args &a)
 constexpr Scope kB = Scope::kBoard;
 constexpr Scope kC = Scope::kChannel;
 
+// The kinds of value the settings take.
+ValueSpec Int32(const char *name)
+{
+    return {name, ValueKind::kInteger, INT32_MIN, INT32_MAX};
+}
+ValueSpec Word(const char *name)
+{
+    return {name, ValueKind::kWord};
+}
+ValueSpec Range(const char *name, int64_t min, int64_t max)
+{
+    return {name, ValueKind::kInteger, min, max};
+}
+ValueSpec Hundredths(const char *name)
+{
+    // The count must fit the register's 32 signed bits either way round.
+    return {name, ValueKind::kScaled, -INT32_MAX, INT32_MAX, 2};
+}
+ValueSpec Thousandths(const char *name)
+{
+    return {name, ValueKind::kScaled, 0, UINT32_MAX, 3};
+}
+ValueSpec Period(const char *name)
+{
+    return {name, ValueKind::kPeriod};
+}
+
+const ValueForm kNone = {};
+const ValueForm kMultiplierPeriod = {Int32("MULTIPLIER"), Period("PERIOD")};
+const ValueForm kMicrometres = {Int32("MICROMETRES"), Int32("MULTIPLIER"), Period("PERIOD")};
+const ValueForm kControlFields = {Range("N0", 0, 15), Range("N1", 0, 15),   Range("N2CODE", 0, 15),
+                                  Range("N3", 0, 15), Range("N4", 0, 15),   Range("N5", 0, 15),
+                                  Range("N6", 0, 15), Range("BIT30", 0, 1), Range("BIT31", 0, 1)};
+
+std::vector<ValueForm> One(ValueSpec spec)
+{
+    return {ValueForm{spec}};
+}
+const std::vector<ValueForm> kReadOnly = {};
+
 // clang-format off
 const std::vector<Setting> kSettings = {
     // Encoder channels.
-    {"encoder-position", kC, "", "", nullptr, nullptr, nullptr,
+    {"encoder-position", kC, kNone, kReadOnly, nullptr,
      GetChannelInt<ZorEncGetEncoderPosition>, nullptr,
      "position counter, in counts (clear it with: clear encoder-position CH)"},
-    {"encoder-position-micrometer", kC, "ip", "MULTIPLIER PERIOD", nullptr, nullptr, nullptr,
+    {"encoder-position-micrometer", kC, kMultiplierPeriod, kReadOnly, nullptr,
      GetPositionMicrometer, nullptr,
      "position in micrometres: counts x PERIOD / MULTIPLIER (MULTIPLIER 2 or 4, else 1)"},
-    {"encoder-position-for-analog", kC, "ip", "MULTIPLIER PERIOD", nullptr, nullptr, nullptr,
+    {"encoder-position-for-analog", kC, kMultiplierPeriod, kReadOnly, nullptr,
      GetPositionForAnalog, nullptr,
      "position of an analog encoder: counts x PERIOD / MULTIPLIER (MULTIPLIER held to 8..1023)"},
-    {"encoder-direction", kC, "", "", "w", "DIRECTION", nullptr,
+    {"encoder-direction", kC, kNone, One(Word("DIRECTION")), nullptr,
      GetChannelInt<ZorEncGetEncoderDirection>, SetChannelInt<ZorEncSetEncoderDirection>,
      "counting direction (the same register as encoder-inversion)", true},
-    {"encoder-inversion", kC, "", "", "w", "INVERSION", nullptr,
+    {"encoder-inversion", kC, kNone, One(Word("INVERSION")), nullptr,
      GetChannelInt<ZorEncGetEncoderInversion>, SetChannelInt<ZorEncSetEncoderInversion>,
      "inversion (the same register as encoder-direction)"},
-    {"encoder-multi-for-analog", kC, "", "", "w", "MULTIPLIER", nullptr,
+    {"encoder-multi-for-analog", kC, kNone, One(Word("MULTIPLIER")), nullptr,
      GetChannelInt<ZorEncGetEncoderMultiForAnalog>, SetChannelInt<ZorEncSetEncoderMultiForAnalog>,
      "multiplier for analog encoders", true},
-    {"encoder-reset-value", kC, "", "", "i", "POSITION", nullptr,
+    {"encoder-reset-value", kC, kNone, One(Int32("POSITION")), nullptr,
      GetChannelInt<ZorEncGetEncoderResetValue>, SetChannelInt<ZorEncSetEncoderResetValue>,
      "position that a clear of the position counter sets, in counts", true},
-    {"virtual-encoder-frequency", kC, "", "", "w", "FREQUENCY", nullptr,
+    {"virtual-encoder-frequency", kC, kNone, One(Word("FREQUENCY")), nullptr,
      GetChannelInt<ZorEncGetVirtualEncoderFrequency>,
      SetChannelInt<ZorEncSetVirtualEncoderFrequency>,
      "frequency of the channel's virtual encoder (0 stops it)", true},
 
     // Board-wide settings and versions.
-    {"encoder-resolution", kB, "", "", "r", "RESOLUTION", nullptr,
+    {"encoder-resolution", kB, kNone, One(Thousandths("RESOLUTION")), nullptr,
      GetBoardReal<ZorEncGetEncoderResolution>, SetBoardReal<ZorEncSetEncoderResolution>,
      "encoder resolution, kept in thousandths (0 to 4294967.295)", true},
-    {"firmware-version", kB, "", "", nullptr, nullptr, nullptr,
+    {"firmware-version", kB, kNone, kReadOnly, nullptr,
      GetBoardReal<ZorEncGetFirmwareVersion>, nullptr, "firmware version"},
-    {"logic-version", kB, "", "", nullptr, nullptr, nullptr,
+    {"logic-version", kB, kNone, kReadOnly, nullptr,
      GetBoardReal<ZorEncGetLogicVersion>, nullptr, "logic version"},
-    {"positive-run", kB, "", "", "w", "RUN", nullptr,
+    {"positive-run", kB, kNone, One(Word("RUN")), nullptr,
      GetBoardInt<ZorEncGetPositiveRun>, SetBoardInt<ZorEncSetPositiveRun>, "positive run", true},
-    {"negative-run", kB, "", "", "w", "RUN", nullptr,
+    {"negative-run", kB, kNone, One(Word("RUN")), nullptr,
      GetBoardInt<ZorEncGetNegativeRun>, SetBoardInt<ZorEncSetNegativeRun>, "negative run", true},
-    {"trg-mode", kB, "", "", "w", "MODE", nullptr,
+    {"trg-mode", kB, kNone, One(Word("MODE")), nullptr,
      GetBoardInt<ZorEncGetTrgMode>, SetBoardInt<ZorEncSetTrgMode>, "trigger mode", true},
 
     // Trigger channels.
-    {"trigger-controls", kC, "", "", "w|nnnnnnnbb",
-     "WORD|N0 N1 N2CODE N3 N4 N5 N6 BIT30 BIT31", nullptr, GetControls, SetControls,
+    {"trigger-controls", kC, kNone, {ValueForm{Word("WORD")}, kControlFields}, nullptr,
+     GetControls, SetControls,
      "control word: set the whole WORD, or its fields (N2CODE 2 stores 1, 4 stores 2, "
      "others 0; nibble2 reads back only as 2 or 4, else 0)", true},
-    {"trigger-generator", kC, "", "", "hh", "UPPER LOWER", nullptr, GetGenerator, SetGenerator,
+    {"trigger-generator", kC, kNone, {ValueForm{Range("UPPER", 0, 0xFFFF), Range("LOWER", 0, 0xFFFF)}},
+     nullptr, GetGenerator, SetGenerator,
      "trigger generator as its upper and lower 16-bit halves", true},
-    {"trigger-generator-roll", kC, "", "", "w", "WORD", nullptr, GetRoll,
+    {"trigger-generator-roll", kC, kNone, One(Word("WORD")), nullptr, GetRoll,
      SetChannelInt<ZorEncSetTriggerGeneratorRoll>, "trigger generator as one 32-bit word"},
-    {"trigger-output-mode", kC, "", "", "w", "MODE", nullptr,
+    {"trigger-output-mode", kC, kNone, One(Word("MODE")), nullptr,
      GetChannelInt<ZorEncGetTriggerOutputMode>, SetChannelInt<ZorEncSetTriggerOutputMode>,
      "trigger output mode", true},
-    {"trigger-position0", kC, "", "", "i", "POSITION", nullptr,
+    {"trigger-position0", kC, kNone, One(Int32("POSITION")), nullptr,
      GetChannelInt<ZorEncGetTriggerPosition0>, SetChannelInt<ZorEncSetTriggerPosition0>,
      "first trigger position, in counts", true},
-    {"trigger-position1", kC, "", "", "i", "POSITION", nullptr,
+    {"trigger-position1", kC, kNone, One(Int32("POSITION")), nullptr,
      GetChannelInt<ZorEncGetTriggerPosition1>, SetChannelInt<ZorEncSetTriggerPosition1>,
      "second trigger position, in counts", true},
-    {"trigger-position0-micrometer", kC, "", "", "iip", "MICROMETRES MULTIPLIER PERIOD",
-     "trigger-position0", nullptr, SetPositionMicrometer0,
+    {"trigger-position0-micrometer", kC, kNone, {kMicrometres}, "trigger-position0",
+     nullptr, SetPositionMicrometer0,
      "sets trigger-position0 from micrometres: MICROMETRES x MULTIPLIER / PERIOD counts"},
-    {"trigger-position1-micrometer", kC, "", "", "iip", "MICROMETRES MULTIPLIER PERIOD",
-     "trigger-position1", nullptr, SetPositionMicrometer1,
+    {"trigger-position1-micrometer", kC, kNone, {kMicrometres}, "trigger-position1",
+     nullptr, SetPositionMicrometer1,
      "sets trigger-position1 from micrometres: MICROMETRES x MULTIPLIER / PERIOD counts"},
-    {"trigger-pulse-width", kC, "", "", "c", "WIDTH", nullptr, GetPulseWidth,
+    {"trigger-pulse-width", kC, kNone, One(Hundredths("WIDTH")), nullptr, GetPulseWidth,
      SetChannelReal<ZorEncSetTriggerPulseWidth>, "trigger pulse width, kept in hundredths", true},
-    {"trigger-delay", kC, "", "", "c", "DELAY", nullptr,
+    {"trigger-delay", kC, kNone, One(Hundredths("DELAY")), nullptr,
      GetChannelReal<ZorEncGetTriggerDelay>, SetChannelReal<ZorEncSetTriggerDelay>,
      "trigger delay, kept in hundredths (1.5 is stored as 150)", true},
-    {"index-trigger-last-index", kC, "", "", "w", "INDEX", nullptr,
+    {"index-trigger-last-index", kC, kNone, One(Word("INDEX")), nullptr,
      GetChannelInt<ZorEncGetIndexTriggerLastIndex>,
      SetChannelInt<ZorEncSetIndexTriggerLastIndex>, "last index of the index-trigger table", true},
-    {"index-trigger-position", Scope::kChannelIndex, "", "", "i", "POSITION", nullptr,
+    {"index-trigger-position", Scope::kChannelIndex, kNone, One(Int32("POSITION")), nullptr,
      GetIndexPosition, SetIndexPosition,
      "position of index trigger INDEX (0..239), in counts", true},
 
     // Counters and inputs, read only.
-    {"trigger-count", kC, "", "", nullptr, nullptr, nullptr,
+    {"trigger-count", kC, kNone, kReadOnly, nullptr,
      GetChannelInt<ZorEncGetTriggerCount, true>, nullptr,
      "triggers fired (clear with: clear trigger-count CH)"},
-    {"trigger-error-count", kC, "", "", nullptr, nullptr, nullptr,
+    {"trigger-error-count", kC, kNone, kReadOnly, nullptr,
      GetChannelInt<ZorEncGetTriggerErrorCount, true>, nullptr,
      "trigger errors (clear with: clear trigger-error-count CH)"},
-    {"di-state", Scope::kInput, "", "", nullptr, nullptr, nullptr, GetDiState, nullptr,
+    {"di-state", Scope::kInput, kNone, kReadOnly, nullptr, GetDiState, nullptr,
      "state of digital input INPUT (0..6): 0 or 1"},
-    {"di-count", Scope::kInput, "", "", nullptr, nullptr, nullptr, GetDiCount, nullptr,
+    {"di-count", Scope::kInput, kNone, kReadOnly, nullptr, GetDiCount, nullptr,
      "count of digital input INPUT (0..6) (clear with: clear di-count INPUT)"},
 };
 // clang-format on
@@ -345,59 +389,88 @@ const Setting *FindSetting(const std::string &name)
     return nullptr;
 }
 
-Arg ParseArg(char type, const std::string &text, const std::string &what)
+const Setting &Setting::ReadBack() const
 {
+    return readBack != nullptr ? *FindSetting(readBack) : *this;
+}
+
+namespace {
+
+// A count of 10^-places units as a decimal: -2147483647 hundredths is
+// -21474836.47.
+std::string CountText(int64_t count, int places)
+{
+    std::string digits = std::to_string(count < 0 ? -count : count);
+    if (places > 0) {
+        digits.insert(
+            0, static_cast<size_t>(std::max(0, places + 1 - static_cast<int>(digits.size()))), '0');
+        digits.insert(digits.size() - static_cast<size_t>(places), ".");
+        digits.erase(digits.find_last_not_of('0') + 1);
+        if (digits.back() == '.') {
+            digits.pop_back();
+        }
+    }
+    return (count < 0 ? "-" : "") + digits;
+}
+
+} // namespace
+
+Arg ParseValue(const ValueSpec &spec, const std::string &text, const std::string &given)
+{
+    const std::string what = given.empty() ? std::string(spec.name) : given;
     Arg a;
-    switch (type) {
-    case 'i':
-        a.integer = ParseInteger(text, what, INT32_MIN, INT32_MAX);
+    switch (spec.kind) {
+    case ValueKind::kInteger:
+        a.integer = ParseInteger(text, what, spec.min, spec.max);
         break;
-    case 'w':
+    case ValueKind::kWord:
         a.integer = ParseWord(text, what);
         break;
-    case 'h':
-        a.integer = ParseInteger(text, what, 0, 0xFFFF);
-        break;
-    case 'n':
-        a.integer = ParseInteger(text, what, 0, 15);
-        break;
-    case 'b':
-        a.integer = ParseInteger(text, what, 0, 1);
-        break;
-    case 'c':
-    case 'r': {
-        if (!ParseDecimal(text, Places(type), a.integer, a.exact)) {
+    case ValueKind::kScaled: {
+        if (!ParseDecimal(text, spec.places, a.integer, a.exact)) {
             throw UsageFailure("'" + text + "' is not a valid " + what + " (expected a number)");
         }
-        const bool negative = !text.empty() && text[0] == '-';
-        if (type == 'c' && (a.integer < -INT32_MAX || a.integer > INT32_MAX)) {
-            throw UsageFailure(what + " " + text +
-                               " is out of range (it is kept in hundredths in 32 bits: "
-                               "-21474836.47..21474836.47)");
+        // Below a range that starts at 0 is anything negative but an exact 0.
+        const bool negative = !text.empty() && text[0] == '-' && (a.integer != 0 || !a.exact);
+        if (a.integer < spec.min || a.integer > spec.max || (spec.min >= 0 && negative)) {
+            throw UsageFailure(what + " " + text + " is out of range " +
+                               CountText(spec.min, spec.places) + ".." +
+                               CountText(spec.max, spec.places) + " (kept in " +
+                               (spec.places == 2 ? "hundredths" : "thousandths") + ")");
         }
-        if (type == 'r' &&
-            (a.integer > INT64_C(0xFFFFFFFF) || (negative && (a.integer != 0 || !a.exact)))) {
-            throw UsageFailure(what + " " + text + " is out of range 0..4294967.295");
-        }
-        a.real = MiddleOf(a.integer, Places(type));
+        a.real = MiddleOf(a.integer, spec.places);
         return a;
     }
-    case 'p':
+    case ValueKind::kPeriod:
         a.real = ParseReal(text, what);
         if (a.real == 0) {
             throw UsageFailure(what + " must not be 0");
         }
         return a;
-    default:
-        throw Failure("internal", "unknown argument type");
     }
     a.real = static_cast<double>(a.integer);
     return a;
 }
 
-int Places(char type)
+std::string FormNames(const ValueForm &form)
 {
-    return type == 'c' ? 2 : type == 'r' ? 3 : 0;
+    std::string names;
+    for (const ValueSpec &spec : form) {
+        names += (names.empty() ? "" : " ") + std::string(spec.name);
+    }
+    return names;
+}
+
+std::string FieldText(const Field &field)
+{
+    switch (field.kind) {
+    case FieldKind::kHex:
+        return FormatHex(static_cast<uint32_t>(field.integer));
+    case FieldKind::kReal:
+        return FormatReal(field.real);
+    default:
+        return std::to_string(field.integer);
+    }
 }
 
 std::string Subject(const Setting &s, const Key &key)

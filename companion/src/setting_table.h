@@ -1,8 +1,8 @@
-// Every setting and counter the library exposes, as one table that the
-// tool's get, set and help, configuration files, the monitor and the
-// companion library's C interface share: its kebab-case name, what it is
-// keyed by, the arguments it takes and how they are checked, the library
-// calls behind it, and whether a configuration file holds it.
+// Every setting and counter the library exposes, as one table that every
+// front end shares (the tool's get, set and help, configuration files, the
+// monitor, the C interface and through it the bindings): its kebab-case name,
+// what it is keyed by, the values it takes as typed specifications, the
+// library calls behind it, and whether a configuration file holds it.
 #pragma once
 
 #include <cstdint>
@@ -15,9 +15,9 @@ namespace zorenc::companion {
 
 enum class Scope {
     kBoard,        // no key
-    kChannel,      // CH 0..3
-    kChannelIndex, // CH 0..3, INDEX 0..239
-    kInput,        // INPUT 0..6
+    kChannel,      // channel 0..3
+    kChannelIndex, // channel 0..3, index 0..239
+    kInput,        // input 0..6
 };
 
 enum class FieldKind { kSigned, kUnsigned, kHex, kReal };
@@ -36,11 +36,31 @@ struct Key {
     int32_t index = -1;  // index-trigger number
 };
 
-// A parsed argument: integer and real form (see the type letters below). For
-// the scaled letters c and r, integer is the count the board will hold (the
-// decimal as written, truncated: 0.29 is 29 hundredths) and real the value
-// that makes the library's setter store exactly that count; exact is false
-// when digits beyond the unit were dropped.
+// How a value is written and which values it takes.
+enum class ValueKind {
+    kInteger, // a whole number from min to max, decimal or 0x hexadecimal
+    kWord,    // any 32-bit word, written signed or unsigned, kept as its bits
+    kScaled,  // a decimal kept as a count of 10^-places units, min to max counts
+    kPeriod,  // any finite number but 0
+};
+
+// One value of a setting: its name in usage lines and messages ("DELAY") and
+// what it takes.
+struct ValueSpec {
+    const char *name;
+    ValueKind kind;
+    int64_t min = 0;
+    int64_t max = 0;
+    int places = 0; // kScaled: 2 for hundredths, 3 for thousandths
+};
+// The values of one way to write a setting, in order.
+using ValueForm = std::vector<ValueSpec>;
+
+// A value as checked. For kScaled, integer is the count the board will hold
+// (the decimal as written, truncated: 0.29 is 29 hundredths) and real the
+// value that makes the library's setter store exactly that count; exact is
+// false when digits beyond the unit were dropped. For the others real is
+// the number itself.
 struct Arg {
     int64_t integer = 0;
     double real = 0;
@@ -51,46 +71,44 @@ using Args = std::vector<Arg>;
 using Getter = ZorEncResult (*)(ZorEncHandle, const Key &, const Args &extra, Reading &out);
 using Setter = ZorEncResult (*)(ZorEncHandle, const Key &, const Args &values);
 
-// Argument type letters, one per argument:
-//   i  signed 32-bit integer          w  32-bit word, signed or unsigned
-//   h  16-bit half, 0..65535          n  nibble, 0..15
-//   b  bit, 0 or 1                    c  hundredths: a number whose x100 fits 32 bits
-//   r  resolution: 0 to below 4294967.296
-//   p  period: any number but 0
 struct Setting {
     const char *name;
     Scope scope;
-    const char *getTypes; // extra arguments of get after the key
-    const char *getNames; // their names, space separated
-    const char *setTypes; // nullptr: read-only; "|" separates alternative forms
-    const char *setNames; // names of the values, "|" between the forms
-    const char *readBack; // setting that set reads back; nullptr: this one
-    Getter get;           // nullptr: write-only
+    ValueForm getArgs;               // extra arguments of a read, after the key
+    std::vector<ValueForm> setForms; // empty: read only; else the ways to write it
+    const char *readBack;            // setting that a write reads back; nullptr: this one
+    Getter get;                      // nullptr: write only
     Setter set;
     const char *help;
     // Kept in the board's flash and held by configuration files. Of two
     // names for one register only one is saved.
     bool saved = false;
+
+    bool Readable() const { return get != nullptr; }
+    bool Writable() const { return !setForms.empty(); }
+    // The setting a write reads back.
+    const Setting &ReadBack() const;
 };
 
 const std::vector<Setting> &Settings();
 const Setting *FindSetting(const std::string &name);
 
-// Parses one argument of the given type letter; "what" names it in messages.
-// Throws a usage Failure for what the setting cannot take.
-Arg ParseArg(char type, const std::string &text, const std::string &what);
+// Checks one value written as text (a decimal, 0x hexadecimal for integers
+// and words); "what" names it in messages (the spec's name when empty).
+// Throws a usage Failure for what the value cannot take.
+Arg ParseValue(const ValueSpec &spec, const std::string &text, const std::string &what = {});
 
-// Decimal places of a scaled type letter (c: 2, r: 3), 0 for the others.
-int Places(char type);
+// The names of a form's values, space separated: "UPPER LOWER".
+std::string FormNames(const ValueForm &form);
 
-// The fields that get shows for a trigger-control word.
+// The fields that a read shows for a trigger-control word.
 Reading ControlsReading(uint32_t word);
 
 // "trigger-delay of channel 2", for messages.
 std::string Subject(const Setting &s, const Key &key);
 
-// Throws a board Failure "<what>: <meaning> (<code name>)", with "result",
-// unless result is ZORENC_OK.
-void CheckResult(ZorEncResult result, const std::string &what);
+// A field's value as people read it: hexadecimal words, decimals in their
+// shortest form, integers.
+std::string FieldText(const Field &field);
 
 } // namespace zorenc::companion

@@ -31,7 +31,19 @@ from ctypes import (
     c_uint32,
     c_void_p,
 )
-from typing import Any, Callable, Dict, Iterator, List, Optional, Sequence, Tuple, TypeVar, Union
+from typing import (
+    Any,
+    Callable,
+    Dict,
+    Iterator,
+    List,
+    Optional,
+    Sequence,
+    Tuple,
+    TypeVar,
+    Union,
+    cast,
+)
 
 #: Environment variable naming the library file to load.
 LIBRARY_ENV = "ZORENC_LIBRARY"
@@ -45,6 +57,7 @@ PathArg = Union[str, "os.PathLike[str]"]
 STDCALL = sys.platform == "win32" and struct.calcsize("P") == 4
 
 _R = TypeVar("_R")
+_L = TypeVar("_L")  # a loaded library
 
 HANDLE = c_ssize_t  # ZorEncHandle: intptr_t
 RESULT = c_uint32  # ZorEncResult
@@ -219,6 +232,32 @@ def _candidates(path: Optional[PathArg]) -> Tuple[str, ...]:
     return tuple(found)
 
 
+def load_first(candidates: Sequence[str], loader: Callable[[str], _L], what: str,
+               hint: str) -> Tuple[_L, str]:
+    """The first of candidates that loader loads, and which one it was; the
+    one loader of both libraries.  OSError naming every failure otherwise."""
+    errors = []
+    for candidate in candidates:
+        try:
+            return loader(candidate), candidate
+        except OSError as e:
+            errors.append(f"{candidate}: {e}")
+    raise OSError(f"cannot load {what} (" + "; ".join(errors) + f"); {hint}")
+
+
+_loaded: Dict[str, Any] = {}
+_loaded_lock = threading.Lock()
+
+
+def loaded_once(key: str, make: Callable[[], _L]) -> _L:
+    """What make() gave the first time for key: each library is loaded once
+    per process and path, and shared."""
+    with _loaded_lock:
+        if key not in _loaded:
+            _loaded[key] = make()
+        return cast(_L, _loaded[key])
+
+
 class _DlInfo(ctypes.Structure):
     _fields_ = [
         ("dli_fname", c_char_p),
@@ -335,22 +374,9 @@ class Library:
 
     def __init__(self, path: Optional[PathArg] = None) -> None:
         loader = ctypes.WinDLL if STDCALL else ctypes.CDLL  # type: ignore[attr-defined]
-        errors = []
-        dll = None
-        for candidate in _candidates(path):
-            try:
-                dll = loader(candidate)
-            except OSError as e:
-                errors.append(f"{candidate}: {e}")
-                continue
-            self.path = _loaded_file(dll, export_name("ZorEncRelease", ()), candidate)
-            break
-        if dll is None:
-            raise OSError(
-                "cannot load the zorenc library ("
-                + "; ".join(errors)
-                + f"); pass its path or set {LIBRARY_ENV}"
-            )
+        dll, candidate = load_first(_candidates(path), loader, "the zorenc library",
+                                    f"pass its path or set {LIBRARY_ENV}")
+        self.path = _loaded_file(dll, export_name("ZorEncRelease", ()), candidate)
         self.dll = dll
         self.functions = {}
         for name, restype, argtypes in PROTOTYPES:
@@ -372,20 +398,11 @@ class Library:
         return f"<zorenc.Library {self.path!r}>"
 
 
-_loaded: Dict[str, Library] = {}
-_loaded_lock = threading.Lock()
-
-
 def load_library(path: Optional[PathArg] = None) -> Library:
     """The library at path, else at ``$ZORENC_LIBRARY``, else the package's
     own copy, else the system's; loaded once per path and shared afterwards."""
     key = os.fspath(path) if path is not None else os.environ.get(LIBRARY_ENV, "")
-    with _loaded_lock:
-        library = _loaded.get(key)
-        if library is None:
-            library = Library(path)
-            _loaded[key] = library
-        return library
+    return loaded_once("board|" + key, lambda: Library(path))
 
 
 def library_path(path: Optional[PathArg] = None) -> str:

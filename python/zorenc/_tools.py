@@ -22,11 +22,10 @@ import ctypes
 import json
 import os
 import sys
-import threading
 from ctypes import c_char_p, c_ssize_t, c_void_p
 from typing import Any, Dict, List, Optional, Tuple
 
-from ._library import HANDLER_TABLE, STDCALL, Library, load_library
+from ._library import HANDLER_TABLE, STDCALL, Library, load_first, load_library, loaded_once
 
 #: Environment variable naming the companion library file to load.
 TOOLS_LIBRARY_ENV = "ZORENC_TOOLS_LIBRARY"
@@ -112,20 +111,10 @@ class ToolsLibrary:
 
     def __init__(self, board: Library):
         self.board = board
-        errors = []
-        dll = None
-        for candidate in _candidates(board):
-            try:
-                # cdecl everywhere, the 32-bit Windows build included.
-                dll = ctypes.CDLL(candidate)
-            except OSError as e:
-                errors.append(f"{candidate}: {e}")
-                continue
-            self.path = candidate
-            break
-        if dll is None:
-            raise OSError("cannot load the zorenc companion library (" + "; ".join(errors)
-                          + f"); put it beside {board.path} or set {TOOLS_LIBRARY_ENV}")
+        # cdecl everywhere, the 32-bit Windows build included.
+        dll, self.path = load_first(_candidates(board), ctypes.CDLL,
+                                    "the zorenc companion library",
+                                    f"put it beside {board.path} or set {TOOLS_LIBRARY_ENV}")
         self.dll = dll
         self._free = dll.ZorToolsFree
         self._free.restype = None
@@ -201,21 +190,12 @@ def _result(name: str, document: Any) -> Any:
     raise _KINDS.get(kind, ToolsInternalError)(message, error, name)
 
 
-_loaded: Dict[str, ToolsLibrary] = {}
-_loaded_lock = threading.Lock()
-
-
 def load_tools(library: Optional[Library] = None) -> ToolsLibrary:
     """The companion library beside ``library`` (default: the board library
     :func:`zorenc.load_library` gives); loaded once and shared."""
     board = library if library is not None else load_library()
-    key = os.environ.get(TOOLS_LIBRARY_ENV, "") + "|" + board.path
-    with _loaded_lock:
-        tools = _loaded.get(key)
-        if tools is None:
-            tools = ToolsLibrary(board)
-            _loaded[key] = tools
-        return tools
+    key = "tools|" + os.environ.get(TOOLS_LIBRARY_ENV, "") + "|" + board.path
+    return loaded_once(key, lambda: ToolsLibrary(board))
 
 
 def call(function_name: str, *args: Any, exclusive: bool = False) -> Any:

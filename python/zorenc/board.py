@@ -7,6 +7,7 @@ failure; getters return the decoded value.
 
 from __future__ import annotations
 
+import contextlib
 import ctypes
 import decimal
 import operator
@@ -20,9 +21,9 @@ from typing import (
     TYPE_CHECKING,
     Any,
     Callable,
-    ContextManager,
     Dict,
     Iterable,
+    Iterator,
     List,
     Optional,
     Tuple,
@@ -33,6 +34,7 @@ from typing import (
 )
 
 from . import _tools
+from .capture import Capture
 from ._library import (
     HANDLER_TABLE,
     EventCallback,
@@ -280,7 +282,7 @@ class Board:
         # the callbacks raised during the current call.
         self._callbacks: Dict[str, object] = {}
         self._callback_errors: List[BaseException] = []
-        self._capture: Optional[Any] = None  # the running capture (zorenc.capture)
+        self._capture: Optional[Capture] = None  # the running capture
         handle = HANDLER_TABLE.change(self._fn["ZorEncCreateHandler"])
         if not handle:
             raise MemoryError("the library could not create a handler")
@@ -315,7 +317,7 @@ class Board:
 
     def _noted(self, result: object) -> None:
         if self._capture is not None:
-            self._capture.note(int(result))  # type: ignore[call-overload]
+            self._capture.note(int(cast(int, result)))
 
     def _do(self, name: str, *args: object) -> None:
         result = self._invoke(name, *args)
@@ -523,16 +525,25 @@ class Board:
         self._do(c_name, c_callback)
         self._callbacks[kind] = c_callback  # kept alive while registered
 
-    def capture(self, path: Union[str, "os.PathLike[str]"]) -> ContextManager[Any]:
+    @contextlib.contextmanager
+    def capture(self, path: Union[str, "os.PathLike[str]"]) -> Iterator[Capture]:
         """Writes every frame sent and received to the pcapng file path while
-        the ``with`` block runs (see :mod:`zorenc.capture`)::
+        the ``with`` block runs (see :mod:`zorenc.capture`); the board's own
+        frame callbacks are set aside meanwhile and put back after it::
 
             with board.capture("session.pcapng"):
                 board.read(0xF000)
         """
-        from .capture import capture
-
-        return capture(self, path)
+        running = Capture(self._tools, path, self.port or "zorenc")
+        self._capture = running
+        try:
+            yield running
+        finally:
+            self._capture = None
+            try:
+                running.stop()
+            finally:
+                self._restore_callbacks()
 
     def _restore_callbacks(self) -> None:
         # A capture took the library's callback slots: give them back.

@@ -15,50 +15,35 @@ cannot be written, :class:`ToolsBoardError` when writing it failed).
 
 from __future__ import annotations
 
-import contextlib
 import os
-from typing import TYPE_CHECKING, Any, Dict, Iterator, Optional, Union, cast
+from typing import Any, Callable, Dict, Optional, Union, cast
 
 from ._tools import ToolsError
-
-if TYPE_CHECKING:  # pragma: no cover
-    from .board import Board
 
 #: What a capture that cannot start or stop raises (``kind`` says why).
 CaptureError = ToolsError
 
+#: Calls a companion-library function on the captured board's handle:
+#: ``call(name, *args)`` gives the function's result.
+ToolsCall = Callable[..., Any]
+
 
 class Capture:
-    """A running capture of one board, made by :meth:`zorenc.Board.capture`."""
+    """A running capture of one board's frames, made by
+    :meth:`zorenc.Board.capture`, which starts and stops it with the board."""
 
-    def __init__(self, board: "Board", path: Union[str, "os.PathLike[str]"]) -> None:
-        self._board = board
+    def __init__(self, call: ToolsCall, path: Union[str, "os.PathLike[str]"], port: str) -> None:
+        self._call = call
         self.path = os.fspath(path)
         self.summary: Optional[Dict[str, Any]] = None
-        board._tools("ZorToolsCaptureStart", {"path": self.path, "port": board.port or "zorenc"})
+        call("ZorToolsCaptureStart", {"path": self.path, "port": port})
 
     def note(self, result: int) -> None:
         """Tells the capture how the board's last call ended."""
-        self._board._tools("ZorToolsCaptureNote", int(result))
+        self._call("ZorToolsCaptureNote", int(result))
 
     def stop(self) -> Dict[str, Any]:
         """Ends the capture: ``{"path", "requests", "replies", "annotated"}``."""
         if self.summary is None:
-            self.summary = cast(Dict[str, Any], self._board._tools("ZorToolsCaptureStop"))
+            self.summary = cast(Dict[str, Any], self._call("ZorToolsCaptureStop"))
         return self.summary
-
-
-@contextlib.contextmanager
-def capture(board: "Board", path: Union[str, "os.PathLike[str]"]) -> Iterator[Capture]:
-    """Captures the board's frames to path for the block; the board's own
-    frame callbacks are set aside meanwhile and put back after it."""
-    running = Capture(board, path)
-    board._capture = running
-    try:
-        yield running
-    finally:
-        board._capture = None
-        try:
-            running.stop()
-        finally:
-            board._restore_callbacks()

@@ -1,7 +1,9 @@
 // Opening and closing a handler's port.
 #include <cstdio>
 
+#include "handlers/diagnostics.h"
 #include "handlers/table.h"
+#include "serial/net_serial.h"
 
 extern "C" {
 
@@ -9,9 +11,20 @@ ZORENC_API bool ZORENC_CALL ZorEncOpen(ZorEncHandle handle, const char *portName
 {
     HandlerEntry *entry = FindEntry(handle);
     if (entry == nullptr || portName == nullptr) {
-        std::printf("connecting failed.\n");
-        std::fflush(stdout);
+        if (!DiagnosticsQuiet()) {
+            std::printf("connecting failed.\n");
+            std::fflush(stdout);
+        }
         return false;
+    }
+    // A network name (rfc2217://, socket://) needs a port object of its own,
+    // and a local name the serial one: a closed port of the other kind is
+    // replaced. An open port is kept.
+    bool failed = false;
+    CSerial *fresh =
+        entry->port->IsOpen() ? nullptr : zorenc::PortForName(*entry->port, portName, &failed);
+    if (fresh != nullptr) {
+        ReplacePort(*entry, fresh);
     }
     // An open port stays open on its first name: Open then only reports
     // ERROR_ALREADY_INITIALIZED, and the line format is set again.
@@ -23,8 +36,10 @@ ZORENC_API bool ZORENC_CALL ZorEncOpen(ZorEncHandle handle, const char *portName
         // them before its first read.
         entry->readsMayWait = open && opened != ERROR_SUCCESS;
     }
-    std::printf(open ? "connected!!!!!\n" : "connecting failed.\n");
-    std::fflush(stdout);
+    if (!DiagnosticsQuiet()) {
+        std::printf(open ? "connected!!!!!\n" : "connecting failed.\n");
+        std::fflush(stdout);
+    }
     return open;
 }
 

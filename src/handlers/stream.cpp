@@ -20,7 +20,8 @@ bool Raised(const volatile unsigned char *abortFlag)
 }
 
 // One bounded port read of at most length bytes, in immediate-return mode
-// where the port can be put back into it. Returns the count read.
+// where the port can be put back into it. Returns the count read; afterwards
+// the port may be closed (its driver kept the cancelled read).
 DWORD ReadSome(HandlerEntry &entry, uint8_t *destination, size_t length)
 {
     ImmediateReads(entry);
@@ -59,6 +60,9 @@ ZORENC_API ZorEncResult ZORENC_CALL ZorEncRead(ZorEncHandle handle, unsigned cha
     const size_t wanted = static_cast<size_t>(length);
     for (;;) {
         const DWORD count = ReadSome(*entry, gathered.get() + done, wanted - done);
+        if (!entry->port->IsOpen()) {
+            return ZORENC_ERR_NOT_OPEN;
+        }
         done += count;
         if (Raised(abortFlag)) {
             return ZORENC_ERR_ABORTED;
@@ -95,6 +99,9 @@ ZorEncReadUntil(ZorEncHandle handle, unsigned char *buffer, unsigned char termin
         }
         // One byte at a time, so that nothing behind the terminator is taken.
         const DWORD count = ReadSome(*entry, line + total, 1);
+        if (!entry->port->IsOpen()) {
+            return ZORENC_ERR_NOT_OPEN;
+        }
         if (count == 1 && line[total++] == terminator) {
             break;
         }

@@ -1,4 +1,5 @@
 #include "handlers/table.h"
+#include "handlers/diagnostics.h"
 
 #include <cstdio>
 #include <iostream>
@@ -48,6 +49,14 @@ HandlerEntry *FindOpenEntry(ZorEncHandle handle)
     return entry != nullptr && entry->port->IsOpen() ? entry : nullptr;
 }
 
+// Under the lock, as ZorEncCloseHandler destroys ports.
+void ReplacePort(HandlerEntry &entry, CSerial *port)
+{
+    TableLock lock;
+    delete entry.port;
+    entry.port = port;
+}
+
 extern "C" {
 
 ZORENC_API ZorEncHandle ZORENC_CALL ZorEncCreateHandler(void) noexcept
@@ -88,38 +97,52 @@ ZORENC_API bool ZORENC_CALL ZorEncIsValidHandle(ZorEncHandle handle) noexcept
 // again only after its port has been closed.
 ZORENC_API void ZORENC_CALL ZorEncCloseHandler(ZorEncHandle handle) noexcept
 {
+    const bool say = !DiagnosticsQuiet();
     TableLock lock;
     const long long index = SlotIndex(handle);
     HandlerEntry *entry = SlotEntry(index);
     if (entry == nullptr) {
-        std::printf("close_handle()\n");
-        std::fflush(stdout);
+        if (say) {
+            std::printf("close_handle()\n");
+            std::fflush(stdout);
+        }
         return;
     }
-    std::printf("close_handle() - Index=%d, Pointer=%p\n", static_cast<int>(index),
-                static_cast<void *>(entry->port));
+    if (say) {
+        std::printf("close_handle() - Index=%d, Pointer=%p\n", static_cast<int>(index),
+                    static_cast<void *>(entry->port));
+    }
     if (entry->port == nullptr) {
-        std::fflush(stdout);
+        if (say) {
+            std::fflush(stdout);
+        }
         return;
     }
     delete entry->port;
-    std::printf("close_handle() - delete Serial\n");
-    std::fflush(stdout);
-    std::cout << "close_handle() - delete Serial\n" << std::flush;
+    if (say) {
+        std::printf("close_handle() - delete Serial\n");
+        std::fflush(stdout);
+        std::cout << "close_handle() - delete Serial\n" << std::flush;
+    }
     *entry = HandlerEntry{};
 }
 
 ZORENC_API void ZORENC_CALL ZorEncRelease(void) noexcept
 {
+    const bool say = !DiagnosticsQuiet();
     TableLock lock;
     for (size_t i = 0; i < g_slots.size(); ++i) {
         if (g_slots[i]->port != nullptr) {
             delete g_slots[i]->port;
             g_slots[i]->port = nullptr;
-            std::printf("release() - delete Serial[%d]\n", static_cast<int>(i));
+            if (say) {
+                std::printf("release() - delete Serial[%d]\n", static_cast<int>(i));
+            }
         }
     }
-    std::fflush(stdout);
+    if (say) {
+        std::fflush(stdout);
+    }
     g_slots.clear();
 }
 

@@ -30,3 +30,7 @@ HandlerEntry *FindEntry(ZorEncHandle handle);
 
 // The entry of a valid handle whose port is open, or null.
 HandlerEntry *FindOpenEntry(ZorEncHandle handle);
+
+// Puts port (owned from now on) in place of the entry's port object, which is
+// destroyed.
+void ReplacePort(HandlerEntry &entry, CSerial *port);

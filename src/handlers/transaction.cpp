@@ -79,7 +79,9 @@ bool ReadLength(HandlerEntry &entry, uint8_t *buffer, size_t length, DWORD *coun
 // shortest frame in one read. Never waits past the deadline, counted from
 // start; such a read waits one slice at most, so that a reply that lost
 // bytes on the way but ends in 0x03 is soon a frame error, not a time-out.
-// Returns the count, or 0 when the deadline passed first.
+// Returns the count, or 0 when the deadline passed first or the port was
+// closed under the read (its driver kept a cancelled operation, or a network
+// connection ended: no reply can come any more).
 size_t CollectReply(HandlerEntry &entry, uint8_t *buffer, DWORD start)
 {
     CSerial &port = *entry.port;
@@ -111,6 +113,9 @@ size_t CollectReply(HandlerEntry &entry, uint8_t *buffer, DWORD start)
         if (received > 0 && buffer[received - 1] == zorenc::protocol::kEtx) {
             return received;
         }
+        if (!port.IsOpen()) {
+            return 0;
+        }
         const DWORD spent = GetTickCount() - start;
         if (spent > kReplyDeadlineMs || received == kWorkBufferSize) {
             return 0; // no complete reply in time, or no room left for one
@@ -141,7 +146,9 @@ ZORENC_API ZorEncResult ZORENC_CALL ZorEncSendData(ZorEncHandle handle, unsigned
     SendRequest(*entry, buffer, command, address, value);
     const size_t received = CollectReply(*entry, buffer, start);
     if (received == 0) {
-        return ZORENC_ERR_TIMEOUT;
+        // A port closed on the way (a driver that kept a cancelled
+        // operation, a network connection that ended) is not open any more.
+        return entry->port->IsOpen() ? ZORENC_ERR_TIMEOUT : ZORENC_ERR_NOT_OPEN;
     }
     zorenc::protocol::EncReply reply{};
     try {
@@ -167,7 +174,7 @@ ZORENC_API ZorEncResult ZORENC_CALL ZorEncSendOnly(ZorEncHandle handle, unsigned
     }
     uint8_t buffer[zorenc::protocol::kMaxFrame];
     SendRequest(*entry, buffer, command, address, value);
-    return ZORENC_OK;
+    return entry->port->IsOpen() ? ZORENC_OK : ZORENC_ERR_NOT_OPEN;
 }
 
 ZORENC_API ZorEncResult ZORENC_CALL ZorEncSendRead(ZorEncHandle handle, unsigned short address,

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <deque>
 #include <limits>
+#include <list>
 #include <map>
 
 namespace fake {
@@ -23,6 +24,7 @@ enum class OpKind { Read, Write, Wait };
 struct Op {
     bool active = false;
     bool parked = false; // overlapped on an overlapped handle
+    bool orphan = false; // kept by the device after its handle was closed
     OpKind kind = OpKind::Read;
     LPOVERLAPPED overlapped = nullptr;
     uintptr_t event = 0;
@@ -69,12 +71,14 @@ struct State {
     std::vector<Call> calls;
     std::map<uintptr_t, File> files;
     std::map<uintptr_t, Event> events;
+    std::list<Op> kept; // orphans
     uintptr_t nextFile = 0x1000;
     uintptr_t nextEvent = 0x2000;
     std::deque<Arrival> rx;
     std::vector<uint8_t> tx;
     std::vector<Failure> failures;
     Pend mode = Pend::Never;
+    bool keepsCancelled = false;
     uint64_t now = 0;
     DCB dcb = DefaultDcb();
     COMMTIMEOUTS timeouts{};
@@ -204,7 +208,7 @@ void Abort(Op &op)
 bool Step(Op &op)
 {
     State &s = S();
-    if (op.parked && s.mode == Pend::Stall) {
+    if (op.orphan || (op.parked && s.mode == Pend::Stall)) {
         return false;
     }
     switch (op.kind) {
@@ -242,7 +246,7 @@ bool Step(Op &op)
 uint64_t NextWake(const Op &op)
 {
     const State &s = S();
-    if (op.parked && s.mode == Pend::Stall) {
+    if (op.orphan || (op.parked && s.mode == Pend::Stall)) {
         return Never;
     }
     uint64_t wake = NextArrival();
@@ -397,6 +401,45 @@ void SetPendMode(Pend mode)
     S().mode = mode;
 }
 
+void SetKeepsCancelled(bool keep)
+{
+    S().keepsCancelled = keep;
+}
+
+int FinishKept()
+{
+    State &s = S();
+    std::vector<Op *> pending;
+    for (auto &entry : s.files) {
+        for (Op *op : {&entry.second.read, &entry.second.write, &entry.second.wait}) {
+            if (op->active) {
+                pending.push_back(op);
+            }
+        }
+    }
+    for (Op &op : s.kept) {
+        pending.push_back(&op);
+    }
+    for (Op *op : pending) {
+        switch (op->kind) {
+        case OpKind::Read:
+            std::memset(op->buffer, 0xEE, op->length);
+            op->done = op->length;
+            break;
+        case OpKind::Write:
+            s.tx.insert(s.tx.end(), op->data, op->data + op->length);
+            op->done = op->length;
+            break;
+        case OpKind::Wait:
+            op->occurred = EV_ERR;
+            break;
+        }
+        Complete(*op, ERROR_SUCCESS);
+    }
+    s.kept.clear();
+    return static_cast<int>(pending.size());
+}
+
 uint64_t Now()
 {
     return S().now;
@@ -462,9 +505,20 @@ BOOL CloseHandle(HANDLE object)
     }
     const uintptr_t key = reinterpret_cast<uintptr_t>(object);
     if (File *file = FindFile(object)) {
-        Abort(file->read);
-        Abort(file->write);
-        Abort(file->wait);
+        for (Op *op : {&file->read, &file->write, &file->wait}) {
+            if (!op->active || !S().keepsCancelled) {
+                Abort(*op);
+                continue;
+            }
+            // The device keeps it, and the memory it was given.
+            Op &orphan = S().kept.emplace_back(*op);
+            orphan.orphan = true;
+            if (Event *event = FindEvent(orphan.event)) {
+                if (event->pending == op) {
+                    event->pending = &orphan;
+                }
+            }
+        }
         S().files.erase(key);
         return TRUE;
     }
@@ -785,9 +839,11 @@ BOOL CancelIo(HANDLE handle)
     if (file == nullptr) {
         return Fail(ERROR_INVALID_HANDLE);
     }
-    Abort(file->read);
-    Abort(file->write);
-    Abort(file->wait);
+    if (!S().keepsCancelled) {
+        Abort(file->read);
+        Abort(file->write);
+        Abort(file->wait);
+    }
     return TRUE;
 }
 

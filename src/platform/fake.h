@@ -86,6 +86,16 @@ void FailNext(const std::string &fn, DWORD code, int times = 1, int after = 0);
 
 void SetPendMode(Pend mode);
 
+// With true, the device never completes a cancel: CancelIo and CloseHandle
+// leave pending overlapped operations pending. Until CloseHandle they go on
+// as the pend mode lets them; after it only FinishKept ends them.
+void SetKeepsCancelled(bool keep);
+// Ends every overlapped operation still pending, as a driver that lets go at
+// last: it fills a read's whole buffer with 0xEE, takes a write's bytes, sets
+// a wait's events to EV_ERR, writes each OVERLAPPED and signals each event
+// still open. Returns how many it ended.
+int FinishKept();
+
 // The fake clock, in milliseconds (GetTickCount gives its low 32 bits).
 uint64_t Now();
 void Advance(DWORD ms);

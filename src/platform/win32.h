@@ -119,6 +119,10 @@ typedef struct _OVERLAPPED {
     HANDLE hEvent;
 } OVERLAPPED, *LPOVERLAPPED;
 
+// The status an OVERLAPPED holds while its operation runs.
+#define STATUS_PENDING ((DWORD)0x00000103L)
+#define HasOverlappedIoCompleted(overlapped) (((DWORD)(overlapped)->Internal) != STATUS_PENDING)
+
 typedef struct _DCB {
     DWORD DCBlength;
     DWORD BaudRate;

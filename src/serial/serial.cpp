@@ -1,7 +1,21 @@
 #include "serial/serial.h"
 
+#include <atomic>
 #include <cstring>
+#include <new>
 #include <string>
+
+// What an operation that the port waits for itself hands to the platform:
+// the record, the count, the event bits and the bytes. An operation the
+// driver still holds after its cancel may write into all of them at any later
+// time, so a block is freed only once its operation has ended.
+struct CSerial::IoBlock {
+    OVERLAPPED overlapped;
+    DWORD count;
+    DWORD events;
+    IoBlock *next; // in the list of blocks left to their drivers
+    uint8_t data[IoChunk];
+};
 
 namespace {
 
@@ -17,54 +31,31 @@ DWORD ClampLength(size_t length)
     return length > static_cast<size_t>(MAXDWORD) ? MAXDWORD : static_cast<DWORD>(length);
 }
 
-// Runs one Read, Write or WaitEvent on an open port. `start` issues the
-// platform call with the OVERLAPPED chosen here (the caller's, the internal
-// one bound to `ioEvent`, or none in synchronous mode) and returns its BOOL.
-// An operation that pends on the internal record is waited for up to
-// `timeout`. If that wait ends any other way than with the event, the
-// operation is cancelled and then waited for, because the platform writes
-// into the record and `*count` (both on the caller's stack) until it has
-// finished; the count then holds what was transferred before the cancel.
-// `collect` fetches the count with GetOverlappedResult after a completed
-// wait (event waits have none).
-template <typename Start, typename Cancel>
-int32_t RunIo(HANDLE port, HANDLE ioEvent, LPOVERLAPPED overlapped, DWORD timeout, DWORD *count,
-              bool collect, Start start, Cancel cancel)
+// Runs one Read, Write or WaitEvent on the caller's OVERLAPPED, or without
+// one on a synchronous port. `start` issues the platform call with it and
+// returns its BOOL. An operation that pends on the caller's record is the
+// caller's to collect.
+template <typename Start> int32_t RunDirect(LPOVERLAPPED overlapped, Start start)
 {
-    OVERLAPPED internal;
-    std::memset(&internal, 0, sizeof(internal));
-    LPOVERLAPPED used = overlapped;
-    if (used == nullptr && ioEvent != nullptr) {
-        internal.hEvent = ioEvent;
-        used = &internal;
-    }
-
-    if (start(used)) {
+    if (start(overlapped)) {
         // Completed at once: signal the event as a completion would.
-        if (used != nullptr) {
-            SetEvent(used->hEvent);
+        if (overlapped != nullptr) {
+            SetEvent(overlapped->hEvent);
         }
         return Code(ERROR_SUCCESS);
     }
     const DWORD code = GetLastError();
-    if (code != ERROR_IO_PENDING || used == nullptr) {
-        return Code(code);
-    }
-    if (used == overlapped) {
-        return Code(ERROR_SUCCESS); // the caller collects the result
-    }
+    return Code(overlapped != nullptr && code == ERROR_IO_PENDING ? ERROR_SUCCESS : code);
+}
 
-    const DWORD waited = WaitForSingleObject(ioEvent, timeout);
-    if (waited == WAIT_OBJECT_0) {
-        if (collect && !GetOverlappedResult(port, &internal, count, FALSE)) {
-            return Code(GetLastError());
-        }
-        return Code(ERROR_SUCCESS);
+// Milliseconds left of `timeout` since `started` (a tick count).
+DWORD Remaining(DWORD timeout, DWORD started)
+{
+    if (timeout == INFINITE) {
+        return INFINITE;
     }
-    const int32_t result = waited == WAIT_TIMEOUT ? Code(ERROR_TIMEOUT) : Code(GetLastError());
-    cancel();
-    GetOverlappedResult(port, &internal, count, TRUE);
-    return result;
+    const DWORD elapsed = GetTickCount() - started;
+    return elapsed < timeout ? timeout - elapsed : 0;
 }
 
 // Whether a port name begins with the device namespace "\\.\" or the
@@ -147,10 +138,20 @@ int32_t CSerial::Open(const char *name, DWORD inQueue, DWORD outQueue, bool over
         return lastError;
     }
 
+    IoBlock *block = nullptr;
+    if (overlapped) {
+        block = new (std::nothrow) IoBlock();
+        if (block == nullptr) {
+            lastError = Code(ERROR_NOT_ENOUGH_MEMORY);
+            return lastError;
+        }
+    }
+
     HANDLE handle = CreateFileA(devicePath.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                                 OPEN_EXISTING, overlapped ? FILE_FLAG_OVERLAPPED : 0, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
         lastError = Code(GetLastError());
+        delete block;
         return lastError;
     }
     portHandle = handle;
@@ -161,8 +162,10 @@ int32_t CSerial::Open(const char *name, DWORD inQueue, DWORD outQueue, bool over
             lastError = Code(GetLastError());
             CloseHandle(portHandle);
             portHandle = nullptr;
+            delete block;
             return lastError;
         }
+        io = block;
     }
 
     if (inQueue != 0 || outQueue != 0) {
@@ -201,6 +204,9 @@ int32_t CSerial::Close()
     }
     CloseHandle(portHandle);
     portHandle = nullptr;
+    // Every operation on the block has ended within its own call.
+    delete io;
+    io = nullptr;
     return lastError;
 }
 
@@ -262,13 +268,19 @@ int32_t CSerial::WaitEvent(LPOVERLAPPED overlapped, DWORD timeout)
         return lastError;
     }
 
-    // The wait gives no count; receivedEvents is written by the platform
-    // once the event is signalled.
-    DWORD ignored = 0;
-    lastError = RunIo(
-        portHandle, ioEvent, overlapped, timeout, &ignored, false,
-        [this](LPOVERLAPPED used) { return WaitCommEvent(portHandle, &receivedEvents, used); },
-        [this] { CancelPendingIo(); });
+    if (overlapped != nullptr || ioEvent == nullptr) {
+        // The platform writes receivedEvents when the event occurs.
+        lastError = RunDirect(overlapped, [this](LPOVERLAPPED used) {
+            return WaitCommEvent(portHandle, &receivedEvents, used);
+        });
+        return lastError;
+    }
+    lastError = RunOnBlock(timeout, false, [this](LPOVERLAPPED used) {
+        return WaitCommEvent(portHandle, &io->events, used);
+    });
+    if (lastError == ERROR_SUCCESS) {
+        receivedEvents = io->events;
+    }
     return lastError;
 }
 
@@ -404,7 +416,9 @@ int32_t CSerial::Read(void *buffer, size_t length, DWORD *read, LPOVERLAPPED ove
 }
 
 // Write and Read: the count (the caller's or a local one) is 0 before
-// anything can fail, and the platform call runs under the shared I/O scheme.
+// anything can fail. Without a caller's OVERLAPPED on an overlapped port the
+// bytes go through the port's block, a chunk at a time, all within `timeout`;
+// a chunk that moves less than asked ends the call.
 int32_t CSerial::Transfer(bool write, void *buffer, size_t length, DWORD *userCount,
                           LPOVERLAPPED overlapped, DWORD timeout)
 {
@@ -414,15 +428,100 @@ int32_t CSerial::Transfer(bool write, void *buffer, size_t length, DWORD *userCo
     if (CheckIo(overlapped, timeout) != ERROR_SUCCESS) {
         return lastError;
     }
-    lastError = RunIo(
-        portHandle, ioEvent, overlapped, timeout, count, true,
-        [&](LPOVERLAPPED used) {
-            const DWORD n = ClampLength(length);
-            return write ? WriteFile(portHandle, buffer, n, count, used)
-                         : ReadFile(portHandle, buffer, n, count, used);
-        },
-        [this] { CancelPendingIo(); });
-    return lastError;
+    const DWORD total = ClampLength(length);
+    if (overlapped != nullptr || ioEvent == nullptr) {
+        lastError = RunDirect(overlapped, [&](LPOVERLAPPED used) {
+            return write ? WriteFile(portHandle, buffer, total, count, used)
+                         : ReadFile(portHandle, buffer, total, count, used);
+        });
+        return lastError;
+    }
+
+    uint8_t *bytes = static_cast<uint8_t *>(buffer);
+    const bool chunked = total > IoChunk && timeout != INFINITE;
+    const DWORD started = chunked ? GetTickCount() : 0;
+    DWORD done = 0;
+    for (;;) {
+        const DWORD n = total - done < IoChunk ? total - done : IoChunk;
+        if (write && n > 0) {
+            std::memcpy(io->data, bytes + done, n);
+        }
+        lastError = RunOnBlock(
+            done > 0 ? Remaining(timeout, started) : timeout, true, [&](LPOVERLAPPED used) {
+                return write ? WriteFile(portHandle, io->data, n, &io->count, used)
+                             : ReadFile(portHandle, io->data, n, &io->count, used);
+            });
+        if (io == nullptr) {
+            return lastError; // left to the driver, and the port closed
+        }
+        const DWORD moved = io->count < n ? io->count : n;
+        if (!write && moved > 0) {
+            std::memcpy(bytes + done, io->data, moved);
+        }
+        done += moved;
+        *count = done;
+        if (lastError != ERROR_SUCCESS || moved < n || done == total) {
+            return lastError;
+        }
+    }
+}
+
+// Runs one operation on the port's block. One that pends is waited for up to
+// `timeout`; if it has not ended by then, it is cancelled and given
+// CancelGraceMs to end, and the count keeps what it moved before. A driver
+// that keeps it even then gets the block (Abandon): ERROR_IO_INCOMPLETE.
+// `collect` fetches the count after a completed wait (event waits have none).
+template <typename Start> int32_t CSerial::RunOnBlock(DWORD timeout, bool collect, Start start)
+{
+    std::memset(&io->overlapped, 0, sizeof(io->overlapped));
+    io->overlapped.hEvent = ioEvent;
+    io->count = 0;
+    if (start(&io->overlapped)) {
+        SetEvent(ioEvent); // completed at once: signalled as a completion would be
+        return Code(ERROR_SUCCESS);
+    }
+    const DWORD code = GetLastError();
+    if (code != ERROR_IO_PENDING) {
+        return Code(code);
+    }
+    const DWORD waited = WaitForSingleObject(ioEvent, timeout);
+    if (waited == WAIT_OBJECT_0) {
+        if (collect && !GetOverlappedResult(portHandle, &io->overlapped, &io->count, FALSE)) {
+            return Code(GetLastError());
+        }
+        return Code(ERROR_SUCCESS);
+    }
+    const int32_t result = waited == WAIT_TIMEOUT ? Code(ERROR_TIMEOUT) : Code(GetLastError());
+    CancelPendingIo();
+    WaitForSingleObject(ioEvent, CancelGraceMs);
+    if (!HasOverlappedIoCompleted(&io->overlapped)) {
+        Abandon();
+        return Code(ERROR_IO_INCOMPLETE);
+    }
+    GetOverlappedResult(portHandle, &io->overlapped, &io->count, FALSE);
+    return result;
+}
+
+// The driver keeps an operation on the block after its cancel: the port is
+// closed (which asks the driver once more to let go), and the block, unless
+// its operation has ended by then, is kept for good in a list that nothing
+// frees, where a late completion finds it.
+void CSerial::Abandon()
+{
+    static std::atomic<IoBlock *> kept{nullptr};
+    CloseHandle(portHandle);
+    portHandle = nullptr;
+    if (HasOverlappedIoCompleted(&io->overlapped)) {
+        delete io;
+    } else {
+        io->next = kept.load(std::memory_order_relaxed);
+        while (!kept.compare_exchange_weak(io->next, io, std::memory_order_release,
+                                           std::memory_order_relaxed)) {
+        }
+    }
+    io = nullptr;
+    CloseHandle(ioEvent);
+    ioEvent = nullptr;
 }
 
 int32_t CSerial::Purge()

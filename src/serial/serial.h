@@ -1,7 +1,13 @@
 // CSerial: one serial communications port over the Win32 communications API.
 // Every operation returns a Win32 error code (never a ZORENC_ code) and keeps
 // it in lastError. Synchronous and overlapped modes; in overlapped mode an
-// operation without a caller's OVERLAPPED waits itself, bounded by a time-out.
+// operation without a caller's OVERLAPPED waits itself, bounded by a time-out,
+// and hands the platform only memory the object owns (its I/O block), never
+// the caller's buffer or a record on the stack. If the driver keeps such an
+// operation even after its cancel, the operation fails with
+// ERROR_IO_INCOMPLETE and the port is closed; the block is left to the driver,
+// never to be freed. An operation on a caller's OVERLAPPED runs on the
+// caller's memory and must have ended before Close or destruction.
 #pragma once
 
 #include <cstddef>
@@ -53,16 +59,26 @@ public:
     DWORD ReceivedEvents() const { return receivedEvents; }
     int32_t LastError() const { return lastError; }
 
+    // Bytes moved per platform call by an operation that waits itself.
+    static constexpr DWORD IoChunk = 4096;
+    // How long such an operation may take to end after its cancel.
+    static constexpr DWORD CancelGraceMs = 250;
+
 protected:
+    struct IoBlock;
+
     bool Ready();
     void CancelPendingIo();
     int32_t CheckIo(LPOVERLAPPED overlapped, DWORD timeout);
     int32_t Transfer(bool write, void *buffer, size_t length, DWORD *userCount,
                      LPOVERLAPPED overlapped, DWORD timeout);
+    template <typename Start> int32_t RunOnBlock(DWORD timeout, bool collect, Start start);
+    void Abandon();
 
     int32_t lastError = ERROR_SUCCESS;
     HANDLE portHandle = nullptr;
     DWORD receivedEvents = 0;
     DWORD eventMask = 0;
     HANDLE ioEvent = nullptr;
+    IoBlock *io = nullptr; // with ioEvent, from Open to Close
 };

@@ -2,10 +2,16 @@
 // 64-bit handles and the diagnostic lines.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <regex>
 #include <string>
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 #include "capture.h"
+#include "test_board.h"
 #include "zorenc.h"
 
 namespace {
@@ -128,4 +134,85 @@ TEST_F(HandlerTable, ReleaseDeletesEverySlotAndStartsOver)
     EXPECT_EQ(ZorEncCreateHandler(), 1);
 }
 
+// Sets ZORENC_QUIET (null: removes it) where a program would: the process's
+// environment block on Windows, as .NET and Python do, the C library's
+// environment elsewhere.
+void SetQuiet(const char *value)
+{
+#ifdef _WIN32
+    SetEnvironmentVariableA("ZORENC_QUIET", value);
+#else
+    if (value != nullptr) {
+        setenv("ZORENC_QUIET", value, 1);
+    } else {
+        unsetenv("ZORENC_QUIET");
+    }
+#endif
+}
+
+// ZORENC_QUIET set to anything but empty or "0" silences every fixed line;
+// unset, empty or "0", they all come as before. Each call that prints reads
+// it, so it may change between calls.
+TEST(DiagnosticLines, ZorencQuietSilencesEveryFixedLine)
+{
+    const struct {
+        const char *value;
+        bool quiet;
+    } cases[] = {{nullptr, false}, {"", false}, {"0", false}, {"1", true}, {"no", true}};
+    const std::regex every(std::string("connected!!!!!\n"
+                                       "connecting failed\\.\n"
+                                       "close_handle\\(\\) - Index=0, Pointer=") +
+                           kPointer +
+                           "\n"
+                           "close_handle\\(\\) - delete Serial\n"
+                           "close_handle\\(\\) - delete Serial\n"
+                           "close_handle\\(\\)\n"
+                           "release\\(\\) - delete Serial\\[0\\]\n");
+    for (const auto &c : cases) {
+        const std::string value = c.value != nullptr ? std::string("\"") + c.value + "\"" : "unset";
+        SetQuiet(c.value);
+        StdoutCapture capture;
+        ZorEncRelease();
+        const ZorEncHandle handle = ZorEncCreateHandler();
+        EXPECT_TRUE(ZorEncOpen(handle, testboard::PortName().c_str())) << value;
+        EXPECT_FALSE(ZorEncOpen(0, "COM1")) << value;
+        ZorEncCloseHandler(handle);
+        ZorEncCloseHandler(0);
+        ZorEncCreateHandler();
+        ZorEncRelease();
+        const std::string text = capture.Text();
+        if (c.quiet) {
+            EXPECT_EQ(text, "") << value;
+        } else {
+            EXPECT_TRUE(std::regex_match(text, every)) << value << ": " << text;
+        }
+    }
+    SetQuiet(nullptr);
+}
+
 } // namespace
+
+// Network port names that cannot name a server: refused at once with the line
+// of any failed open, and the same handler then opens the board's port.
+TEST_F(HandlerTable, RefusesMalformedNetworkNamesAtOnce)
+{
+    const ZorEncHandle handle = ZorEncCreateHandler();
+    for (const char *name :
+         {"rfc2217://", "rfc2217://127.0.0.1", "rfc2217://:5000",
+          "rfc2217://127.0.0.1:", "rfc2217://127.0.0.1:0", "socket://127.0.0.1:65536",
+          "socket://127.0.0.1:12ab", "telnet://127.0.0.1:5000", "rfc2217://[::1:5000",
+          "rfc2217://[::1]5000", "socket://a b:5000", "socket://127.0.0.1:5000/x"}) {
+        StdoutCapture capture;
+        const double start = testboard::NowMs();
+        EXPECT_FALSE(ZorEncOpen(handle, name)) << name;
+        EXPECT_LT(testboard::NowMs() - start, 200.0) << name;
+        EXPECT_EQ(capture.Text(), "connecting failed.\n") << name;
+        EXPECT_FALSE(ZorEncIsOpen(handle)) << name;
+        EXPECT_EQ(ZorEncSendRead(handle, 0x0400, 0, nullptr), ZORENC_ERR_NOT_OPEN) << name;
+    }
+    StdoutCapture capture;
+    EXPECT_TRUE(ZorEncOpen(handle, testboard::PortName().c_str()));
+    EXPECT_EQ(capture.Text(), "connected!!!!!\n");
+    uint32_t raw = 0;
+    EXPECT_EQ(ZorEncSendRead(handle, 0x0400, 0, &raw), ZORENC_OK);
+}

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include "capture.h"
+#include "failure.h"
 #include "pcapng.h"
 #include "protocol/codec.h"
 #include "sim/board.h"
@@ -106,7 +107,7 @@ TEST(Capture, MisuseIsRefusedAndLeavesNoSlotTaken)
     auto kindOf = [](auto &&call) {
         try {
             call();
-        } catch (const companion::CaptureError &error) {
+        } catch (const companion::Failure &error) {
             return error.Kind();
         }
         return std::string("none");
@@ -118,7 +119,7 @@ TEST(Capture, MisuseIsRefusedAndLeavesNoSlotTaken)
                   companion::StartCapture(ZorEncHandle{999}, {FilePath("bad"), "p", {}, {}});
               }),
               "usage");
-    EXPECT_NE(std::remove(FilePath("bad").c_str()), 0);    // removed already
+    EXPECT_NE(std::remove(FilePath("bad").c_str()), 0);     // removed already
     for (int i = 0; i < companion::kMaxCaptures + 2; ++i) { // every slot comes back
         a.Start(FilePath("s"), "p");
         EXPECT_EQ(kindOf([&] { a.Start(FilePath("s"), "p"); }), "usage");

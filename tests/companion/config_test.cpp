@@ -241,7 +241,7 @@ TEST(Config, DecimalsKeepTheirExactCounts)
     Sim b;
     for (const Case &c : cases) {
         const companion::Setting &s = *companion::FindSetting(c.setting);
-        const companion::Args args = {companion::ParseArg(s.setTypes[0], c.text, "value")};
+        const companion::Args args = {companion::ParseValue(s.setForms[0][0], c.text)};
         const companion::Key key = {s.scope == companion::Scope::kBoard ? -1 : 0, -1};
         ASSERT_EQ(s.set(a.handle, key, args), ZORENC_OK) << c.text;
         EXPECT_EQ(a.board.Get(c.address), static_cast<uint32_t>(c.count)) << c.text;

@@ -1,5 +1,5 @@
-// The toolkit's logic beneath the C interface: hardware ids, the thread
-// wrapper, and the probe of simulated boards.
+// The companion library's logic beneath the C interface: hardware ids, the
+// thread wrapper, setting requests and the probe of simulated boards.
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -8,7 +8,9 @@
 #include <sys/file.h>
 #include <unistd.h>
 
+#include "failure.h"
 #include "ports.h"
+#include "setting_request.h"
 #include "sim/board.h"
 #include "threads.h"
 
@@ -113,4 +115,47 @@ TEST(Probe, APortThatVanishesMidProbeIsAnErrorInTime)
     ASSERT_EQ(results.size(), 1u);
     EXPECT_EQ(results[0].result, "error");
     EXPECT_NE(results[0].error.find("went away"), std::string::npos) << results[0].error;
+}
+
+TEST(SettingRequest, NumbersAndDecimalStringsMeanTheSameAndJunkIsRefused)
+{
+    constexpr int64_t kRefused = INT64_MIN;
+    struct Case {
+        Json values;
+        int64_t count; // the first value's, or kRefused
+    };
+    const Case cases[] = {
+        {{0.29}, 29},
+        {{"0.29"}, 29},
+        {{"0.299"}, 29}, // cut to the unit
+        {{150}, 15000},
+        {{"0x10"}, 1600},
+        {{-1.239}, -123},
+        {{"1.5x"}, kRefused},
+        {{std::string("1.5\0"
+                      "9",
+                      5)},
+         kRefused},
+        {{true}, kRefused},
+        {{nullptr}, kRefused},
+        {{"1", "2"}, kRefused},
+        {Json::array(), kRefused},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.values.dump());
+        const Json request = {{"setting", "trigger-delay"}, {"channel", "1"}, {"values", c.values}};
+        if (c.count == kRefused) {
+            EXPECT_THROW(ParseWrite(request), Failure);
+            continue;
+        }
+        const SettingRequest parsed = ParseWrite(request);
+        ASSERT_EQ(parsed.args.size(), 1u);
+        EXPECT_EQ(parsed.args[0].integer, c.count);
+        EXPECT_EQ(parsed.keys.front().number, 1);
+    }
+    // A read of a channel's setting names one channel, or reads them all.
+    EXPECT_EQ(ParseRead({{"setting", "trigger-count"}}).keys.size(), 4u);
+    EXPECT_TRUE(ParseRead({{"setting", "di-count"}}).every);
+    EXPECT_EQ(ParseRead({{"setting", "di-count"}, {"input", 6}}).keys.size(), 1u);
+    EXPECT_THROW(ParseRead({{"setting", "index-trigger-position"}, {"channel", 0}}), Failure);
 }

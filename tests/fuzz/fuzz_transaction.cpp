@@ -13,13 +13,18 @@
 //     stored;
 //   - a malformed reply, a time-out or a refused argument stores nothing;
 //   - the request on the line is the one asked for, or nothing when refused;
-//   - the call ends within the 1000 ms deadline on the fake clock, makes a
-//     bounded number of platform calls and never waits without a limit.
+//   - the call ends within the 1000 ms deadline on the fake clock (plus the
+//     grace period of a cancel when the driver keeps cancelled operations),
+//     makes a bounded number of platform calls and never waits without a
+//     limit; a cancelled operation that the driver keeps closes the port
+//     (ZORENC_ERR_NOT_OPEN), and its late completion, after the handler is
+//     gone, writes into nothing the library has freed.
 //
 // Input layout (missing bytes read as 0):
 //   0      operation (modulo the number of operations)
 //   1      driver: bits 0-1 pend mode, bits 2-4 failing platform call
-//          (0: none), bits 5-6 how often it fails, less one
+//          (0: none), bits 5-6 how often it fails, less one, bit 7 the
+//          driver never completes a cancel
 //   2      channel (value % 6 - 1, so -1 to 4) or the command byte
 //   3-4    register address, little-endian (raw transactions)
 //   5-8    register value, little-endian (raw writes; scale of conversions)
@@ -42,6 +47,7 @@
 
 #include "platform/fake.h"
 #include "protocol/codec.h"
+#include "serial/serial.h"
 #include "zorenc.h"
 
 namespace zp = zorenc::protocol;
@@ -127,10 +133,8 @@ struct Piece {
     std::vector<uint8_t> bytes;
 };
 
-// Platform calls that may fail. CancelIo is not among them: after a cancel
-// that fails, the library must wait for the operation without a limit (the
-// platform may still write into its record), which the fake can only report
-// as a stall, not carry out.
+// Platform calls that may fail. A CancelIo that fails leaves the operation
+// pending, as the driver of bit 7 does.
 const char *const kFailing[] = {
     nullptr,     "ReadFile",  "WaitCommEvent", "WaitForSingleObject", "GetOverlappedResult",
     "WriteFile", "PurgeComm", "SetEvent"};
@@ -309,6 +313,7 @@ void RunOne(const uint8_t *data, size_t size)
     const fake::Pend mode = kModes[driver & 3];
     const char *failing = kFailing[(driver >> 2) & 7];
     const int failures = ((driver >> 5) & 3) + 1;
+    const bool keepsCancelled = (driver & 0x80) != 0;
     const uint8_t arg = in.Byte();
     const int32_t channel = arg % 6 - 1;
     const auto address = static_cast<uint16_t>(in.Word(2));
@@ -341,6 +346,7 @@ void RunOne(const uint8_t *data, size_t size)
     Check(ZorEncRegisterRecvEvent(handle, OnReceive) == ZORENC_OK);
     g_seen = Seen{};
     fake::SetPendMode(mode);
+    fake::SetKeepsCancelled(keepsCancelled);
     if (failing != nullptr) {
         fake::FailNext(failing, ERROR_GEN_FAILURE, failures);
     }
@@ -479,7 +485,7 @@ void RunOne(const uint8_t *data, size_t size)
         failing != nullptr && std::strcmp(failing, "GetOverlappedResult") == 0;
     Check(IsDocumented(result));
     Check(calls <= kMaxPlatformCalls);
-    Check(elapsed <= kDeadlineMs + kOverrunMs);
+    Check(elapsed <= kDeadlineMs + kOverrunMs + (keepsCancelled ? CSerial::CancelGraceMs : 0));
     Check(!fake::Stalled());
 
     if (!request.sent) {
@@ -501,12 +507,15 @@ void RunOne(const uint8_t *data, size_t size)
     Check(tx.empty() || tx == frame);
     Check(g_seen.sends == 1 && g_seen.sent == frame);
 
+    // A cancelled operation that the driver kept closed the port.
+    const bool closed = result == ZORENC_ERR_NOT_OPEN;
+    Check(!closed || (keepsCancelled && !ZorEncIsOpen(handle)));
     if (op == kSendOnly) {
-        Check(result == ZORENC_OK && g_seen.receives == 0);
+        Check((result == ZORENC_OK || closed) && g_seen.receives == 0);
         return;
     }
 
-    const bool strict = failing == nullptr && mode != fake::Pend::Stall;
+    const bool strict = failing == nullptr && mode != fake::Pend::Stall && !keepsCancelled;
     const Expected expected = Expect(pieces);
     if (result == ZORENC_ERR_TIMEOUT) {
         Check(g_seen.receives == 0);
@@ -573,7 +582,7 @@ void RunOne(const uint8_t *data, size_t size)
         Check(decoded);
         delivered = reply.value;
     } else {
-        Check(result == ZORENC_ERR_TIMEOUT);
+        Check(result == ZORENC_ERR_TIMEOUT || closed);
     }
     const bool gotValue = result <= 0xFF || refusedAfter;
 
@@ -641,6 +650,7 @@ void RunOne(const uint8_t *data, size_t size)
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     RunOne(data, size);
-    ZorEncRelease(); // the handler owns its port object until then
+    ZorEncRelease();    // the handler owns its port object until then
+    fake::FinishKept(); // late completions of what a driver kept
     return 0;
 }

@@ -20,8 +20,8 @@ if [ ${#targets[@]} -eq 0 ]; then
     targets=(fuzz_decode fuzz_transaction)
 fi
 here=$(cd "$(dirname "$0")" && pwd)
-# The library keeps OVERLAPPED records on its stack while the platform may
-# still write into them: catch a write after the call has returned.
+# The platform must never be left writing into the library's stack once a
+# call has returned: catch such a write.
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_stack_use_after_return=1}
 
 work=$(mktemp -d)

@@ -5,6 +5,7 @@
 
 #include <cstdlib>
 #include <functional>
+#include <iterator>
 #include <new>
 #include <string>
 #include <vector>
@@ -12,6 +13,7 @@
 #include "device/registers.h"
 #include "platform/fake.h"
 #include "protocol/codec.h"
+#include "serial/serial.h"
 #include "zorenc.h"
 
 namespace {
@@ -199,6 +201,69 @@ TEST_F(FakePort, PositionConversionsAfterATransactionWithoutACount)
             EXPECT_EQ(position, 12345);
         }
     }
+}
+
+// A driver that never completes a cancel, met at each wait of each kind of
+// call: the call ends within its bound with ZORENC_ERR_NOT_OPEN and the port
+// is closed; later calls send nothing, and the handler opens again. The
+// memory left to the driver stays valid: a late completion, even after the
+// handler is gone, writes into nothing the library has freed (the sanitizer
+// builds check that).
+TEST_F(FakePort, ADriverThatKeepsACancelledOperationClosesThePort)
+{
+    const uint16_t address = 0xF000;
+    unsigned char flag = 0;
+    unsigned char buffer[16] = {};
+    uint32_t value = 0;
+    const auto sendRead = [&] { return ZorEncSendRead(handle, address, 0, &value); };
+    struct Case {
+        const char *name;
+        fake::Pend mode; // where the call meets the driver
+        std::function<uint32_t()> call;
+        uint64_t bound; // before the grace period
+    };
+    const Case cases[] = {
+        {"request write", fake::Pend::Stall, sendRead, 1000},
+        {"reply read", fake::Pend::WhenEmpty, sendRead, 1000},
+        {"wait for the reply", fake::Pend::Never, sendRead, 1000},
+        {"send only", fake::Pend::Stall, [&] { return ZorEncSendOnly(handle, 'R', address, 0); },
+         1000},
+        {"raw read", fake::Pend::WhenEmpty,
+         [&] { return ZorEncRead(handle, buffer, 0, sizeof buffer, &flag); }, 50},
+        {"line read's wait", fake::Pend::Never,
+         [&] { return ZorEncReadUntil(handle, buffer, '\n', &flag); }, 50},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_TRUE(ZorEncOpen(handle, "COM3"));
+        fake::SetPendMode(c.mode);
+        fake::SetKeepsCancelled(true);
+        const uint64_t start = fake::Now();
+        EXPECT_EQ(c.call(), ZORENC_ERR_NOT_OPEN);
+        EXPECT_LE(fake::Now() - start, c.bound + CSerial::CancelGraceMs);
+        EXPECT_FALSE(fake::Stalled());
+        EXPECT_FALSE(ZorEncIsOpen(handle));
+        EXPECT_EQ(fake::OpenHandles(), 0);
+
+        fake::ClearCalls();
+        EXPECT_EQ(ZorEncSendRead(handle, address, 0, &value), ZORENC_ERR_NOT_OPEN);
+        EXPECT_EQ(ZorEncRead(handle, buffer, 0, sizeof buffer, &flag), ZORENC_ERR_NOT_OPEN);
+        EXPECT_FALSE(ZorEncPurge(handle));
+        EXPECT_EQ(ZorEncClose(handle), 0);
+        EXPECT_TRUE(fake::Calls().empty());
+        fake::SetPendMode(fake::Pend::Never);
+        fake::SetKeepsCancelled(false);
+    }
+    EXPECT_EQ(std::string(reinterpret_cast<char *>(buffer), sizeof buffer),
+              std::string(sizeof buffer, '\0'));
+
+    ASSERT_TRUE(ZorEncOpen(handle, "COM3"));
+    fake::QueueRx(Reply(address, 42), 1);
+    EXPECT_EQ(ZorEncSendRead(handle, address, 0, &value), ZORENC_OK);
+    EXPECT_EQ(value, 42u);
+
+    ZorEncCloseHandler(handle);
+    EXPECT_EQ(fake::FinishKept(), static_cast<int>(std::size(cases)));
 }
 
 // Memory running out is an answer, not an exception through the interface.

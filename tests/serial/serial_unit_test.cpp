@@ -505,13 +505,15 @@ TEST_F(SerialTest, InternalWaitCompletes)
 }
 
 // An internal wait that ends without the event cancels the operation and
-// waits for it to end before returning; the count keeps what was moved.
+// waits a bounded time for it to end before returning; the count keeps what
+// was moved.
 TEST_F(SerialTest, TimedOutInternalWaitIsCancelledAndAwaited)
 {
     OpenPort();
     char buffer[10];
     DWORD count = 0;
-    const Names cancelPath{"WaitForSingleObject", "CancelIo", "GetOverlappedResult"};
+    const Names cancelPath{"WaitForSingleObject", "CancelIo", "WaitForSingleObject",
+                           "GetOverlappedResult"};
 
     port.SetupReadTimeouts(CSerial::ReadBlocking);
     fake::QueueRx("abc", 3);
@@ -523,7 +525,8 @@ TEST_F(SerialTest, TimedOutInternalWaitIsCancelledAndAwaited)
     expected.insert(expected.end(), cancelPath.begin(), cancelPath.end());
     EXPECT_EQ(fake::Names(), expected);
     EXPECT_EQ(fake::Calls()[1].args, (Args{0x2000, 50}));
-    EXPECT_EQ(fake::Calls()[3].args, (Args{TRUE}));
+    EXPECT_EQ(fake::Calls()[3].args, (Args{0x2000, CSerial::CancelGraceMs}));
+    EXPECT_EQ(fake::Calls()[4].args, (Args{FALSE}));
     EXPECT_EQ(fake::Now(), 50u);
 
     // Every internally waited operation, and a failed wait as well.
@@ -562,6 +565,91 @@ TEST_F(SerialTest, TimedOutInternalWaitIsCancelledAndAwaited)
     fake::QueueRx("ok", 2);
     EXPECT_EQ(port.Read(buffer, sizeof(buffer), &count, nullptr, 20), 0);
     EXPECT_EQ(count, 2u);
+}
+
+// A driver that never completes a cancel keeps the operation and the memory
+// it was given. After the grace period the operation fails with
+// ERROR_IO_INCOMPLETE and the port is closed; the memory stays the port's, so
+// a late completion writes neither into the caller's buffer nor into freed
+// memory (the sanitizer builds see the latter).
+TEST_F(SerialTest, DriverThatKeepsACancelledOperation)
+{
+    char buffer[8];
+    DWORD count = 0;
+    const struct {
+        const char *what;
+        std::function<int32_t()> call;
+    } cases[] = {
+        {"write", [&] { return port.Write("abc", 3, &count, nullptr, 20); }},
+        {"read", [&] { return port.Read(buffer, sizeof(buffer), &count, nullptr, 20); }},
+        {"wait", [&] { return port.WaitEvent(nullptr, 20); }},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        OpenPort();
+        fake::SetPendMode(fake::Pend::Stall);
+        fake::SetKeepsCancelled(true);
+        std::memset(buffer, 0, sizeof(buffer));
+        const uint64_t start = fake::Now();
+        EXPECT_EQ(c.call(), 996);
+        EXPECT_EQ(fake::Now() - start, 20u + CSerial::CancelGraceMs);
+        EXPECT_FALSE(fake::Stalled());
+        EXPECT_FALSE(port.IsOpen());
+        EXPECT_EQ(fake::OpenHandles(), 0);
+        EXPECT_EQ(count, 0u);
+        EXPECT_EQ(port.Read(buffer, sizeof(buffer), &count), 6);
+        EXPECT_EQ(port.Close(), 0);
+        EXPECT_EQ(fake::FinishKept(), 1);
+        EXPECT_EQ(std::string(buffer, sizeof(buffer)), std::string(sizeof(buffer), '\0'));
+        fake::SetPendMode(fake::Pend::Never);
+        fake::SetKeepsCancelled(false);
+    }
+
+    // Opened again, the port works.
+    OpenPort();
+    fake::QueueRx("ok", 2);
+    EXPECT_EQ(port.Read(buffer, sizeof(buffer), &count, nullptr, 20), 0);
+    EXPECT_EQ(count, 2u);
+
+    // A cancelled read that the driver ends within the grace period: the
+    // time-out stands, with what the read took, and the port stays open.
+    port.SetupReadTimeouts(CSerial::ReadBlocking);
+    fake::SetKeepsCancelled(true);
+    fake::QueueRx("abcd", 4, 30);
+    const uint64_t start = fake::Now();
+    EXPECT_EQ(port.Read(buffer, 4, &count, nullptr, 20), 1460);
+    EXPECT_EQ(count, 4u);
+    EXPECT_EQ(std::string(buffer, 4), "abcd");
+    EXPECT_EQ(fake::Now() - start, 30u);
+    EXPECT_TRUE(port.IsOpen());
+}
+
+// Transfers longer than the port's own buffer move in pieces, all within
+// the one time-out.
+TEST_F(SerialTest, LongTransfersMoveInPieces)
+{
+    OpenPort();
+    std::vector<uint8_t> out(2 * CSerial::IoChunk + 100);
+    for (size_t i = 0; i < out.size(); ++i) {
+        out[i] = static_cast<uint8_t>(i * 7 + i / 251);
+    }
+    DWORD count = 0;
+    EXPECT_EQ(port.Write(out.data(), out.size(), &count, nullptr, 100), 0);
+    EXPECT_EQ(count, out.size());
+    EXPECT_EQ(fake::TakeTx(), out);
+
+    std::vector<uint8_t> in(out.size() + 50);
+    fake::QueueRx(out);
+    EXPECT_EQ(port.Read(in.data(), in.size(), &count, nullptr, 100), 0);
+    ASSERT_EQ(count, out.size());
+    EXPECT_EQ(std::vector<uint8_t>(in.begin(), in.begin() + count), out);
+
+    port.SetupReadTimeouts(CSerial::ReadBlocking);
+    fake::QueueRx(out.data(), CSerial::IoChunk + 10, 30);
+    const uint64_t start = fake::Now();
+    EXPECT_EQ(port.Read(in.data(), 2 * CSerial::IoChunk, &count, nullptr, 100), 1460);
+    EXPECT_EQ(count, CSerial::IoChunk + 10);
+    EXPECT_EQ(fake::Now() - start, 100u);
 }
 
 // Wine lets an immediate-return overlapped read pend until bytes arrive; a

@@ -4,7 +4,7 @@
 
 #include "device/registers.h"
 
-namespace zorenc::cli {
+namespace zorenc::companion {
 
 namespace {
 
@@ -229,4 +229,4 @@ Json DecodeJson(Encoding encoding, uint32_t raw)
     return raw;
 }
 
-} // namespace zorenc::cli
+} // namespace zorenc::companion

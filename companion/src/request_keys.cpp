@@ -1,4 +1,4 @@
-#include "request.h"
+#include "request_keys.h"
 
 namespace zorenc::companion {
 

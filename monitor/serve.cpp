@@ -1,19 +1,16 @@
-// The monitor command: checks --listen, opens the board, serves until Ctrl-C.
+#include "serve.h"
+
 #include <chrono>
 #include <cstdio>
-#include <functional>
-#include <string>
 
 #include <boost/asio/io_context.hpp>
 #include <boost/asio/steady_timer.hpp>
 
-#include "cli.h"
-#include "host.h"
-#include "monitor.h"
+#include "failure.h"
 #include "monitor_server.h"
-#include "session.h"
+#include "numbers.h"
 
-namespace zorenc::cli {
+namespace zorenc::monitor {
 
 namespace {
 
@@ -25,17 +22,16 @@ struct Listen {
     bool given = false;
 };
 
-Listen ParseListen(const Invocation &inv)
+Listen ParseListen(const std::string &text)
 {
     Listen listen;
-    if (!(inv.options & kOptListen)) {
+    if (text.empty()) {
         return listen;
     }
-    const std::string &text = inv.listen;
     const size_t colon = text.rfind(':');
     if (colon == std::string::npos || colon == 0) {
-        throw UsageError("--listen takes ADDRESS:PORT, such as 0.0.0.0:8330, not '" + text + "'",
-                         "monitor");
+        throw companion::UsageFailure("--listen takes ADDRESS:PORT, such as 0.0.0.0:8330, not '" +
+                                      text + "'");
     }
     listen.address = text.substr(0, colon);
     if (listen.address.size() > 2 && listen.address.front() == '[' &&
@@ -43,20 +39,28 @@ Listen ParseListen(const Invocation &inv)
         listen.address = listen.address.substr(1, listen.address.size() - 2);
     }
     // Port 0: any free port.
-    listen.port =
-        static_cast<uint16_t>(ParseInteger(text.substr(colon + 1), "--listen PORT", 0, 65535));
+    listen.port = static_cast<uint16_t>(
+        companion::ParseInteger(text.substr(colon + 1), "--listen PORT", 0, 65535));
     listen.given = true;
     return listen;
 }
 
-void Serve(Session &session, const Listen &listen)
+} // namespace
+
+void CheckListen(const std::string &listen)
 {
+    ParseListen(listen);
+}
+
+void Serve(const ServeOptions &options)
+{
+    const Listen listen = ParseListen(options.listen);
     boost::asio::io_context io;
-    monitor::Monitor monitor(io, session.Handle(), session.Port());
+    Monitor monitor(io, options.handle, options.port);
     try {
         monitor.Listen(listen.address, listen.port, !listen.given);
     } catch (const std::exception &error) {
-        throw BoardError(error.what());
+        throw companion::BoardFailure(error.what());
     }
     if (!monitor.Access().Loopback()) {
         std::fprintf(stderr,
@@ -69,15 +73,14 @@ void Serve(Session &session, const Listen &listen)
     try {
         monitor.Start();
     } catch (const std::exception &error) {
-        throw BoardError(error.what());
+        throw companion::BoardFailure(error.what());
     }
 
-    CatchInterrupts();
     boost::asio::steady_timer tick(io);
     std::function<void()> watch = [&] {
         tick.expires_after(std::chrono::milliseconds(100));
         tick.async_wait([&](boost::system::error_code) {
-            if (Interrupted()) {
+            if (options.interrupted && options.interrupted()) {
                 monitor.Stop();
                 io.stop();
                 return;
@@ -90,15 +93,4 @@ void Serve(Session &session, const Listen &listen)
     monitor.Stop();
 }
 
-} // namespace
-
-Action PlanMonitor(const Invocation &inv)
-{
-    if (!inv.args.empty()) {
-        throw UsageError("monitor takes no arguments", "monitor");
-    }
-    const Listen listen = ParseListen(inv);
-    return [listen](Session &session) { Serve(session, listen); };
-}
-
-} // namespace zorenc::cli
+} // namespace zorenc::monitor

@@ -1,4 +1,4 @@
-// The board's register map as the tool shows it: every register by name,
+// The board's register map as the front ends show it: every register by name,
 // where its instances lie, whether it can be read, and how its value reads.
 #pragma once
 
@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "output.h"
+#include "json.h"
 
-namespace zorenc::cli {
+namespace zorenc::companion {
 
 enum class Encoding {
     kRaw,          // 32-bit value, shown signed
@@ -65,4 +65,4 @@ std::vector<RegisterAt> ReadableRegisters(bool withIndexTable);
 std::string DecodeText(Encoding encoding, uint32_t raw);
 Json DecodeJson(Encoding encoding, uint32_t raw);
 
-} // namespace zorenc::cli
+} // namespace zorenc::companion

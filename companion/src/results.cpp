@@ -1,0 +1,32 @@
+#include "results.h"
+
+#include <cstdio>
+
+#include "capture.h"
+#include "failure.h"
+#include "zorenc_codes.h"
+
+namespace zorenc::companion {
+
+std::string ResultText(ZorEncResult result)
+{
+    const ZorEncCodeInfo info = ZorEncDescribe(result);
+    std::string text = info.meaning;
+    char number[16] = "";
+    if (result >= 1 && result <= 255 && result != ZORENC_ERR_CHECKSUM) {
+        std::snprintf(number, sizeof number, " 0x%02X", static_cast<unsigned>(result));
+    } else if (std::string(info.name) == "ZORENC_UNKNOWN") {
+        std::snprintf(number, sizeof number, " 0x%04X", static_cast<unsigned>(result));
+    }
+    return text + number + " (" + info.name + ")";
+}
+
+void CheckResult(ZorEncHandle handle, ZorEncResult result, const std::string &what)
+{
+    NoteCaptureResult(handle, result);
+    if (result != ZORENC_OK) {
+        throw BoardFailure(what + ": " + ResultText(result), result);
+    }
+}
+
+} // namespace zorenc::companion

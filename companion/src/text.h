@@ -1,0 +1,16 @@
+// Numbers as text, the same in every front end's output.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace zorenc::companion {
+
+// The shortest decimal form that reads back as the same double: 1.5, 0.28,
+// 4294967.295 ("nan", "inf", "-inf" for those).
+std::string FormatReal(double value);
+
+// 0x0000F00A style, with the given number of hex digits.
+std::string FormatHex(uint32_t value, int digits = 8);
+
+} // namespace zorenc::companion

@@ -1,0 +1,31 @@
+// The monitor's way in: serves one board over HTTP until told to stop. The
+// zorenc tool's `monitor` command opens the board and calls Serve.
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include "zorenc.h"
+
+namespace zorenc::monitor {
+
+struct ServeOptions {
+    ZorEncHandle handle = 0; // an open handler of port
+    std::string port;
+    // "ADDRESS:PORT" to listen on; empty: loopback, port 8330 or the next
+    // free one.
+    std::string listen;
+    // Asked every 100 ms; true ends the serving (Ctrl-C).
+    std::function<bool()> interrupted;
+};
+
+// Checks a listen value ("0.0.0.0:8330", "[::1]:0"); a usage Failure when
+// it is malformed.
+void CheckListen(const std::string &listen);
+
+// Listens, prints the monitor's URL on stdout (and a warning on stderr when
+// it listens beyond loopback) and serves until interrupted. Throws a board
+// Failure when it cannot listen or start.
+void Serve(const ServeOptions &options);
+
+} // namespace zorenc::monitor
