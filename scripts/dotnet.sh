@@ -4,11 +4,19 @@
 # library and simulated board; the x86 declarations are checked against the
 # 32-bit DLL; then a short run of the benchmark. Everything dotnet writes goes under BUILD/dotnet: outputs,
 # restored packages, NuGet's caches, the CLI's home and temporary files.
-#   scripts/dotnet.sh [BUILD]      (default: build/ of the source tree)
+#   scripts/dotnet.sh [--restore] [BUILD]      (default: build/ of the source tree)
+# --restore only restores the projects' packages, which needs no build (the
+# test command does it beside its first stages, while it waits on the network).
 # Without dotnet on PATH it says so and skips, except when CI is set.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
+source scripts/lib.sh
+restore_only=0
+if [ "${1:-}" = --restore ]; then
+    restore_only=1
+    shift
+fi
 out=$(realpath -m "${1:-$root/build}")
 
 if ! command -v dotnet >/dev/null 2>&1; then
@@ -28,6 +36,16 @@ export NUGET_PACKAGES=$dir/packages
 export DOTNET_CLI_TELEMETRY_OPTOUT=1 DOTNET_NOLOGO=1 DOTNET_SKIP_FIRST_TIME_EXPERIENCE=1
 # No build server or node outlives the command.
 export MSBUILDDISABLENODEREUSE=1 DOTNET_CLI_USE_MSBUILD_SERVER=0
+props=(-c Release -nodeReuse:false -p:ZorencBuildDir="$dir/" -p:UseSharedCompilation=false
+    -p:ZorencNativeBuild="$out/native" -p:ZorencWin64Build="$out/win64" -p:ZorencWin32Build="$out/win32")
+if [ $restore_only = 1 ]; then
+    for project in Zorenc.Tests Zorenc.Tests.NetStandard Zorenc.Bench; do
+        logged "$dir/restore-$project.log" dotnet restore "bindings/dotnet/$project" \
+            -nodeReuse:false -p:ZorencBuildDir="$dir/" -p:ZorencNativeBuild="$out/native" -v quiet
+    done
+    exit 0
+fi
+
 export ZORENC_LIBRARY=$out/native/src/libzorenc_x64.so
 export ZORENC_TOOLS_LIBRARY=$out/native/companion/libzorenc_tools_x64.so
 export ZORENC_SIM=$out/native/sim/zorenc-sim
@@ -39,8 +57,6 @@ for f in "$ZORENC_LIBRARY" "$ZORENC_TOOLS_LIBRARY" "$ZORENC_SIM" "$ZORENC_X32_DL
     [ -e "$f" ] || { echo "dotnet: $f missing: build native and win32 first" >&2; exit 1; }
 done
 
-props=(-c Release -nodeReuse:false -p:ZorencBuildDir="$dir/" -p:UseSharedCompilation=false
-    -p:ZorencNativeBuild="$out/native" -p:ZorencWin64Build="$out/win64" -p:ZorencWin32Build="$out/win32")
 status=0
 for project in Zorenc.Tests Zorenc.Tests.NetStandard; do
     echo "-- $project"
@@ -52,7 +68,8 @@ echo "-- the Zorenc package"
 version=$(sed -n 's/^project(zorenc VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
 packages=$out/native/packages
 dotnet pack bindings/dotnet/Zorenc "${props[@]}" --nologo -v quiet -o "$packages" || status=1
-dotnet build bindings/dotnet/Zorenc "${props[@]}" --nologo -v quiet --no-incremental >/dev/null &&
+logged "$dir/rebuild.log" dotnet build bindings/dotnet/Zorenc "${props[@]}" --nologo -v quiet \
+    --no-incremental &&
     dotnet pack bindings/dotnet/Zorenc "${props[@]}" --nologo -v quiet --no-build -o "$dir/repack" ||
     status=1
 /usr/bin/python3 bindings/dotnet/package/check_package.py "$packages/Zorenc.$version.nupkg" \
@@ -62,7 +79,8 @@ bash bindings/dotnet/package/consumers.sh "$packages" "$version" "$dir" || statu
 # The benchmark's figures, briefly (a program that prints them, not a timed test:
 # its verdict fails nothing here; run it alone for the full measurement).
 echo "-- Zorenc.Bench (short run)"
-dotnet build bindings/dotnet/Zorenc.Bench "${props[@]}" --nologo -v quiet >/dev/null || status=1
+logged "$dir/bench-build.log" dotnet build bindings/dotnet/Zorenc.Bench "${props[@]}" --nologo -v quiet ||
+    status=1
 dotnet "$dir/bin/Zorenc.Bench/Release/net10.0/Zorenc.Bench.dll" "$ZORENC_SIM" "$ZORENC_LIBRARY" 8 |
     grep -v -e "^connected" -e "^close_handle" || true
 exit $status

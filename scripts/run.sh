@@ -6,11 +6,14 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
 out=${ZORENC_BUILD_ROOT:-$root/build}
+source scripts/lib.sh
 bash scripts/setup.sh minimal
 # A fresh folder is configured without the tests, which need the full set of
 # packages; a folder that scripts/test-all.sh configured keeps its settings.
 tests=()
 [ -f "$out/native/CMakeCache.txt" ] || tests=(-DZORENC_TESTS=OFF)
-cmake -S "$root" -B "$out/native" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${tests[@]}" >/dev/null
-ninja -C "$out/native" zorenc zorenc-sim zorenc_x64 >/dev/null
+echo "run: building the library, the simulated board and the zorenc tool in $out/native"
+logged "$out/native.configure.log" \
+    cmake -S "$root" -B "$out/native" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${tests[@]}"
+logged "$out/native.build.log" ninja -C "$out/native" zorenc zorenc-sim zorenc_x64
 exec "$out/native/cli/zorenc" --sim tour "$@"

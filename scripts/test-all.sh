@@ -1,63 +1,121 @@
 #!/usr/bin/env bash
 # Builds the three deliverables (native library, zorenc_x64.dll, zorenc_x32.dll)
 # and runs every test. Installs what it needs first. Prints each stage's time.
+#
+# The stages in order: setup, the Windows builds, the native build, the tests,
+# .NET, fuzzing, sanitizers and valgrind. Beside them, from the end of setup,
+# the builds of the last two (the fuzzers, the ASan, TSan and valgrind builds)
+# run at the lowest priority, so that they take only the processor time the
+# other stages leave (link steps, configuration, tests waiting on ports and
+# Wine); their output is shown when the stages that run them begin. NuGet's
+# restore runs from the start, beside setup. A failed build step shows its
+# error; every log is under build/ (build/logs and <folder>.build.log).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
 out=${ZORENC_BUILD_ROOT:-$root/build}
+source scripts/lib.sh
 jobs=$(nproc)
 started=$(date +%s)
 # Temporary files of the tests and the tools they run (Wine's server folders,
 # Mono's scratch folders, the harness's work folders) go to the build tree,
 # so that a run leaves nothing in /tmp.
 export TMPDIR=$out/tmp
-mkdir -p "$TMPDIR"
+mkdir -p "$TMPDIR" "$out/logs"
+
+# Sets cpu to the processor time of this script's finished child processes,
+# user and system, in whole seconds (the second line of bash's `times`, which
+# must run in this shell, not in a subshell: "1m2.345s 0m6.789s").
+cpu=0
+cpu_seconds() {
+    times >"$out/logs/times"
+    cpu=$(sed -n 2p "$out/logs/times" | awk '{
+        s = 0
+        for (i = 1; i <= 2; ++i) { split($i, p, /[ms]/); s += p[1] * 60 + p[2] }
+        printf "%d\n", s }')
+}
 
 stage() {
-    local name=$1
+    local name=$1 t0 c0
     shift
-    local t0=$(date +%s)
+    t0=$(date +%s)
+    cpu_seconds
+    c0=$cpu
     echo "== $name"
     "$@"
-    echo "== $name: $(( $(date +%s) - t0 )) s"
+    cpu_seconds
+    echo "== $name: $(($(date +%s) - t0)) s ($((cpu - c0)) CPU-s)"
 }
 
 configure() { # dir, extra cmake args...
     local dir=$1
     shift
-    cmake -S "$root" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
+    logged "$dir.configure.log" \
+        cmake -S "$root" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@"
 }
 
 build_windows() {
-    configure "$out/win64" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake"
-    ninja -C "$out/win64" >/dev/null
-    configure "$out/win32" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-i686.cmake"
-    ninja -C "$out/win32" >/dev/null
+    local arch
+    for arch in x86_64:win64 i686:win32; do
+        configure "$out/${arch#*:}" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-${arch%:*}.cmake"
+        logged "$out/${arch#*:}.build.log" ninja -C "$out/${arch#*:}"
+    done
 }
 
 build_native() {
     configure "$out/native" -DZORENC_TESTS=ON -DZORENC_WIN_x64_DIR="$out/win64" \
         -DZORENC_WIN_x32_DIR="$out/win32"
-    ninja -C "$out/native" >/dev/null
-}
-
-build_fuzz() {
-    CC=clang CXX=clang++ configure "$out/fuzz" -DZORENC_FUZZ=ON -DZORENC_TESTS=OFF
-    ninja -C "$out/fuzz" fuzz_decode fuzz_transaction >/dev/null
+    logged "$out/native.build.log" ninja -C "$out/native"
 }
 
 run_tests() {
     ctest --test-dir "$out/native" --output-on-failure -j "$jobs" --timeout 300
 }
 
-stage setup bash scripts/setup.sh full
-stage "build windows DLLs" build_windows
-stage "build native" build_native
-if [ -f tests/fuzz/run.sh ]; then
-    stage "build fuzzers" build_fuzz
-    stage "fuzz" bash tests/fuzz/run.sh "$out/fuzz" "${ZORENC_FUZZ_SECONDS:-30}"
+# The builds of the fuzz and reliability stages, in the background, niced.
+background_log=$out/logs/reliability-builds.log
+background_pid=""
+start_background_builds() {
+    nice -n 19 bash scripts/reliability.sh --build fuzz asan tsan valgrind \
+        >"$background_log" 2>&1 </dev/null &
+    background_pid=$!
+}
+# Waits for them (once), shows what they printed and fails if they did.
+join_background_builds() {
+    [ -n "$background_pid" ] || return 0
+    local status=0 t0=$(date +%s)
+    wait "$background_pid" || status=$?
+    background_pid=""
+    echo "-- the reliability builds (in the background; waited $(($(date +%s) - t0)) s for them):"
+    sed 's/^/   /' "$background_log"
+    return $status
+}
+# NuGet's restore of the .NET projects, from the start: it waits on the
+# network and needs no build. A failure here shows again in the .NET stage.
+restore_pid=""
+if command -v dotnet >/dev/null 2>&1; then
+    bash scripts/dotnet.sh --restore "$out" >"$out/logs/dotnet-restore.log" 2>&1 </dev/null &
+    restore_pid=$!
 fi
+dotnet_stage() {
+    if [ -n "$restore_pid" ]; then
+        wait "$restore_pid" || echo "-- the early NuGet restore failed (build/logs/dotnet-restore.log)"
+        restore_pid=""
+    fi
+    bash scripts/dotnet.sh "$out"
+}
+
+# Background work ends with the script, by its process id.
+trap 'for p in $background_pid $restore_pid; do kill "$p" 2>/dev/null; done' EXIT
+
+stage setup bash scripts/setup.sh full
+start_background_builds
+stage "build Windows DLLs and test programs" build_windows
+stage "build native" build_native
 stage "tests" run_tests
-stage ".NET library" bash scripts/dotnet.sh "$out"
-stage "sanitizers and valgrind" bash scripts/reliability.sh asan tsan valgrind
-echo "== all stages: $(( $(date +%s) - started )) s"
+stage ".NET library" dotnet_stage
+stage "join the reliability builds" join_background_builds
+stage "fuzz" bash scripts/reliability.sh --run fuzz
+stage "sanitizers and valgrind" bash scripts/reliability.sh --run asan tsan valgrind
+cpu_seconds
+echo "== all stages: $(($(date +%s) - started)) s ($cpu CPU-s)"

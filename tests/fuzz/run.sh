@@ -27,8 +27,8 @@ export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_stack_use_after_return=1}
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
-if ! cmake --build "$build" --target "${targets[@]}" >"$work/build.log" 2>&1; then
-    tail -n 20 "$work/build.log" >&2
+source "$here/../../scripts/lib.sh"
+if ! logged "$build.build.log" cmake --build "$build" --target "${targets[@]}"; then
     echo "cannot build ${targets[*]} in $build: it needs a clang build with -DZORENC_FUZZ=ON" \
         "in which tests/fuzz is added" >&2
     exit 2
