@@ -72,18 +72,22 @@ run_tests() {
     ctest --test-dir "$out/native" --output-on-failure -j "$jobs" --timeout 300
 }
 
-# The builds of the fuzz and reliability stages, in the background, niced.
+# The builds of the fuzz and reliability stages, in the background, niced, in
+# a process group of their own.
 background_log=$out/logs/reliability-builds.log
 background_pid=""
 start_background_builds() {
-    nice -n 19 bash scripts/reliability.sh --build fuzz asan tsan valgrind \
+    setsid nice -n 19 bash scripts/reliability.sh --build fuzz asan tsan valgrind \
         >"$background_log" 2>&1 </dev/null &
     background_pid=$!
 }
-# Waits for them (once), shows what they printed and fails if they did.
+# Waits for them (once), shows what they printed and fails if they did. What
+# is left of them is no longer background work: back to normal priority
+# (which only root may give back; others wait for the niced builds).
 join_background_builds() {
     [ -n "$background_pid" ] || return 0
     local status=0 t0=$(date +%s)
+    renice -n 0 -g "$background_pid" >/dev/null 2>&1 || true
     wait "$background_pid" || status=$?
     background_pid=""
     echo "-- the reliability builds (in the background; waited $(($(date +%s) - t0)) s for them):"
@@ -106,7 +110,8 @@ dotnet_stage() {
 }
 
 # Background work ends with the script, by its process id.
-trap 'for p in $background_pid $restore_pid; do kill "$p" 2>/dev/null; done' EXIT
+trap '[ -z "$background_pid" ] || kill -- "-$background_pid" 2>/dev/null
+      [ -z "$restore_pid" ] || kill "$restore_pid" 2>/dev/null' EXIT
 
 stage setup bash scripts/setup.sh full
 start_background_builds
