@@ -1,4 +1,4 @@
-// config save, diff and apply: the toolkit's configuration documents
+// config save, diff and apply: the companion library's configuration documents
 // (companion/src/config.h) to and from files.
 #include <cstdio>
 #include <string>

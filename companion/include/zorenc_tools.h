@@ -1,6 +1,6 @@
 /**
  * @file zorenc_tools.h
- * The zorenc toolkit's companion library: what the zorenc tool, the Python
+ * The companion library of zorenc: what the zorenc tool, the Python
  * and .NET packages and the monitor share beyond the 82 board functions
  * (finding ports and boards, configuration files, captures).
  *

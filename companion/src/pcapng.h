@@ -1,7 +1,7 @@
 // pcapng files of zorenc traffic: one section, one interface of link type
 // 252 (exported PDU) named after the port, and one enhanced packet block per
 // frame whose exported-PDU header names the "zorenc" dissector. Plain C++
-// with no dependency, so that the simulated board can read what the toolkit
+// with no dependency, so that the simulated board can read what the companion library
 // writes.
 #pragma once
 
