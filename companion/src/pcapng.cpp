@@ -6,7 +6,6 @@
 #include <sys/stat.h>
 #if defined(_WIN32)
 #include <io.h>
-#include <windows.h>
 #define ZORENC_FILENO _fileno
 #define ZORENC_FSTAT _fstat64
 using FileStatus = struct _stat64;
@@ -97,11 +96,7 @@ std::string Reason()
 bool Truncate(FILE *file, uint64_t size)
 {
 #if defined(_WIN32)
-    HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(ZORENC_FILENO(file)));
-    LARGE_INTEGER at;
-    at.QuadPart = static_cast<LONGLONG>(size);
-    return handle != INVALID_HANDLE_VALUE && SetFilePointerEx(handle, at, nullptr, FILE_BEGIN) &&
-           SetEndOfFile(handle);
+    return _chsize_s(ZORENC_FILENO(file), static_cast<__int64>(size)) == 0;
 #else
     return ftruncate(ZORENC_FILENO(file), static_cast<off_t>(size)) == 0;
 #endif
