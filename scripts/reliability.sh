@@ -12,7 +12,7 @@
 #             plain Debug build (<build>/valgrind): no error, nothing
 #             definitely lost
 #   sweep     only the bad-input sweep of the 82 exports, in the asan build
-#   fuzz      both libFuzzer targets, ZORENC_FUZZ_SECONDS each (default 30),
+#   fuzz      the libFuzzer targets, ZORENC_FUZZ_SECONDS each (default 30),
 #             side by side, in the clang build <build>/fuzz
 #   all       asan, tsan, valgrind and fuzz
 #
@@ -215,7 +215,7 @@ run_fuzz() {
             -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZORENC_FUZZ=ON -DZORENC_TESTS=OFF
     fi
     if [ "$step" = build ]; then
-        build "$dir" fuzz_decode fuzz_transaction
+        build "$dir" fuzzers
     else
         bash tests/fuzz/run.sh "$dir" "$fuzz_seconds"
     fi
