@@ -4,7 +4,8 @@
 #   bash scripts/setup.sh           the full set: what the test command
 #                                   (scripts/test-all.sh) builds and runs with
 #   bash scripts/setup.sh minimal   what the main job (scripts/run.sh) needs:
-#                                   a C++ compiler, CMake and Ninja
+#                                   a C++ compiler, CMake, Ninja and the
+#                                   header-only JSON and Boost libraries
 #
 # It says which packages are missing, installs only those with apt's progress
 # shown, and returns at once when everything is there. A package belongs in
