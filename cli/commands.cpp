@@ -115,7 +115,7 @@ const std::vector<Command> kCommands = {
      "It changes channel 0's trigger and encoder settings (not saved to flash): meant for\n"
      "--sim. Exit status 1 when the position did not move or no trigger fired.\n",
      kOptFor | kOptInterval, PlanTour},
-    {"monitor", "[--listen ADDR:PORT]",
+    {"monitor", "[--listen ADDR:PORT] [--allow-host NAME]...",
      "serve the board live to a browser: samples, settings, actions",
      "Serves the monitor over HTTP and prints its URL; runs until Ctrl-C (exit status 0).\n"
      "One thread talks to the board; every browser gets the same pushed samples.\n"
@@ -123,9 +123,13 @@ const std::vector<Command> kCommands = {
      "  --listen ADDR:PORT   listen there instead of 127.0.0.1:8330 (or the next free port);\n"
      "                       any address but loopback prints a warning and puts a secret in\n"
      "                       the URL, without which every request is refused\n"
+     "  --allow-host NAME    let clients name the monitor NAME in their requests' Host, such\n"
+     "                       as a proxy's name or a DNS name of this machine (repeatable);\n"
+     "                       loopback names, the listened address, this machine's name and\n"
+     "                       the address a client reached are let in without it\n"
      "\n"
      "Endpoints and the security model: docs/monitor.md.\n",
-     kOptListen, PlanMonitor},
+     kOptListen | kOptAllowHost, PlanMonitor},
 };
 // clang-format on
 
