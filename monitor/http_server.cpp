@@ -342,13 +342,39 @@ private:
         http::async_write(stream_, *message,
                           [self = shared_from_this(), message](error_code ec, size_t) {
                               self->Guarded([&] {
-                                  if (ec || !self->keepAlive_) {
+                                  if (ec) {
                                       self->Finish();
-                                      return;
+                                  } else if (!self->keepAlive_) {
+                                      self->Linger();
+                                  } else {
+                                      self->WaitForRequest();
                                   }
-                                  self->WaitForRequest();
                               });
                           });
+    }
+
+    // Ends the connection after its last answer: closing with unread bytes
+    // would reset it, and the client could lose the answer with them.
+    void Linger()
+    {
+        error_code ignored;
+        stream_.socket().shutdown(tcp::socket::shutdown_send, ignored);
+        stream_.expires_after(std::chrono::seconds(HttpServer::kLingerSeconds));
+        Drain(0);
+    }
+
+    void Drain(size_t dropped)
+    {
+        stream_.async_read_some(asio::buffer(chunk_),
+                                [self = shared_from_this(), dropped](error_code ec, size_t size) {
+                                    self->Guarded([&] {
+                                        if (ec || dropped + size > kMaxBody) {
+                                            self->Finish();
+                                            return;
+                                        }
+                                        self->Drain(dropped + size);
+                                    });
+                                });
     }
 
     void WriteQueued()

@@ -44,6 +44,10 @@ public:
     static constexpr int kBodySeconds = 30;
     // An answer, or a batch of events, must be taken within this.
     static constexpr int kWriteSeconds = 20;
+    // After an answer that ends its connection (a refused request), what
+    // the client still sends is read and dropped for up to this long, so
+    // that it reads the answer rather than a reset.
+    static constexpr int kLingerSeconds = 2;
     // An event stream with more than this waiting to be sent is closed.
     static constexpr size_t kMaxBacklog = 4 * 1024 * 1024;
     // Lines logged in any 10 s; the rest are counted.

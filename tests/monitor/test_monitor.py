@@ -480,6 +480,8 @@ class HostileTests(unittest.TestCase):
         cls.rig.close()
 
     def test_malformed_requests_get_their_4xx_and_a_log_line(self):
+        # Each kind of refusal has its case in http_request_test.cpp; here
+        # the monitor's answers, its log and that it serves on.
         rig = Rig("malformed")
         host = f"Host: 127.0.0.1:{rig.port}\r\n".encode()
         post = b"POST /api/clear HTTP/1.1\r\n" + host + b"Connection: close\r\n"
@@ -487,15 +489,8 @@ class HostileTests(unittest.TestCase):
             # Boost.Beast throws for a field of 64 KB: it ended the monitor.
             ("trailer of 64 KB", post + b"Transfer-Encoding: chunked\r\n\r\n0\r\nX: " +
              b"a" * 65540 + b"\r\n\r\n", 431),
-            ("trailer", post + b"Transfer-Encoding: chunked\r\n\r\n0\r\nX: a\r\n\r\n", 400),
             ("path not utf-8", b"GET /\xff\xfe HTTP/1.1\r\n" + host + b"\r\n", 400),
-            ("query not utf-8", b"GET /api/settings/trigger-delay?channel=%ff HTTP/1.1\r\n" +
-             host + b"\r\n", 400),
-            ("two hosts", b"GET /api/state HTTP/1.1\r\n" + host + b"Host: evil\r\n\r\n",
-             400),
-            ("header over 16 KB", b"GET / HTTP/1.1\r\nX: " + b"a" * 17000 + b"\r\n\r\n", 431),
             ("body over 256 KB", post + b"Content-Length: 300000\r\n\r\n", 413),
-            ("another expectation", post + b"Expect: tea\r\nContent-Length: 2\r\n\r\n{}", 417),
             ("not http", b"\x16\x03\x01\x02\x00\x01\x00\x01\xfc\x03\x03\r\n\r\n", 400),
         ]
         try:
