@@ -277,7 +277,7 @@ int32_t CNetSerial::SendLineFormat(DWORD baudRate, int dataBits, int parity, int
     SendComPort(tn::kSetDataSize, &size, 1);
     SendComPort(tn::kSetParity, &parityCode, 1);
     SendComPort(tn::kSetStopSize, &stopCode, 1);
-    if (!PumpUntil(deadline, [this, wanted] { return (answered_ & wanted) == wanted; })) {
+    if (!PumpUntil(deadline, [&] { return (answered_ & wanted) == wanted; })) {
         return Code(ended_ ? ERROR_NETNAME_DELETED : ERROR_TIMEOUT);
     }
     return 0;
@@ -752,7 +752,7 @@ int32_t CNetSerial::Purge()
         const uint32_t bit = 1u << tn::kPurgeData;
         answered_ &= ~bit;
         SendComPort(tn::kPurgeData, &both, 1);
-        PumpUntil(GetTickCount() + kPurgeAnswerMs, [this, bit] {
+        PumpUntil(GetTickCount() + kPurgeAnswerMs, [&] {
             start_ = end_ = 0;
             return (answered_ & bit) != 0;
         });
