@@ -66,7 +66,7 @@ Invocation ParseCommandLine(int argc, char **argv);
 // The name of an option bit, for messages ("--watch").
 const char *OptionName(CommandOption option);
 
-// Numbers: decimal, or hexadecimal with 0x; the toolkit's parsers, whose
+// Numbers: decimal, or hexadecimal with 0x; the companion library's parsers, whose
 // failures are usage errors. "what" names the argument in messages
 // ("POSITION", "ADDR").
 using companion::ParseInteger;

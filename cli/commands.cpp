@@ -99,10 +99,14 @@ const std::vector<Command> kCommands = {
      "  apply FILE   checks the whole file first (any fault: exit status 2, every fault listed,\n"
      "               nothing sent), refuses a file saved from other firmware or logic versions\n"
      "               (exit status 1) unless --force, then writes the settings that differ and\n"
-     "               reads each back; on a failure it stops and names the settings written\n"
-     "               and not written (exit status 1)\n"
+     "               reads each back; on a failure it stops and lists the settings verified,\n"
+     "               unconfirmed (sent, outcome unknown: read them or apply again) and not\n"
+     "               sent (exit status 1)\n"
      "  --flash      with apply: save to flash once every setting is written and verified\n"
      "  --force      with apply: apply a file saved from other firmware or logic versions\n"
+     "\n"
+     "With --json a faulty file or a failed apply prints {\"error\": {...}} with its faults or\n"
+     "lists. Files above 1 MiB or nested beyond 16 levels are refused (docs/config.md).\n"
      "\n"
      "Clone a board: zorenc --port A config save - | zorenc --port B config apply - --flash\n",
      kOptFlash | kOptForce, PlanConfig},

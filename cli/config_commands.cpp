@@ -1,4 +1,4 @@
-// config save, diff and apply: the toolkit's configuration documents
+// config save, diff and apply: the companion library's configuration documents
 // (companion/src/config.h) to and from files.
 #include <cstdio>
 #include <string>
@@ -12,7 +12,8 @@ namespace zorenc::cli {
 
 namespace {
 
-// The whole of a file, or of stdin for "-"; read before the port is opened.
+// The whole of a file, or of stdin for "-"; read before the port is opened,
+// and no further than one byte past the most a configuration may hold.
 std::string ReadInput(const std::string &path)
 {
     std::FILE *in = path == "-" ? stdin : std::fopen(path.c_str(), "rb");
@@ -22,7 +23,8 @@ std::string ReadInput(const std::string &path)
     std::string text;
     char buffer[65536];
     size_t got = 0;
-    while ((got = std::fread(buffer, 1, sizeof buffer, in)) > 0) {
+    while (text.size() <= companion::kMaxJsonBytes &&
+           (got = std::fread(buffer, 1, sizeof buffer, in)) > 0) {
         text.append(buffer, got);
     }
     const bool failed = std::ferror(in) != 0;
@@ -35,20 +37,39 @@ std::string ReadInput(const std::string &path)
     return text;
 }
 
-// A faulty file: every fault on stderr, then the usage error (exit 2).
-companion::Config CheckFile(const std::string &path)
+// A failure as the document --json prints in place of a result:
+// {"error": {"kind", "message", details...}}.
+void PrintFailure(const Failure &failure)
+{
+    companion::Json error = {{"kind", failure.Kind()}, {"message", failure.what()}};
+    error.update(failure.Details());
+    PrintJson({{"error", error}});
+}
+
+// A faulty file: every fault on stderr (with --json, as a document on
+// stdout), then the usage error (exit 2) that names the file.
+companion::Config CheckFile(const std::string &path, bool json)
 {
     const std::string name = path == "-" ? "stdin" : path;
     try {
         return companion::CheckConfigText(ReadInput(path));
     } catch (const companion::Failure &failure) {
-        const companion::Json &faults = failure.Details().value("faults", companion::Json::array());
-        for (const auto &fault : faults) {
-            std::fprintf(stderr, "%s: %s\n", name.c_str(), fault.get<std::string>().c_str());
+        const companion::Json faults =
+            failure.Details().value("faults", companion::Json::array({failure.what()}));
+        if (json) {
+            PrintFailure(failure);
+        } else {
+            for (const auto &fault : faults) {
+                std::fprintf(stderr, "%s: %s\n", name.c_str(), fault.get<std::string>().c_str());
+            }
         }
-        throw UsageFailure(name + ": refused, " + std::to_string(faults.size()) +
-                           (faults.size() == 1 ? " fault" : " faults") +
-                           " (nothing was sent to the board)");
+        companion::Json details = failure.Details();
+        details["faults"] = faults;
+        throw Failure("usage",
+                      name + ": refused, " + std::to_string(faults.size()) +
+                          (faults.size() == 1 ? " fault" : " faults") +
+                          " (nothing was sent to the board)",
+                      details);
     }
 }
 
@@ -103,7 +124,7 @@ Action PlanConfig(const Invocation &inv)
             }
         };
     }
-    const companion::Config config = CheckFile(path);
+    const companion::Config config = CheckFile(path, json);
     if (verb == "diff") {
         return [config, json](Session &session) {
             const companion::Json differences = companion::DiffConfig(session.Handle(), config);
@@ -132,15 +153,19 @@ Action PlanConfig(const Invocation &inv)
         try {
             result = companion::ApplyConfig(session.Handle(), config, options);
         } catch (const companion::Failure &failure) {
+            if (json) {
+                PrintFailure(failure);
+            }
             const companion::Json &d = failure.Details();
             std::string message = failure.what();
             if (d.value("reason", "") == "version") {
                 message += " (--force applies it anyway)";
-            } else if (d.contains("not_written")) {
-                message += "\nwritten and verified: " + Labels(d["written"]) +
-                           "\nnot written: " + Labels(d["not_written"]);
+            } else if (d.contains("verified") && !json) {
+                message += "\nverified (written and read back): " + Labels(d["verified"]) +
+                           "\nunconfirmed (sent, outcome unknown: read them or apply again): " +
+                           Labels(d["unconfirmed"]) + "\nnot sent: " + Labels(d["not_sent"]);
             }
-            throw BoardFailure(message);
+            throw Failure(failure.Kind(), message);
         }
         if (json) {
             PrintJson(result);

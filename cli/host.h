@@ -15,7 +15,7 @@ namespace zorenc::cli {
 
 // Sends stdout to the null device for its lifetime, so that the library's
 // "connected!!!!!" and close_handle() lines do not reach the tool's output
-// (JSON above all): the toolkit's, shared with the probe.
+// (JSON above all): the companion library's, shared with the probe.
 using companion::QuietStdout;
 
 // Makes Ctrl-C (SIGINT, SIGTERM; Ctrl-C, Ctrl-Break and closing the console

@@ -16,6 +16,11 @@ namespace {
 int Usage(const Failure &failure, const std::string &current)
 {
     std::fprintf(stderr, "zorenc: %s\n", failure.what());
+    if (failure.Details().contains("faults")) {
+        // The faults of a file or document, listed already: the command line
+        // itself was right.
+        return kExitUsage;
+    }
     const Command *command = FindCommand(current);
     if (command != nullptr) {
         std::fprintf(stderr, "usage: zorenc %s%s%s%s\n", BoardOptions(*command), command->name,
@@ -74,14 +79,15 @@ int Run(int argc, char **argv, std::string &current)
         return kExitOk;
     }
     Session session(inv);
+    int status = kExitOk;
     try {
         session.Run(action);
     } catch (const ExitWith &exit) {
-        std::fflush(stdout);
-        return exit.status;
+        status = exit.status;
     }
     std::fflush(stdout);
-    return kExitOk;
+    // A capture that could not be written whole is a failure of the run.
+    return session.EndCapture() ? status : kExitBoard;
 }
 
 } // namespace

@@ -80,7 +80,8 @@ Action PlanPorts(const Invocation &inv)
         for (const auto &record : records) {
             list.push_back(companion::PortJson(record));
         }
-        std::printf("%s\n", list.dump().c_str());
+        std::printf("%s\n",
+                    list.dump(-1, ' ', false, companion::Json::error_handler_t::replace).c_str());
     } else {
         PrintTable(records, options.probe);
     }

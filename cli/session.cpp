@@ -143,19 +143,30 @@ Session::Session(const Invocation &inv)
     }
 }
 
+bool Session::EndCapture()
+{
+    if (capture_.empty()) {
+        return true;
+    }
+    capture_.clear();
+    try {
+        const companion::CaptureSummary summary = companion::StopCapture(handle_);
+        if (summary.error.empty()) {
+            return true;
+        }
+        std::fprintf(stderr,
+                     "zorenc: the capture is incomplete (it holds the frames before the "
+                     "failure): %s\n",
+                     summary.error.c_str());
+    } catch (const std::exception &error) {
+        std::fprintf(stderr, "zorenc: %s\n", error.what());
+    }
+    return false;
+}
+
 Session::~Session()
 {
-    if (!capture_.empty()) {
-        try {
-            const companion::CaptureSummary summary = companion::StopCapture(handle_);
-            if (!summary.error.empty()) {
-                std::fprintf(stderr, "zorenc: the capture is incomplete: %s\n",
-                             summary.error.c_str());
-            }
-        } catch (const std::exception &error) {
-            std::fprintf(stderr, "zorenc: %s\n", error.what());
-        }
-    }
+    EndCapture();
     if (handle_ != 0) {
         QuietStdout quiet;
         ZorEncClose(handle_);

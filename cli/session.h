@@ -35,6 +35,11 @@ public:
     // advice after the companion's words: what to check on this port.
     void Run(const std::function<void(Session &)> &work);
 
+    // Ends the --capture file, if any: false, with the reason on stderr, when
+    // a write to it failed (the file then ends with the last whole packet
+    // before the failure). The destructor ends it too.
+    bool EndCapture();
+
 private:
     struct Sim;
     std::unique_ptr<Sim> sim_;

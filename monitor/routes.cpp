@@ -93,8 +93,8 @@ Json Body(const HttpRequest &request)
     if (request.body.empty()) {
         return Json::object();
     }
-    Json body = Json::parse(request.body, nullptr, false);
-    if (body.is_discarded() || !body.is_object()) {
+    Json body = companion::ReadJson(request.body, "the request body");
+    if (!body.is_object()) {
         throw UsageFailure("the request body must be a JSON object");
     }
     return body;

@@ -43,7 +43,7 @@ build_native() {
 
 build_fuzz() {
     CC=clang CXX=clang++ configure "$out/fuzz" -DZORENC_FUZZ=ON -DZORENC_TESTS=OFF
-    ninja -C "$out/fuzz" fuzz_decode fuzz_transaction >/dev/null
+    ninja -C "$out/fuzz" fuzz_decode fuzz_transaction fuzz_config >/dev/null
 }
 
 run_tests() {

@@ -15,10 +15,13 @@ Json ParseRequest(const char *request)
     if (request == nullptr || *request == '\0') {
         return Json::object();
     }
-    Json parsed = Json::parse(request, nullptr, false);
-    if (parsed.is_discarded()) {
-        throw Failure("usage", "the request is not valid JSON");
+    // Measured no further than the limit: a longer request is refused
+    // unread.
+    size_t length = 0;
+    while (length <= kMaxJsonBytes && request[length] != '\0') {
+        ++length;
     }
+    Json parsed = ReadJson(std::string(request, length), "the request");
     if (!parsed.is_object()) {
         throw Failure("usage", "the request must be a JSON object");
     }

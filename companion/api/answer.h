@@ -31,7 +31,8 @@ template <typename Body> char *Answer(Body &&body) noexcept
             Json error = failure.Details();
             error["kind"] = failure.Kind();
             error["message"] = failure.what();
-            return Allocate(Json{{"ok", false}, {"error", error}}.dump());
+            return Allocate(Json{{"ok", false}, {"error", error}}.dump(
+                -1, ' ', false, Json::error_handler_t::replace));
         } catch (...) {
             return nullptr;
         }
@@ -39,7 +40,7 @@ template <typename Body> char *Answer(Body &&body) noexcept
         try {
             return Allocate(
                 Json{{"ok", false}, {"error", {{"kind", "internal"}, {"message", error.what()}}}}
-                    .dump());
+                    .dump(-1, ' ', false, Json::error_handler_t::replace));
         } catch (...) {
             return nullptr;
         }

@@ -1,12 +1,22 @@
 /**
  * @file zorenc_tools.h
- * The zorenc toolkit's companion library: what the zorenc tool, the Python
+ * The companion library of zorenc: what the zorenc tool, the Python
  * and .NET packages and the monitor share beyond the 82 board functions
  * (finding ports and boards, configuration files, captures).
  *
  * Conventions, the same for every function here:
  * - Structured data crosses this interface as JSON text, one document per
  *   call, UTF-8. A request is a JSON object (NULL or "" for no options).
+ *   Requests are read within limits, whatever the caller's stack: at most
+ *   1 MiB (1048576 bytes; a longer request is refused before it is read
+ *   whole) and 16 levels of nesting (a configuration needs five). A request
+ *   beyond them, or with a number beyond the range of a double (1e309), a
+ *   key given twice in one object, a string or key holding U+0000, or a
+ *   syntax error, is a "usage" error whose message names the place and whose
+ *   error carries `"line"` and `"column"`.
+ * - Strings the system gives as raw bytes (a USB adapter's manufacturer,
+ *   product and serial number) have every byte that is not UTF-8 written as
+ *   the four characters \xNN.
  * - Every function returns a document that the library allocated; free it
  *   with ZorToolsFree. The document is either `{"ok": true, "result": ...}`
  *   or `{"ok": false, "error": {"kind": KIND, "message": TEXT, ...}}`, where
@@ -109,9 +119,10 @@ ZORTOOLS_API char *ZORTOOLS_CALL ZorToolsConfigSave(ZorEncHandle handle, const c
 
 /**
  * Checks a configuration without a board. Request: `{"config": DOCUMENT}` or
- * `{"text": FILE_TEXT}`. Result: `{"entries": N}`. A faulty configuration is a
- * "usage" error with `"faults"`: every fault found, one text each; a syntax
- * error also has `"line"` and `"column"`.
+ * `{"text": FILE_TEXT}` (read within the limits of a request). Result:
+ * `{"entries": N}`. A faulty configuration is a "usage" error with
+ * `"faults"`: every fault found, one text each; one that cannot be read
+ * (syntax, limits) also has `"line"` and `"column"`.
  */
 ZORTOOLS_API char *ZORTOOLS_CALL ZorToolsConfigCheck(const char *request);
 
@@ -127,10 +138,22 @@ ZORTOOLS_API char *ZORTOOLS_CALL ZorToolsConfigDiff(ZorEncHandle handle, const c
  * (save to flash once everything is written and verified) and `"force"`
  * (apply a file saved from other firmware or logic versions). The whole
  * configuration is checked before anything is sent; then only the settings
- * that differ are written, each read back. Result: `{"written": [LABEL...],
+ * that differ are written, each read back, until one fails. Every setting
+ * that differed is in one of three lists of labels ("trigger-delay 2",
+ * "index-trigger-position 1 17"), in the order they are written:
+ * - `"verified"`: written and read back equal;
+ * - `"unconfirmed"`: sent, outcome unknown (the reply never came, came
+ *   malformed or refused, or the read-back failed or differed): the board may
+ *   or may not hold it; read it again, or apply again;
+ * - `"not_sent"`: never sent.
+ * `"written"` is the same as "verified"; `"not_written"` is "unconfirmed"
+ * followed by "not_sent". Both are the keys of earlier releases and are kept
+ * for one more release: read the three lists instead.
+ * Result: `{"verified", "unconfirmed", "not_sent", "written", "not_written",
  * "unchanged": N, "flash": BOOL}`. A "board" error carries `"reason"`:
- * "version" (nothing written), "write" or "flash", with `"written"` and
- * `"not_written"` labels ("trigger-delay 2", "index-trigger-position 1 17").
+ * "version" (nothing written, the lists empty), "write" (with `"setting"`, the
+ * one that failed, and the lists) or "flash" (every setting verified, the
+ * save to flash failed).
  */
 ZORTOOLS_API char *ZORTOOLS_CALL ZorToolsConfigApply(ZorEncHandle handle, const char *request);
 

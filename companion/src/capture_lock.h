@@ -1,5 +1,5 @@
 // The one lock the capture code needs: std::mutex natively, an SRW lock on
-// Windows, where the toolkit's compilers have no std::mutex.
+// Windows, where the MinGW compilers in use have no std::mutex.
 #pragma once
 
 #ifdef _WIN32

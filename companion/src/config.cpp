@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
-#include <cstdio>
 #include <ctime>
+#include <iterator>
 
 #include "device/registers.h"
 #include "failure.h"
@@ -19,6 +19,8 @@ namespace {
 
 constexpr const char *kFormat = "zorenc-board-config";
 constexpr int kVersion = 1;
+const std::string kDocumentKeys[] = {"format", "version", "saved", "board", "settings"};
+const std::string kBoardKeys[] = {"port", "firmware_version", "logic_version", "serial_number"};
 
 // The setter's first form: the values a configuration holds.
 const ValueForm &FirstForm(const Setting &s)
@@ -230,6 +232,34 @@ Json ElementLabels(const std::vector<const ConfigEntry *> &entries, size_t from,
     return labels;
 }
 
+// The three lists of an apply over its plan, in the plan's order: the first
+// `verified` entries were written and read back equal, the next `unconfirmed`
+// were sent without that proof, the rest were not sent. "written" and
+// "not_written" are the names of earlier releases: verified, and the other
+// two together.
+Json ApplyLists(const std::vector<const ConfigEntry *> &plan, size_t verified, size_t unconfirmed)
+{
+    const size_t sent = verified + unconfirmed;
+    return {{"verified", ElementLabels(plan, 0, verified)},
+            {"unconfirmed", ElementLabels(plan, verified, sent)},
+            {"not_sent", ElementLabels(plan, sent, plan.size())},
+            {"written", ElementLabels(plan, 0, verified)},
+            {"not_written", ElementLabels(plan, verified, plan.size())}};
+}
+
+// Whether a write that failed with r may have reached the board. Range and
+// value checks come before anything is sent, and a port that was not open
+// sends nothing. Anything else went out, or may have: its reply never came
+// (a board may have taken the write and lost the reply), came malformed or
+// refused, or the port was lost during the call.
+bool MayHaveArrived(ZorEncResult r, bool portWasOpen)
+{
+    if (r == ZORENC_ERR_PARAM || r == ZORENC_ERR_CHANNEL) {
+        return false;
+    }
+    return r != ZORENC_ERR_NOT_OPEN || portWasOpen;
+}
+
 } // namespace
 
 std::string EntryLabel(const Setting &s, const Key &key)
@@ -350,14 +380,25 @@ Config CheckConfig(const Json &document)
         throw Failure("usage", "not a configuration: " + check.faults[0],
                       {{"faults", check.faults}});
     }
+    for (const auto &member : document.items()) {
+        if (std::find(std::begin(kDocumentKeys), std::end(kDocumentKeys), member.key()) ==
+            std::end(kDocumentKeys)) {
+            check.Fault(member.key(), "unknown key (a configuration holds format, version, "
+                                      "saved, board and settings)");
+        }
+    }
     const Json format = document.value("format", Json());
     if (format != kFormat) {
         check.Fault("format", "expected \"" + std::string(kFormat) + "\", not " + format.dump());
     }
+    // 1, not 1.0: a version is an integer.
     const Json version = document.value("version", Json());
-    if (version != kVersion) {
+    if (!version.is_number_integer() || version != kVersion) {
         check.Fault("version", version.dump() + " is not a version this tool reads (it reads " +
                                    std::to_string(kVersion) + ")");
+    }
+    if (document.contains("saved") && !document["saved"].is_string()) {
+        check.Fault("saved", "expected the time as text, not " + document["saved"].dump());
     }
     const Json board = document.value("board", Json());
     config.firmwareVersion =
@@ -367,6 +408,15 @@ Config CheckConfig(const Json &document)
     if (config.firmwareVersion < 0 || config.logicVersion < 0) {
         check.Fault("board", "expected an object with the numbers firmware_version and "
                              "logic_version");
+    }
+    const Json boardKeys = board.is_object() ? board : Json::object();
+    for (const auto &member : boardKeys.items()) {
+        if (std::find(std::begin(kBoardKeys), std::end(kBoardKeys), member.key()) ==
+            std::end(kBoardKeys)) {
+            check.Fault("board." + member.key(), "unknown key (board holds port, "
+                                                 "firmware_version, logic_version and "
+                                                 "serial_number)");
+        }
     }
     const Json given = document.value("settings", Json());
     if (!given.is_object()) {
@@ -440,20 +490,7 @@ Config CheckConfig(const Json &document)
 
 Config CheckConfigText(const std::string &text)
 {
-    Json document;
-    try {
-        document = Json::parse(text);
-    } catch (const Json::parse_error &error) {
-        std::string message = error.what();
-        const size_t at = message.find("] ");
-        message = at == std::string::npos ? message : message.substr(at + 2);
-        int line = 0;
-        int column = 0;
-        std::sscanf(message.c_str(), "parse error at line %d, column %d", &line, &column);
-        throw Failure("usage", "not valid JSON: " + message,
-                      {{"faults", {message}}, {"line", line}, {"column", column}});
-    }
-    return CheckConfig(document);
+    return CheckConfig(ReadJson(text, "the configuration"));
 }
 
 Json DiffConfig(ZorEncHandle handle, const Config &config)
@@ -487,7 +524,12 @@ Json ApplyConfig(ZorEncHandle handle, const Config &config, const ApplyOptions &
                           ", logic " + VersionText(config.logicVersion) +
                           "; this board has firmware " + VersionText(firmware) + ", logic " +
                           VersionText(logic) + "; nothing was written",
-                      {{"reason", "version"}, {"written", Json::array()}});
+                      {{"reason", "version"},
+                       {"verified", Json::array()},
+                       {"unconfirmed", Json::array()},
+                       {"not_sent", Json::array()},
+                       {"written", Json::array()},
+                       {"not_written", Json::array()}});
     }
     // What differs, all of it known before the first write.
     std::vector<const ConfigEntry *> plan;
@@ -499,43 +541,45 @@ Json ApplyConfig(ZorEncHandle handle, const Config &config, const ApplyOptions &
     for (size_t n = 0; n < plan.size(); ++n) {
         const ConfigEntry &entry = *plan[n];
         const Setting &s = *entry.setting;
-        const std::string label = EntryLabel(s, entry.key);
-        auto stop = [&](const std::string &why, size_t written) {
-            throw Failure("board", why,
-                          {{"reason", "write"},
-                           {"setting", label},
-                           {"written", ElementLabels(plan, 0, written)},
-                           {"not_written", ElementLabels(plan, written, plan.size())}});
+        auto stop = [&](const std::string &why, bool sent) {
+            Json details = {{"reason", "write"}, {"setting", EntryLabel(s, entry.key)}};
+            details.update(ApplyLists(plan, n, sent ? 1 : 0));
+            throw Failure("board", why, details);
         };
+        const bool open = ZorEncIsOpen(handle);
         const ZorEncResult r = s.set(handle, entry.key, ArgsOf(s, entry.counts));
         if (r != ZORENC_OK) {
-            stop("cannot set " + Subject(s, entry.key) + ": " + ResultText(r), n);
+            stop("cannot set " + Subject(s, entry.key) + ": " + ResultText(r),
+                 MayHaveArrived(r, open));
         }
         Reading back;
         const ZorEncResult rb = s.get(handle, entry.key, {}, back);
         if (rb != ZORENC_OK) {
-            stop("cannot read back " + Subject(s, entry.key) + ": " + ResultText(rb), n + 1);
+            stop("the board took " + Subject(s, entry.key) +
+                     ", but reading it back failed: " + ResultText(rb),
+                 true);
         }
         if (CountsOf(s, back) != entry.counts) {
             stop(Subject(s, entry.key) + " reads back as " + DumpLine(ReadingJson(back)) +
                      ", not " + DumpLine(entry.value),
-                 n + 1);
+                 true);
         }
     }
     if (options.flash) {
         const ZorEncResult r = ZorEncSaveFlash(handle);
         if (r != ZORENC_OK) {
+            Json details = {{"reason", "flash"}};
+            details.update(ApplyLists(plan, plan.size(), 0));
             throw Failure("board",
                           "every setting was written and verified, but saving to flash failed: " +
                               ResultText(r),
-                          {{"reason", "flash"},
-                           {"written", ElementLabels(plan, 0, plan.size())},
-                           {"not_written", Json::array()}});
+                          details);
         }
     }
-    return {{"written", ElementLabels(plan, 0, plan.size())},
-            {"unchanged", config.entries.size() - plan.size()},
-            {"flash", options.flash}};
+    Json result = ApplyLists(plan, plan.size(), 0);
+    result["unchanged"] = config.entries.size() - plan.size();
+    result["flash"] = options.flash;
+    return result;
 }
 
 } // namespace zorenc::companion

@@ -50,8 +50,8 @@ std::string ConfigText(const Json &document);
 // unknown, missing, wrong shape or type, out of range, not representable,
 // more decimals than the unit holds).
 Config CheckConfig(const Json &document);
-// The same from file text; a syntax error is reported with its line and
-// column (details "line", "column").
+// The same from file text, read by ReadJson within its limits; a syntax
+// error is reported with its line and column (details "line", "column").
 Config CheckConfigText(const std::string &text);
 
 // The differences between the board and the configuration: an array of
@@ -64,11 +64,17 @@ struct ApplyOptions {
     bool force = false; // apply a file saved from other firmware or logic versions
 };
 
-// Writes the settings that differ, reading each back. Result: {"written":
-// [labels], "unchanged": count, "flash": saved to flash}. Throws a board
-// Failure: "reason" "version" when the versions differ (nothing written);
-// "reason" "write", with "written" and "not_written" labels, when a write,
-// its read-back or the flash save fails.
+// Writes the settings that differ, reading each back, and stops at the first
+// that fails. The report lists every setting that differed, in three lists:
+// "verified" (written and read back equal), "unconfirmed" (sent, but the
+// outcome is unknown: the reply never came or was refused or malformed, or
+// the read-back failed or differed; read it again or apply again) and
+// "not_sent". "written" repeats "verified", and "not_written" holds
+// "unconfirmed" then "not_sent" (the keys of earlier releases, kept for one
+// more). Result: those lists, "unchanged" (a count) and "flash" (saved to
+// flash). Throws a board Failure: "reason" "version" when the versions differ
+// (nothing written); "write" with "setting" (the one that failed) and the
+// lists; "flash" with the lists when the save to flash fails.
 Json ApplyConfig(ZorEncHandle handle, const Config &config, const ApplyOptions &options);
 
 // A request that carries a configuration, as the C interface and the monitor

@@ -3,6 +3,19 @@
 #include <cerrno>
 #include <cstring>
 
+#include <sys/stat.h>
+#if defined(_WIN32)
+#include <io.h>
+#define ZORENC_FILENO _fileno
+#define ZORENC_FSTAT _fstat64
+using FileStatus = struct _stat64;
+#else
+#include <unistd.h>
+#define ZORENC_FILENO fileno
+#define ZORENC_FSTAT fstat
+using FileStatus = struct stat;
+#endif
+
 namespace zorenc::companion {
 namespace pcapng {
 
@@ -79,6 +92,16 @@ std::string Reason()
     return std::strerror(errno);
 }
 
+// Cuts the file to size bytes.
+bool Truncate(FILE *file, uint64_t size)
+{
+#if defined(_WIN32)
+    return _chsize_s(ZORENC_FILENO(file), static_cast<__int64>(size)) == 0;
+#else
+    return ftruncate(ZORENC_FILENO(file), static_cast<off_t>(size)) == 0;
+#endif
+}
+
 } // namespace
 
 Writer::Writer(const std::string &path, const std::string &interfaceName,
@@ -89,6 +112,9 @@ Writer::Writer(const std::string &path, const std::string &interfaceName,
     if (file_ == nullptr) {
         throw FileError("cannot write " + path + ": " + Reason());
     }
+    // Unbuffered: each block goes to the file in one write, and a failed one
+    // leaves nothing behind in a buffer for a later write to add.
+    std::setvbuf(file_, nullptr, _IONBF, 0);
     std::vector<uint8_t> section;
     Put32(section, kByteOrderMagic);
     Put16(section, 1); // version 1.0
@@ -122,10 +148,21 @@ Writer::~Writer()
 
 void Writer::Put(const std::vector<uint8_t> &block)
 {
-    if (std::fwrite(block.data(), 1, block.size(), file_) != block.size() ||
-        std::fflush(file_) != 0) {
-        throw FileError("cannot write " + path_ + ": " + Reason());
+    if (!failed_.empty()) {
+        throw FileError(failed_);
     }
+    if (std::fwrite(block.data(), 1, block.size(), file_) == block.size() &&
+        std::fflush(file_) == 0) {
+        complete_ += block.size();
+        return;
+    }
+    // A full disk: the file ends with the last whole block, so that what was
+    // written still opens, and nothing more is written to it.
+    failed_ = "cannot write " + path_ + ": " + Reason();
+    if (!Truncate(file_, complete_)) {
+        failed_ += " (and it could not be cut back to its last whole block)";
+    }
+    throw FileError(failed_);
 }
 
 void Writer::Packet(uint64_t micros, const uint8_t *data, size_t length, Direction direction,
@@ -261,16 +298,26 @@ std::vector<Packet> ReadFile(const std::string &path)
     if (file == nullptr) {
         throw FileError("cannot read " + path + ": " + Reason());
     }
+    // A regular file of bounded size: not a device or a pipe that never ends.
+    FileStatus status = {};
+    if (ZORENC_FSTAT(ZORENC_FILENO(file), &status) != 0 || (status.st_mode & S_IFMT) != S_IFREG) {
+        std::fclose(file);
+        throw FileError(path + " is not a regular file");
+    }
     std::vector<uint8_t> data;
     uint8_t chunk[65536];
     size_t n = 0;
-    while ((n = std::fread(chunk, 1, sizeof chunk, file)) > 0) {
+    while (data.size() <= kMaxFile && (n = std::fread(chunk, 1, sizeof chunk, file)) > 0) {
         data.insert(data.end(), chunk, chunk + n);
     }
     const bool failed = std::ferror(file) != 0;
     std::fclose(file);
     if (failed) {
         throw FileError("cannot read " + path);
+    }
+    if (data.size() > kMaxFile) {
+        throw FileError(path + " is larger than " + std::to_string(kMaxFile >> 20) +
+                        " MiB, the most that is read");
     }
     const std::string damaged = path + " is not a complete pcapng file: ";
 

@@ -1,7 +1,7 @@
 // pcapng files of zorenc traffic: one section, one interface of link type
 // 252 (exported PDU) named after the port, and one enhanced packet block per
 // frame whose exported-PDU header names the "zorenc" dissector. Plain C++
-// with no dependency, so that the simulated board can read what the toolkit
+// with no dependency, so that the simulated board can read what the companion library
 // writes.
 #pragma once
 
@@ -38,7 +38,9 @@ public:
 
     // One frame, time in microseconds since 1970, an optional comment.
     // Each packet reaches the file before it returns, so that a process that
-    // dies keeps what came before. Throws FileError.
+    // dies keeps what came before. Throws FileError. After a failed write
+    // (a full disk) the file is cut back to its last whole block and every
+    // later packet is refused, so that the part written still opens.
     void Packet(uint64_t micros, const uint8_t *data, size_t length, Direction direction,
                 const std::string &comment = {});
 
@@ -46,6 +48,8 @@ private:
     void Put(const std::vector<uint8_t> &block);
     FILE *file_ = nullptr;
     std::string path_;
+    uint64_t complete_ = 0; // bytes of whole blocks in the file
+    std::string failed_;    // the first write that failed, after which none is made
 };
 
 struct Packet {
@@ -55,10 +59,14 @@ struct Packet {
     std::string comment; // comments joined by newlines
 };
 
+// The largest file ReadFile reads.
+constexpr size_t kMaxFile = size_t{256} << 20;
+
 // Every packet of a file for the zorenc dissector, in file order; packets of
 // other interfaces or dissectors are skipped. Reads files of either byte
 // order and several sections. Throws FileError on an unreadable or damaged
-// file.
+// file, one that is not a regular file (a device, a pipe) or one larger than
+// kMaxFile.
 std::vector<Packet> ReadFile(const std::string &path);
 
 } // namespace pcapng

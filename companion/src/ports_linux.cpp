@@ -15,6 +15,7 @@
 #include <unistd.h>
 
 #include "ports.h"
+#include "text.h"
 
 namespace zorenc::companion {
 
@@ -22,7 +23,9 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// The first line of a sysfs attribute; empty when it is missing.
+// The first line of a sysfs attribute; empty when it is missing. A USB
+// device's strings are whatever bytes it sends: those that are not UTF-8 are
+// escaped.
 std::string Attribute(const fs::path &path)
 {
     std::ifstream in(path);
@@ -31,7 +34,7 @@ std::string Attribute(const fs::path &path)
     while (!line.empty() && std::isspace(static_cast<unsigned char>(line.back()))) {
         line.pop_back();
     }
-    return line;
+    return EscapeNonUtf8(line);
 }
 
 std::optional<int> Number(const std::string &text, int base)

@@ -17,6 +17,7 @@
 #include <cstdlib>
 
 #include "ports.h"
+#include "text.h"
 
 namespace zorenc::companion {
 
@@ -92,7 +93,9 @@ std::string Property(HDEVINFO set, SP_DEVINFO_DATA &info, DWORD property)
         return {};
     }
     text[sizeof text - 1] = 0;
-    return text; // the first string of a multi-string
+    // The first string of a multi-string, in the system's code page: bytes
+    // that are not UTF-8 are escaped.
+    return EscapeNonUtf8(text);
 }
 
 std::string DeviceId(DEVINST instance)

@@ -28,4 +28,48 @@ std::string FormatHex(uint32_t value, int digits)
     return text;
 }
 
+std::string EscapeNonUtf8(const std::string &text)
+{
+    std::string out;
+    const size_t n = text.size();
+    for (size_t i = 0; i < n;) {
+        const auto byte = [&](size_t k) { return static_cast<unsigned char>(text[k]); };
+        const unsigned char lead = byte(i);
+        // The length of the sequence lead starts, and the range its second
+        // byte must lie in (no overlong forms, no surrogates, at most
+        // U+10FFFF).
+        size_t length = 0;
+        unsigned char low = 0x80;
+        unsigned char high = 0xBF;
+        if (lead < 0x80) {
+            length = 1;
+        } else if (lead >= 0xC2 && lead <= 0xDF) {
+            length = 2;
+        } else if (lead >= 0xE0 && lead <= 0xEF) {
+            length = 3;
+            low = lead == 0xE0 ? 0xA0 : 0x80;
+            high = lead == 0xED ? 0x9F : 0xBF;
+        } else if (lead >= 0xF0 && lead <= 0xF4) {
+            length = 4;
+            low = lead == 0xF0 ? 0x90 : 0x80;
+            high = lead == 0xF4 ? 0x8F : 0xBF;
+        }
+        bool valid = length > 0 && i + length <= n;
+        for (size_t k = 1; valid && k < length; ++k) {
+            const unsigned char next = byte(i + k);
+            valid = k == 1 ? next >= low && next <= high : next >= 0x80 && next <= 0xBF;
+        }
+        if (valid) {
+            out.append(text, i, length);
+            i += length;
+        } else {
+            char escaped[5];
+            std::snprintf(escaped, sizeof escaped, "\\x%02X", lead);
+            out += escaped;
+            ++i;
+        }
+    }
+    return out;
+}
+
 } // namespace zorenc::companion

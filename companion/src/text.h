@@ -10,6 +10,11 @@ namespace zorenc::companion {
 // 4294967.295 ("nan", "inf", "-inf" for those).
 std::string FormatReal(double value);
 
+// text with every byte that is not part of valid UTF-8 written as \xNN
+// (four characters), so that it can go into JSON and be read as it was:
+// descriptions and serial numbers the system gives as raw bytes.
+std::string EscapeNonUtf8(const std::string &text);
+
 // 0x0000F00A style, with the given number of hex digits.
 std::string FormatHex(uint32_t value, int digits = 8);
 

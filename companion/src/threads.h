@@ -1,7 +1,8 @@
-// Threads, a mutex and a condition variable for the toolkit, the same on
-// every build: std::thread and friends natively, Win32 threads, SRWLOCK and
-// CONDITION_VARIABLE in the MinGW builds, whose win32-model compilers have no
-// std::thread, std::mutex or std::condition_variable.
+// Threads, a mutex and a condition variable for the companion library, the
+// zorenc tool and the monitor, the same on every build: std::thread and
+// friends natively, Win32 threads, SRWLOCK and CONDITION_VARIABLE in the
+// MinGW builds, whose win32-model compilers have no std::thread, std::mutex
+// or std::condition_variable.
 //
 // Mutex meets the standard's Lockable requirements, so std::lock_guard and
 // std::unique_lock take it as they take std::mutex:

@@ -1,4 +1,3 @@
-// Facts about the toolkit itself.
 #include "toolkit.h"
 
 #include "zorenc_version.h"

@@ -1,5 +1,4 @@
-// The toolkit's logic, shared by the zorenc tool, the monitor and the
-// companion library's C interface.
+// Facts about the companion library itself.
 #pragma once
 
 namespace zorenc::companion {

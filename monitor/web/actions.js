@@ -53,6 +53,19 @@ const actions = (() => {
     }).join("\n");
   }
 
+  // The three lists of an apply, from its result or its failure's details
+  // (an answer without them, such as a refused version, shows none).
+  function showApplyReport(report) {
+    const node = $("config-report");
+    const lists = [["verified (written and read back)", report.verified],
+                   ["unconfirmed (sent, outcome unknown: read them or apply again)",
+                    report.unconfirmed],
+                   ["not sent", report.not_sent]];
+    node.hidden = !lists.some(([, list]) => Array.isArray(list) && list.length > 0);
+    node.textContent = lists.map(([title, list]) =>
+      `${title}: ${Array.isArray(list) && list.length ? list.join(", ") : "none"}`).join("\n");
+  }
+
   async function upload(file) {
     $("config-diff").hidden = true;
     uploaded = null;
@@ -108,13 +121,23 @@ const actions = (() => {
         $("config-diff").hidden = true;
         uploaded = null;
       });
-      $("config-apply").addEventListener("click", () => {
+      $("config-apply").addEventListener("click", async () => {
         const request = uploaded;
-        run("Apply the file's settings to the board?",
-            () => api.post("/api/config/apply", request),
-            () => {
+        $("config-report").hidden = true;
+        await run("Apply the file's settings to the board?",
+            async () => {
+              try {
+                return await api.post("/api/config/apply", request);
+              } catch (error) {
+                showApplyReport(error.details || {});
+                throw error;
+              }
+            },
+            (result) => {
               $("config-diff").hidden = true;
-              return "configuration applied (not yet saved to flash)";
+              showApplyReport(result);
+              return `configuration applied: ${result.verified.length} written and verified, ` +
+                     `${result.unchanged} unchanged (not yet saved to flash)`;
             });
       });
     },

@@ -4,10 +4,13 @@
 "use strict";
 
 class ApiError extends Error {
-  constructor(kind, message, status) {
+  // details: the error document's other keys (an apply's lists, a
+  // configuration's faults), {} when there are none.
+  constructor(kind, message, status, details) {
     super(message);
     this.kind = kind;
     this.status = status;
+    this.details = details || {};
   }
 }
 
@@ -41,7 +44,7 @@ const api = {
     if (!document || document.ok !== true) {
       const error = (document && document.error) || {};
       throw new ApiError(error.kind || "internal", error.message || `HTTP ${response.status}`,
-                         response.status);
+                         response.status, error);
     }
     return document.result;
   },

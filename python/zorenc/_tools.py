@@ -61,9 +61,37 @@ class ToolsUsageError(ToolsError, ValueError):
 
 
 class ToolsBoardError(ToolsError, OSError):
-    """The port or the board failed."""
+    """The port or the board failed.
+
+    A configuration apply that failed (``details["reason"]`` "write" or
+    "flash") lists every setting that differed in one of :attr:`verified`,
+    :attr:`unconfirmed` and :attr:`not_sent`.  ``details["written"]`` is
+    :attr:`verified` and ``details["not_written"]`` is :attr:`unconfirmed`
+    followed by :attr:`not_sent`: the keys of earlier releases, kept for one
+    more release.
+    """
 
     kind = "board"
+
+    def _labels(self, key: str) -> List[str]:
+        return [str(label) for label in self.details.get(key) or []]
+
+    @property
+    def verified(self) -> List[str]:
+        """Settings written and read back equal ("trigger-delay 2")."""
+        return self._labels("verified")
+
+    @property
+    def unconfirmed(self) -> List[str]:
+        """Settings sent whose outcome is unknown (no reply, a malformed or
+        refused one, a read-back that failed or differed): the board may or
+        may not hold them; read them again, or apply again."""
+        return self._labels("unconfirmed")
+
+    @property
+    def not_sent(self) -> List[str]:
+        """Settings that were to be written and were not sent."""
+        return self._labels("not_sent")
 
 
 class ToolsNotFoundError(ToolsError, LookupError):

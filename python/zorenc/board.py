@@ -724,9 +724,14 @@ class Board:
         write for a faulty config (:class:`ToolsUsageError`) or one saved from
         other firmware or logic versions without force (:class:`ToolsBoardError`,
         ``details["reason"] == "version"``); a failure midway raises
-        :class:`ToolsBoardError` whose ``details`` name the settings
-        ``written`` and ``not_written``.  Returns ``{"written", "unchanged",
-        "flash"}``."""
+        :class:`ToolsBoardError` whose :attr:`~ToolsBoardError.verified`,
+        :attr:`~ToolsBoardError.unconfirmed` (sent, outcome unknown: read
+        them again or apply again) and :attr:`~ToolsBoardError.not_sent`
+        list every setting that differed.  Returns ``{"verified",
+        "unconfirmed", "not_sent", "written", "not_written", "unchanged",
+        "flash"}``: after success every setting that differed is verified
+        (``written`` repeats ``verified``; ``not_written`` is unconfirmed
+        then not sent, kept from earlier releases for one more)."""
         request = self._config_request(config)
         request.update(flash=bool(flash), force=bool(force))
         return cast(Dict[str, Any], self._tools("ZorToolsConfigApply", request))

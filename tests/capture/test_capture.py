@@ -6,6 +6,7 @@ from the installed wheel in tests/python/test_capture.py.)
 """
 import concurrent.futures
 import os
+import resource
 import select
 import shutil
 import signal
@@ -195,6 +196,29 @@ class CaptureTest(unittest.TestCase):
         self.assertEqual(unknown[0], 1)
         self.assertIn("status 0x08", unknown[2])
         self.assertIn("no request R 0xF008 0x00000000 in the capture", err)
+
+    def test_a_full_disk_fails_the_run_and_leaves_whole_packets(self):
+        # The file may not grow past 4 KiB, as on a full disk: the run fails,
+        # and the packets written before still open to their end.
+        path = path_of("full")
+
+        def full_disk():
+            signal.signal(signal.SIGXFSZ, signal.SIG_IGN)
+            resource.setrlimit(resource.RLIMIT_FSIZE, (4096, 4096))
+
+        result = subprocess.run([TOOL, "--sim", "--capture", path, "config", "save", "-"],
+                                capture_output=True, text=True, timeout=60,
+                                preexec_fn=full_disk)
+        self.assertEqual(result.returncode, 1, result.stderr)
+        self.assertIn("the capture is incomplete", result.stderr)
+        self.assertLessEqual(os.path.getsize(path), 4096)
+        self.assertGreater(len(frames(path)), 10)
+
+    def test_replay_reads_only_regular_files(self):
+        result = subprocess.run([SIM, "--replay", "/dev/zero"], capture_output=True, text=True,
+                                timeout=20)
+        self.assertEqual(result.returncode, 2, result.stderr)
+        self.assertIn("/dev/zero is not a regular file", result.stderr)
 
     def test_unwritable_capture_is_a_usage_error_before_the_port(self):
         result = subprocess.run([TOOL, "--port", "/dev/ttyZORENC-missing0", "--capture",

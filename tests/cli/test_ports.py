@@ -97,6 +97,8 @@ class PortsTests(unittest.TestCase):
                     f.write(text + "\n")
             with open(os.path.join(port, "latency_timer"), "w") as f:
                 f.write("16\n")
+            with open(os.path.join(device, "product"), "wb") as f:
+                f.write(b"Caf\xe9 UART\n")  # not UTF-8
             os.symlink(bus, os.path.join(port, "subsystem"))
             os.symlink(port, os.path.join(entry, "device"))
             env = {"ZORENC_SYSFS_ROOT": root}
@@ -109,6 +111,9 @@ class PortsTests(unittest.TestCase):
             opened = run_with(env, "--port", "serial:Z9", "info")
             self.assertEqual(opened.returncode, 1)
             self.assertIn("cannot open /dev/ttyUSB0", opened.stderr)
+            as_json = run_with(env, "ports", "--json")
+            self.assertEqual(as_json.returncode, 0, as_json.stderr)
+            self.assertEqual(json.loads(as_json.stdout)[0]["product"], "Caf\\xE9 UART")
             missing = run_with(env, "--port", "usb:0403:6015", "info")
             self.assertEqual(missing.returncode, 1)
             self.assertIn("found: /dev/ttyUSB0 (usb 0403:6001 serial Z9)", missing.stderr)

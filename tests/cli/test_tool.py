@@ -616,10 +616,11 @@ class ConfigTests(unittest.TestCase):
         # Without --flash the output says the settings are not kept yet.
         self.assertIn("not yet saved to flash", self.config(self.b, "apply", "-", stdin=text).stdout)
 
-    def test_a_board_lost_midway_names_what_was_written(self):
+    def test_a_board_lost_midway_reports_what_it_received(self):
         # 960 index positions to write on a paced line (seconds of traffic);
-        # the board is unplugged once the third write has reached it, so the
-        # first is surely written and verified.
+        # the board is unplugged once the third write has reached it. Every
+        # write the board received is verified or unconfirmed, never "not
+        # sent"; the first is verified.
         document = json.loads(self.config(self.a, "save", "-").stdout)
         document["settings"]["index-trigger-position"] = [
             [ch * 1000 + i + 1 for i in range(240)] for ch in range(4)]
@@ -628,8 +629,9 @@ class ConfigTests(unittest.TestCase):
             paced = SimBoard("--paced", "--request-log", log)
             try:
                 apply = subprocess.Popen(
-                    [TOOL, "--port", paced.port, "config", "apply", "-"], stdin=subprocess.PIPE,
-                    stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
+                    [TOOL, "--port", paced.port, "--json", "config", "apply", "-"],
+                    stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+                    text=True)
                 apply.stdin.write(json.dumps(document))
                 apply.stdin.close()
                 deadline = time.monotonic() + 20
@@ -640,30 +642,57 @@ class ConfigTests(unittest.TestCase):
                     time.sleep(0.005)
                 paced.process.send_signal(signal.SIGUSR1)
                 self.assertEqual(apply.wait(timeout=30), 1)
+                report = json.loads(apply.stdout.read())["error"]
                 stderr = apply.stderr.read()
                 apply.stdout.close()
                 apply.stderr.close()
+                with open(log) as f:
+                    received = [line.split() for line in f if line.startswith("W ")]
             finally:
                 paced.stop()
-        self.assertRegex(stderr, r"written and verified: index-trigger-position 0 0")
-        self.assertRegex(stderr, r"not written: [^\n]*index-trigger-position 3 239")
+        self.assertNotIn("usage:", stderr)
+        self.assertEqual(report["kind"], "board")
+        self.assertEqual(report["verified"][0], "index-trigger-position 0 0")
+        self.assertEqual(report["not_sent"][-1], "index-trigger-position 3 239")
+        self.assertEqual(len(report["verified"]) + len(report["unconfirmed"]) +
+                         len(report["not_sent"]), 960)
+        self.assertEqual(report["written"], report["verified"])
+        self.assertEqual(report["not_written"], report["unconfirmed"] + report["not_sent"])
+        sent = set(report["verified"] + report["unconfirmed"])
+        for _, address, _ in received:
+            channel, index = int(address, 16) >> 8, (int(address, 16) & 0xFF) - 0x10
+            self.assertIn(f"index-trigger-position {channel} {index}", sent)
 
     def test_faulty_files_are_refused_before_the_port_is_opened(self):
         document = json.loads(self.config(self.a, "save", "-").stdout)
         document["version"] = 7
         document["settings"]["trigger-delay"][0] = 0.295
         document["settings"]["nope"] = 1
+        deep = '{"format": "zorenc-board-config",\n "settings": ' + "[" * 100000
         for text, messages in [
             (json.dumps(document), ["version: 7", "trigger-delay[0]: 0.295 has more decimals",
                                     "settings.nope: unknown setting", "3 faults"]),
             ('{"format":\n  "zorenc-board-config",,}', ["line 2, column 25"]),
+            (deep, ["line 2, column 29: nested deeper than 16 levels"]),
+            ('{"version": 1e309}', ["line 1, column 13: the number 1e309 is beyond"]),
+            ('{"version": 1, "version": 1}', ['the key "version" is given twice']),
+            ('{"version": 1.0, "extra": 0}', ["version: 1.0 is not", "extra: unknown key"]),
+            (" " * (1 << 20) + "{}", ["larger than 1048576 bytes"]),
         ]:
-            with self.subTest(messages=messages):
-                result = subprocess.run([TOOL, "--port", MISSING_PORT, "config", "apply", "-"],
-                                        input=text, capture_output=True, text=True, timeout=15)
-                self.assertEqual(result.returncode, 2, result.stderr)
-                for message in messages:
-                    self.assertIn(message, result.stderr)
+            for as_json in (False, True):
+                with self.subTest(messages=messages, json=as_json):
+                    result = subprocess.run(
+                        [TOOL, "--port", MISSING_PORT] + ["--json"] * as_json +
+                        ["config", "apply", "-"],
+                        input=text, capture_output=True, text=True, timeout=15)
+                    self.assertEqual(result.returncode, 2, result.stderr)
+                    # The faults are the file's: no usage line follows them.
+                    self.assertNotIn("usage:", result.stderr)
+                    error = json.loads(result.stdout)["error"] if as_json else None
+                    said = ("\n".join(error["faults"] + [error["message"]]) if as_json
+                            else result.stderr)
+                    for message in messages:
+                        self.assertIn(message, said)
 
     def test_other_firmware_needs_force(self):
         document = json.loads(self.config(self.a, "save", "-").stdout)

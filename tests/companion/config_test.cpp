@@ -178,7 +178,10 @@ TEST(Config, AnotherFirmwareIsAppliedOnlyWhenForced)
     EXPECT_EQ(b.board.Get(REG_TRG_MODE), 5u);
 }
 
-TEST(Config, AFailureMidwayNamesWhatWasWrittenAndWhatWasNot)
+// A board that takes a write, or its read-back, and never answers: the
+// setting is unconfirmed (the board holds it all the same), every one before
+// it verified, every one after it not sent.
+TEST(Config, AFailureMidwaySplitsTheSettingsIntoVerifiedUnconfirmedAndNotSent)
 {
     Sim b;
     Json document = companion::SaveConfig(b.handle, nullptr, nullptr);
@@ -188,30 +191,98 @@ TEST(Config, AFailureMidwayNamesWhatWasWrittenAndWhatWasNot)
         }
     }
     const companion::Config config = companion::CheckConfig(document);
-    b.board.ClearRequests();
-    // The board refuses a request once the apply has planned (2 version
-    // reads and one read per entry) and written a few settings.
+    // After the plan (2 version reads and one read per entry), writes and
+    // read-backs alternate: 20 requests later the next is a write, 21 later
+    // a read-back.
     const size_t planned = 2 + config.entries.size();
-    std::thread saboteur([&b, planned] {
-        if (b.board.WaitForRequests(planned + 20, 10000)) {
-            b.board.InjectFault(zorsim::Fault::kStatus, 0x06, 1);
+    for (const size_t silenced : {planned + 20, planned + 21}) {
+        SCOPED_TRACE(silenced);
+        for (int i = 0; i < BOARD_INDEX_TRIGGERS; ++i) {
+            b.board.Set(IndexTriggerRegister(0, i), 0x80000000u);
         }
-    });
-    try {
-        companion::ApplyConfig(b.handle, config, {});
-        ADD_FAILURE() << "the apply did not fail";
-    } catch (const companion::Failure &failure) {
-        const Json &d = failure.Details();
-        EXPECT_EQ(d["reason"], "write");
-        EXPECT_FALSE(d["written"].empty());
-        EXPECT_FALSE(d["not_written"].empty());
-        EXPECT_EQ(d["written"].size() + d["not_written"].size(), 960u);
-        const std::string last = d["not_written"].back();
-        EXPECT_EQ(last, "index-trigger-position 3 239");
-        EXPECT_EQ(b.board.Get(IndexTriggerRegister(3, 239)), 0x80000000u) << "not written";
-        EXPECT_EQ(b.board.Get(IndexTriggerRegister(0, 0)), 0x80000000u + 1000) << "written";
+        b.board.ClearRequests();
+        std::thread saboteur([&b, silenced] {
+            if (b.board.WaitForRequests(silenced, 10000)) {
+                b.board.InjectFault(zorsim::Fault::kSilence);
+            }
+        });
+        try {
+            companion::ApplyConfig(b.handle, config, {});
+            ADD_FAILURE() << "the apply did not fail";
+        } catch (const companion::Failure &failure) {
+            const Json &d = failure.Details();
+            EXPECT_EQ(d["reason"], "write");
+            ASSERT_EQ(d["unconfirmed"].size(), 1u) << d.dump();
+            EXPECT_EQ(d["setting"], d["unconfirmed"][0]);
+            EXPECT_EQ(d["verified"].size() + 1 + d["not_sent"].size(), 960u);
+            EXPECT_GE(d["verified"].size(), 9u);
+            EXPECT_EQ(d["written"], d["verified"]);
+            Json notWritten = d["unconfirmed"];
+            notWritten.insert(notWritten.end(), d["not_sent"].begin(), d["not_sent"].end());
+            EXPECT_EQ(d["not_written"], notWritten);
+            // The labels run in the plan's order: channel 0's index i is the
+            // i-th, and the board holds what it took.
+            const size_t taken = d["verified"].size() + 1;
+            EXPECT_EQ(d["unconfirmed"][0], "index-trigger-position 0 " + std::to_string(taken - 1));
+            EXPECT_EQ(d["not_sent"].back(), "index-trigger-position 3 239");
+            EXPECT_EQ(b.board.Get(IndexTriggerRegister(0, static_cast<int>(taken - 1))),
+                      0x80000000u + 1000 + (taken - 1))
+                << "the unconfirmed write reached the board";
+            EXPECT_EQ(b.board.Get(IndexTriggerRegister(0, static_cast<int>(taken))), 0x80000000u)
+                << "not sent";
+        }
+        saboteur.join();
     }
-    saboteur.join();
+}
+
+// Every reader of JSON refuses what it cannot hold, as a usage failure with
+// the place: the stack, the memory and the meaning of a document stay
+// bounded.
+TEST(Config, TheReaderRefusesWhatItCannotHoldWithItsPlace)
+{
+    struct Case {
+        std::string text;
+        const char *fault;
+        int line; // 0: no place
+        int column;
+    };
+    const Case cases[] = {
+        {"{\"settings\": " + std::string(100000, '['), "nested deeper than 16 levels", 1, 29},
+        {"{\n  \"version\": 1e309\n}", "the number 1e309 is beyond the range", 2, 14},
+        {"{\"a\": [-1e400]}", "the number -1e400 is beyond", 1, 8},
+        {"{\"format\": 1, \"format\": 2}", "the key \"format\" is given twice", 1, 22},
+        {"{\"a\\u0000b\": 1}", "a key holds the character U+0000", 1, 11},
+        {"{\"saved\": \"x\\u0000\"}", "a string holds the character U+0000", 1, 19},
+        {"{\"format\": zorenc}", "syntax error while parsing value", 1, 12},
+        {std::string(companion::kMaxJsonBytes + 1, ' '), "larger than 1048576 bytes", 0, 0},
+        {"{\"version\": 1.0}", "version: 1.0 is not a version", 0, 0},
+        {"{\"colour\": 1}", "colour: unknown key", 0, 0},
+        {"{\"board\": {\"colour\": 1}}", "board.colour: unknown key", 0, 0},
+        {"{\"saved\": 7}", "saved: expected the time as text", 0, 0},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.text.substr(0, 40));
+        try {
+            companion::CheckConfigText(c.text);
+            ADD_FAILURE() << "accepted";
+        } catch (const companion::Failure &failure) {
+            EXPECT_EQ(failure.Kind(), "usage");
+            const Json &d = failure.Details();
+            std::string faults;
+            for (const Json &fault : d["faults"]) {
+                faults += fault.get<std::string>() + "\n";
+            }
+            EXPECT_NE(faults.find(c.fault), std::string::npos) << faults;
+            if (c.line != 0) {
+                EXPECT_EQ(d["line"], c.line);
+                EXPECT_EQ(d["column"], c.column);
+                const std::string place = "line " + std::to_string(c.line) + ", column " +
+                                          std::to_string(c.column) + ": ";
+                EXPECT_NE(std::string(failure.what()).find(place), std::string::npos)
+                    << failure.what();
+            }
+        }
+    }
 }
 
 // Decimals whose binary neighbour lies below them: each keeps the count it

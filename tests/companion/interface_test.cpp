@@ -5,7 +5,11 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
+#include <vector>
+
+#include <pthread.h>
 
 #include "json.h"
 #include "ports.h"
@@ -49,7 +53,7 @@ public:
         Write(acm / "idVendor", "2341");
         Write(acm / "idProduct", "0043");
         Write(acm / "product", "Uno");
-        Write(acm / "manufacturer", "Arduino");
+        Write(acm / "manufacturer", "Ard\xFFuino \xC3"); // not UTF-8
         Tty("ttyACM0", acm / "1-4:1.0", "usb");
         Tty("ttyS0", root_ / "devices/platform/serial8250/tty/ttyS0", "platform", "4");
         Tty("ttyS1", root_ / "devices/platform/serial8250/tty/ttyS1", "platform", "0");
@@ -144,7 +148,7 @@ TEST(ToolsInterface, ListsUsbNativeAndSkipsPlaceholdersAndPseudoTerminals)
     ASSERT_EQ(ports.size(), 4u) << ports.dump();
     const Json expected = Json::parse(R"([
       {"name": "/dev/ttyACM0", "description": "Uno", "transport": "usb", "vid": 9025,
-       "pid": 67, "manufacturer": "Arduino", "product": "Uno", "serial_number": null,
+       "pid": 67, "manufacturer": "Ard\\xFFuino \\xC3", "product": "Uno", "serial_number": null,
        "location": "1-4:1.0", "latency_timer_ms": null},
       {"name": "/dev/ttyS0", "description": "Built-in serial port", "transport": "native",
        "vid": null, "pid": null, "manufacturer": null, "product": null, "serial_number": null,
@@ -185,6 +189,62 @@ TEST(ToolsInterface, ResolvesIdentitiesWithOneMatchAndListsWhatWasFoundOtherwise
         EXPECT_NE(message.find("/dev/ttyUSB0 (usb 0403:6001 serial A1)"), std::string::npos)
             << message;
     }
+}
+
+// Every function that reads a request refuses one it cannot hold as a usage
+// error with its place, and on a thread whose stack is a quarter of Windows'
+// default 1 MiB: nesting is bounded while the request is read.
+TEST(ToolsInterface, RequestsAreReadWithinBoundsByEveryFunction)
+{
+    using Call2 = char *(*)(ZorEncHandle, const char *);
+    const std::pair<const char *, Call2> functions[] = {
+        {"check", [](ZorEncHandle, const char *r) { return ZorToolsConfigCheck(r); }},
+        {"diff", ZorToolsConfigDiff},
+        {"apply", ZorToolsConfigApply},
+        {"get", ZorToolsGetSetting},
+        {"set", ZorToolsSetSetting},
+        {"capture", ZorToolsCaptureStart},
+        {"ports", [](ZorEncHandle, const char *r) { return ZorToolsListPorts(r); }},
+    };
+    const std::pair<std::string, const char *> requests[] = {
+        {"{\"args\": " + std::string(100000, '[') + std::string(100000, ']') + "}",
+         "nested deeper than 16 levels"},
+        {"{\"config\": {\"version\": 1e309}}", "beyond the range"},
+        {"{\"config\": {}, \"config\": {}}", "given twice"},
+        {"{\"text\": \"a\\u0000\"}", "U+0000"},
+        {std::string(companion::kMaxJsonBytes, ' ') + "{}", "larger than"},
+    };
+    struct Work {
+        const std::pair<const char *, Call2> *functions;
+        size_t count;
+        const std::pair<std::string, const char *> *requests;
+        size_t requestCount;
+        std::vector<std::string> failures;
+    } work{functions, std::size(functions), requests, std::size(requests), {}};
+    auto run = [](void *argument) -> void * {
+        Work &w = *static_cast<Work *>(argument);
+        for (size_t f = 0; f < w.count; ++f) {
+            for (size_t r = 0; r < w.requestCount; ++r) {
+                char *answer = w.functions[f].second(0, w.requests[r].first.c_str());
+                const std::string text = answer != nullptr ? answer : "";
+                ZorToolsFree(answer);
+                const Json error = Json::parse(text, nullptr, false).value("error", Json());
+                if (!error.is_object() || error.value("kind", "") != "usage" ||
+                    error.value("message", "").find(w.requests[r].second) == std::string::npos) {
+                    w.failures.push_back(std::string(w.functions[f].first) + ": " + text);
+                }
+            }
+        }
+        return nullptr;
+    };
+    pthread_attr_t attributes;
+    pthread_attr_init(&attributes);
+    pthread_attr_setstacksize(&attributes, 256 * 1024);
+    pthread_t thread;
+    ASSERT_EQ(pthread_create(&thread, &attributes, run, &work), 0);
+    pthread_join(thread, nullptr);
+    pthread_attr_destroy(&attributes);
+    EXPECT_TRUE(work.failures.empty()) << Json(work.failures).dump(1).substr(0, 2000);
 }
 
 // What a saved configuration records as the board's serial number.

@@ -99,7 +99,7 @@ class Rig:
     def request(self, method, path, body=None, headers=None, host="127.0.0.1"):
         connection = http.client.HTTPConnection(host, self.port, timeout=5)
         try:
-            data = None if body is None else json.dumps(body)
+            data = body if body is None or isinstance(body, bytes) else json.dumps(body)
             connection.request(method, path, body=data, headers=headers or {})
             response = connection.getresponse()
             text = response.read().decode()
@@ -327,6 +327,24 @@ class MonitorTests(unittest.TestCase):
         status, doc = self.rig.post("/api/config/apply", {"config": saved})
         self.assertEqual(doc["result"]["written"], ["trigger-delay 2"], doc)
         self.assertEqual(self.rig.post("/api/config/diff", {"config": saved})[1]["result"], [])
+
+    def test_malformed_bodies_are_refused_with_their_place(self):
+        before = len(self.rig.writes())
+        cases = [
+            (b'{"settings": ' + b"[" * 75000, "/api/config/diff", 1, 29, "nested deeper than"),
+            (b'{"config": {"version": 1e309}}', "/api/config/apply", 1, 24, "the number 1e309"),
+            (b'{"what": "positions",\n "what": "all"}', "/api/clear", 2, 7,
+             'the key "what" is given twice'),
+            (b'{"action": "save"', "/api/flash", 1, 17, "syntax error"),
+        ]
+        for body, path, line, column, named in cases:
+            with self.subTest(path=path, named=named):
+                status, doc = self.rig.post(path, body)
+                self.assertEqual(status, 400, doc)
+                error = doc["error"]
+                self.assertEqual((error["line"], error["column"]), (line, column), error)
+                self.assertIn(f"line {line}, column {column}: {named}", error["message"])
+        self.assertEqual(self.rig.writes()[before:], [])
 
     def test_frames_are_decoded(self):
         status, doc = self.rig.get("/api/frames")

@@ -168,6 +168,21 @@ test("the console shows decoded frames", async () => {
   assert.match(text, /received/);
 });
 
+test("a configuration applied through the page lists what was verified", async () => {
+  const saved = await page.evaluate(() => window.monitor.api.get("/api/config"));
+  saved.settings["trigger-delay"][2] = 2.5;
+  await page.setInputFiles("#config-file", { name: "line.json", mimeType: "application/json",
+                                             buffer: Buffer.from(JSON.stringify(saved)) });
+  await page.locator("#config-diff").waitFor();
+  await page.click("#config-apply");
+  await page.click("#confirm-ok");
+  await page.locator("#config-report").waitFor();
+  const report = await page.locator("#config-report").textContent();
+  assert.match(report, /^verified \(written and read back\): trigger-delay 2$/m);
+  assert.match(report, /^unconfirmed .*: none$/m);
+  assert.match(report, /^not sent: none$/m);
+});
+
 test("a screenshot of the whole page, then the monitor stops and the page says so", async () => {
   await page.locator("#settings-table .held").first().waitFor();
   await sleep(2500); // a few seconds of plot, trigger firings among them

@@ -27,6 +27,8 @@ class Config(SimTestCase):
                          [{"setting": "trigger-delay", "channel": 1, "index": None,
                            "board": 1.5, "file": 0.29}])
         result = self.board.apply_config(saved, flash=True)
+        self.assertEqual((result["verified"], result["unconfirmed"], result["not_sent"]),
+                         (["trigger-delay 1"], [], []))
         self.assertEqual(result["written"], ["trigger-delay 1"])
         self.assertTrue(result["flash"])
         self.assertEqual(self.board.trigger_delay(1), 0.29)
@@ -40,9 +42,11 @@ class Config(SimTestCase):
         with self.assertRaises(zorenc.ToolsUsageError) as caught:
             self.board.apply_config(saved, flash=True)
         self.assertEqual(len(caught.exception.details["faults"]), 2)
-        with self.assertRaises(zorenc.ToolsUsageError) as caught:
-            self.board.apply_config('{"format": ')
-        self.assertEqual(caught.exception.details["line"], 1)
+        for text, line in [('{"format": ', 1), ('{"version":\n 1e309}', 2),
+                           ('{"a": 1,\n "a": 2}', 2)]:
+            with self.assertRaises(zorenc.ToolsUsageError) as caught:
+                self.board.apply_config(text)
+            self.assertEqual(caught.exception.details["line"], line)
         self.assertEqual(self.commands.request_count(), 0)
 
     def test_scaled_setters_keep_the_decimal_as_written(self):

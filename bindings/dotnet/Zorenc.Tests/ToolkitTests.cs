@@ -66,8 +66,11 @@ public sealed class ToolkitTests : IClassFixture<Sim>, IClassFixture<OtherSim> {
             Assert.Single(to.DiffConfig(config), d => d.Setting == "trigger-delay");
         Assert.Equal(("1.5", "0.29"), (delay.Board, delay.File));
         ConfigApplied applied = to.ApplyConfig(config);
-        Assert.Contains("trigger-delay 2", applied.Written);
-        Assert.Contains("encoder-reset-value 3", applied.Written);
+        Assert.Contains("trigger-delay 2", applied.Verified);
+        Assert.Contains("encoder-reset-value 3", applied.Verified);
+        Assert.Equal(applied.Verified, applied.Written);
+        Assert.Empty(applied.Unconfirmed);
+        Assert.Empty(applied.NotSent);
         Assert.False(applied.Flash);
         Assert.Empty(to.DiffConfig(config));
         Assert.Equal(0.29, to.GetTriggerDelay(2));

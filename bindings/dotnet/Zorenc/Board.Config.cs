@@ -1,5 +1,6 @@
 // Configuration files (docs/config.md) through the companion library: save a
 // board's flash settings, compare a board with a file, apply a file.
+using System;
 using System.Collections.Generic;
 using System.Linq;
 using System.Text.Json;
@@ -43,13 +44,29 @@ public sealed class ConfigDifference {
 public sealed class ConfigApplied {
     internal ConfigApplied(JsonElement e)
     {
-        Written = e.GetProperty("written").EnumerateArray().Select(w => w.ToString()).ToArray();
+        Verified = Labels(e, "verified");
+        Unconfirmed = Labels(e, "unconfirmed");
+        NotSent = Labels(e, "not_sent");
         Unchanged = e.GetProperty("unchanged").GetInt32();
         Flash = e.GetProperty("flash").GetBoolean();
     }
 
-    /// <summary>The settings written and read back (<c>trigger-delay 2</c>).</summary>
-    public IReadOnlyList<string> Written { get; }
+    private static string[] Labels(JsonElement e, string key) =>
+        e.TryGetProperty(key, out var list) && list.ValueKind == JsonValueKind.Array
+            ? list.EnumerateArray().Select(w => w.ToString()).ToArray()
+            : Array.Empty<string>();
+
+    /// <summary>The settings written and read back equal (<c>trigger-delay 2</c>): after a
+    /// successful apply, every setting that differed.</summary>
+    public IReadOnlyList<string> Verified { get; }
+    /// <summary>Settings sent whose outcome is unknown; empty after a successful apply (a
+    /// failed one reports them in <see cref="ZorEncBoardException.Unconfirmed"/>).</summary>
+    public IReadOnlyList<string> Unconfirmed { get; }
+    /// <summary>Settings not sent; empty after a successful apply.</summary>
+    public IReadOnlyList<string> NotSent { get; }
+    /// <summary>The same as <see cref="Verified"/>, the name of earlier releases (kept for
+    /// one more release).</summary>
+    public IReadOnlyList<string> Written => Verified;
     /// <summary>How many settings already had the configuration's value.</summary>
     public int Unchanged { get; }
     /// <summary>Whether the settings were saved to flash.</summary>

@@ -95,10 +95,25 @@ public sealed class ZorEncBoardException : ZorEncToolkitException {
                                  ? r.GetString()
                                  : null;
 
-    /// <summary>The settings written before the failure (<c>trigger-delay 2</c>).</summary>
+    /// <summary>The settings written and read back equal before the failure
+    /// (<c>trigger-delay 2</c>).</summary>
+    public IReadOnlyList<string> Verified => Texts("verified");
+
+    /// <summary>The settings sent whose outcome is unknown: the reply never came, came
+    /// malformed or refused, or the read-back failed or differed. The board may or may not
+    /// hold them: read them again, or apply again.</summary>
+    public IReadOnlyList<string> Unconfirmed => Texts("unconfirmed");
+
+    /// <summary>The settings that were to be written and were not sent.</summary>
+    public IReadOnlyList<string> NotSent => Texts("not_sent");
+
+    /// <summary>The same as <see cref="Verified"/>, the name of earlier releases (kept for
+    /// one more release).</summary>
     public IReadOnlyList<string> Written => Texts("written");
 
-    /// <summary>The settings that were to be written and were not.</summary>
+    /// <summary><see cref="Unconfirmed"/> followed by <see cref="NotSent"/>, the name of
+    /// earlier releases (kept for one more release): it lists settings the board may hold.
+    /// </summary>
     public IReadOnlyList<string> NotWritten => Texts("not_written");
 }
 
