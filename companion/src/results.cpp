@@ -18,7 +18,12 @@ std::string ResultText(ZorEncResult result)
     } else if (std::string(info.name) == "ZORENC_UNKNOWN") {
         std::snprintf(number, sizeof number, " 0x%04X", static_cast<unsigned>(result));
     }
-    return text + number + " (" + info.name + ")";
+    // A board's statuses mean what the board says; this one is the answer of
+    // a replaying simulated board to a request its captures do not hold.
+    const char *replay = result == kStatusNotRecorded
+                             ? "; from zorenc-sim --replay: not recorded in its captures"
+                             : "";
+    return text + number + " (" + info.name + replay + ")";
 }
 
 void CheckResult(ZorEncHandle handle, ZorEncResult result, const std::string &what)

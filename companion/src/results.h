@@ -9,9 +9,14 @@
 
 namespace zorenc::companion {
 
+// The status zorenc-sim --replay answers to a request that its captures do
+// not hold (sim/board.h, kStatusNotRecorded).
+constexpr ZorEncResult kStatusNotRecorded = 0x08;
+
 // "no reply from the board within 1000 ms (ZORENC_ERR_TIMEOUT)"; a board's
 // status byte and an unknown code also show their number:
-// "the board answered with a non-zero status 0x02 (ZORENC_STATUS)".
+// "the board answered with a non-zero status 0x02 (ZORENC_STATUS)"; status
+// 0x08 also says what it means from a replaying zorenc-sim.
 std::string ResultText(ZorEncResult result);
 
 // Throws a board Failure "<what>: <ResultText>" carrying "result", unless
