@@ -109,7 +109,10 @@ ZORTOOLS_API char *ZORTOOLS_CALL ZorToolsConfigSave(ZorEncHandle handle, const c
 
 /**
  * Checks a configuration without a board. Request: `{"config": DOCUMENT}` or
- * `{"text": FILE_TEXT}`. Result: `{"entries": N}`. A faulty configuration is a
+ * `{"text": FILE_TEXT}`. Result: `{"entries": N, "warnings": [TEXT...]}`, the
+ * warnings naming values with more decimals than their unit and what the
+ * board is given instead ("settings.trigger-delay[0]: 0.295 is stored as 0.29
+ * (trigger-delay is kept in hundredths)"). A faulty configuration is a
  * "usage" error with `"faults"`: every fault found, one text each; a syntax
  * error also has `"line"` and `"column"`.
  */
@@ -128,8 +131,8 @@ ZORTOOLS_API char *ZORTOOLS_CALL ZorToolsConfigDiff(ZorEncHandle handle, const c
  * (apply a file saved from other firmware or logic versions). The whole
  * configuration is checked before anything is sent; then only the settings
  * that differ are written, each read back. Result: `{"written": [LABEL...],
- * "unchanged": N, "flash": BOOL}`. A "board" error carries `"reason"`:
- * "version" (nothing written), "write" or "flash", with `"written"` and
+ * "unchanged": N, "flash": BOOL, "warnings": [TEXT...]}` (as ZorToolsConfigCheck). A "board" error
+ * carries `"reason"`: "version" (nothing written), "write" or "flash", with `"written"` and
  * `"not_written"` labels ("trigger-delay 2", "index-trigger-position 1 17").
  */
 ZORTOOLS_API char *ZORTOOLS_CALL ZorToolsConfigApply(ZorEncHandle handle, const char *request);
@@ -148,11 +151,16 @@ ZORTOOLS_API char *ZORTOOLS_CALL ZorToolsGetSetting(ZorEncHandle handle, const c
  * Writes one setting, then reads it back. Request: as ZorToolsGetSetting, with
  * `"value": NUMBER` or `"values": [NUMBER...]` (a form of zorenc set's values).
  * Scaled values keep the decimal as written, cut to their unit (0.29 is 29
- * hundredths). Result: the read-back, as ZorToolsGetSetting gives it.
+ * hundredths). A value out of what the setting takes is a "usage" error whose
+ * message gives the range ("FREQUENCY -200 is out of range 0..2147483647"),
+ * and nothing is written. Result: the read-back, as ZorToolsGetSetting gives
+ * it, with `"note"` when a value had more decimals than its unit ("0.299 is
+ * stored as 0.29 (trigger-delay is kept in hundredths)").
  */
 ZORTOOLS_API char *ZORTOOLS_CALL ZorToolsSetSetting(ZorEncHandle handle, const char *request);
 
-/* ---- Captures (docs/capture.md) --------------------------------------------------------------- */
+/* ---- Captures (docs/capture.md) ---------------------------------------------------------------
+ */
 
 /**
  * Starts writing the handle's traffic to a pcapng file: every request the
