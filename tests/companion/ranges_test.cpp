@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <map>
 #include <regex>
 #include <set>
 #include <sstream>
@@ -63,4 +64,27 @@ TEST(ValueRanges, TheBindingsHoldTheSettingsTablesRanges)
     EXPECT_EQ(SourceRanges("bindings/dotnet/Zorenc/ValueRanges.cs",
                            R"re(\("([a-z0-9-]+)", "([A-Z0-9]+)", (-?\d+), (-?\d+)\))re"),
               table);
+}
+
+// docs/registers.md lists every setting with the values it takes, as help
+// set prints them.
+TEST(ValueRanges, TheRegisterMapListsEverySettingWithItsValues)
+{
+    std::ifstream in(std::string(ZORENC_SOURCE_DIR) + "/docs/registers.md");
+    ASSERT_TRUE(in);
+    std::map<std::string, std::string> rows;
+    for (std::string line; std::getline(in, line);) {
+        if (line.rfind("| `", 0) == 0) {
+            const size_t end = line.find('`', 3);
+            rows[line.substr(3, end - 3)] = line;
+        }
+    }
+    for (const Setting &s : Settings()) {
+        SCOPED_TRACE(s.name);
+        ASSERT_EQ(rows.count(s.name), 1u);
+        const std::string values = s.Writable() ? ValuesText(s) : "read only";
+        const std::string &row = rows[s.name];
+        EXPECT_EQ(row.compare(row.size() - values.size() - 2, values.size() + 2, values + " |"), 0)
+            << row;
+    }
 }
