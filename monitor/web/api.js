@@ -1,13 +1,15 @@
 // Requests to the monitor (docs/monitor.md). Every answer is the document
-// {"ok": true, "result": ...} or {"ok": false, "error": {"kind", "message"}};
-// call() gives the result or throws an ApiError carrying the message.
+// {"ok": true, "result": ...} or {"ok": false, "error": {"kind", "message",
+// ...}}; call() gives the result or throws an ApiError carrying the message
+// and the error's other keys (such as "faults" of a refused configuration).
 "use strict";
 
 class ApiError extends Error {
-  constructor(kind, message, status) {
+  constructor(kind, message, status, details) {
     super(message);
     this.kind = kind;
     this.status = status;
+    this.details = details || {};
   }
 }
 
@@ -41,7 +43,7 @@ const api = {
     if (!document || document.ok !== true) {
       const error = (document && document.error) || {};
       throw new ApiError(error.kind || "internal", error.message || `HTTP ${response.status}`,
-                         response.status);
+                         response.status, error);
     }
     return document.result;
   },
