@@ -21,7 +21,14 @@ std::string ResultText(ZorEncResult result);
 
 // Throws a board Failure "<what>: <ResultText>" carrying "result", unless
 // result is ZORENC_OK. A running capture of the handle notes the result (a
-// time-out or a frame error becomes its request's comment).
+// time-out or a frame error becomes its request's comment). Once the
+// handle's requests are asked to stop, it throws an "internal" Failure
+// "<what>: stopped" instead, whatever the result.
 void CheckResult(ZorEncHandle handle, ZorEncResult result, const std::string &what);
+
+// Asks the requests that run on handle to end at their next checked result
+// (a front end that is stopping, while a configuration of a thousand reads
+// is under way), or, with false, lets them run again. Any thread may ask.
+void StopRequests(ZorEncHandle handle, bool stop);
 
 } // namespace zorenc::companion
