@@ -795,7 +795,8 @@ class Board:
         ``details["reason"] == "version"``); a failure midway raises
         :class:`ToolsBoardError` whose ``details`` name the settings
         ``written`` and ``not_written``.  Returns ``{"written", "unchanged",
-        "flash"}``."""
+        "flash", "warnings"}``, the warnings naming values with more decimals
+        than their unit and what the board was given instead."""
         request = self._config_request(config)
         request.update(flash=bool(flash), force=bool(force))
         return cast(Dict[str, Any], self._tools("ZorToolsConfigApply", request))

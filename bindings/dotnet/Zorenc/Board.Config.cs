@@ -46,6 +46,9 @@ public sealed class ConfigApplied {
         Written = e.GetProperty("written").EnumerateArray().Select(w => w.ToString()).ToArray();
         Unchanged = e.GetProperty("unchanged").GetInt32();
         Flash = e.GetProperty("flash").GetBoolean();
+        Warnings = e.TryGetProperty("warnings", out JsonElement warnings)
+                       ? warnings.EnumerateArray().Select(w => w.GetString() ?? "").ToArray()
+                       : System.Array.Empty<string>();
     }
 
     /// <summary>The settings written and read back (<c>trigger-delay 2</c>).</summary>
@@ -54,6 +57,10 @@ public sealed class ConfigApplied {
     public int Unchanged { get; }
     /// <summary>Whether the settings were saved to flash.</summary>
     public bool Flash { get; }
+    /// <summary>The configuration's values with more decimals than their unit, each with what
+    /// the board was given instead (<c>settings.trigger-delay[0]: 0.295 is stored as 0.29
+    /// (trigger-delay is kept in hundredths)</c>).</summary>
+    public IReadOnlyList<string> Warnings { get; }
 }
 
 public sealed partial class Board {

@@ -6,7 +6,7 @@
 namespace Zorenc {
 internal static class ValueRanges {
     // setting, value, lowest, highest
-    internal static readonly (string Setting, string Value, long Min, long Max)[] Table = {
+    internal static readonly(string Setting, string Value, long Min, long Max)[] Table = {
         ("encoder-multi-for-analog", "MULTIPLIER", 0, 2147483647),
         ("virtual-encoder-frequency", "FREQUENCY", 0, 2147483647),
         ("trigger-controls", "N0", 0, 15),
