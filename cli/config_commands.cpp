@@ -3,8 +3,8 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
 #include <string>
+#include <sys/stat.h>
 
 #include "config.h"
 #include "failure.h"
@@ -47,8 +47,8 @@ void CheckWritable(const std::string &path)
     if (path == "-") {
         return;
     }
-    std::error_code ignored;
-    const bool existed = std::filesystem::exists(path, ignored);
+    struct stat status;
+    const bool existed = ::stat(path.c_str(), &status) == 0;
     errno = 0;
     std::FILE *out = std::fopen(path.c_str(), "ab");
     if (out == nullptr) {
