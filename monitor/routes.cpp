@@ -229,6 +229,11 @@ void Monitor::Route(const HttpRequest &request, Reply &reply)
                 return file;
             }));
         });
+    } else if (path == "/api/config/check") {
+        only(post);
+        // The file alone, no board: its faults, or what it holds and its warnings.
+        const companion::Config config = companion::RequestedConfig(Body(request));
+        reply(Success({{"entries", config.entries.size()}, {"warnings", config.warnings}}));
     } else if (path == "/api/config/diff") {
         only(kPost);
         // Checked in full before the board is asked anything.

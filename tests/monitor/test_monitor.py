@@ -470,6 +470,25 @@ class UnplugTests(unittest.TestCase):
             rig.close()
 
 
+class StopTests(unittest.TestCase):
+    def test_ctrl_c_during_a_configuration_download_stops_at_once(self):
+        # A download reads about 1010 registers, 2 s on a paced line: Ctrl-C
+        # ends it at its next read instead of waiting for the last.
+        rig = Rig("stop", sim_args=("--paced", "--paced-receive"))
+        try:
+            mark = os.path.getsize(rig.log)
+            connection = http.client.HTTPConnection("127.0.0.1", rig.port, timeout=10)
+            connection.request("GET", "/api/config")
+            while os.path.getsize(rig.log) < mark + 2000:  # the download is under way
+                time.sleep(0.01)
+            began = time.monotonic()
+            self.assertEqual(rig.stop_monitor()[0], 0)
+            self.assertLess(time.monotonic() - began, 1.0)
+            connection.close()
+        finally:
+            rig.close()
+
+
 class HoldTests(unittest.TestCase):
     def test_board_holds_a_write_after_the_monitor_stopped(self):
         rig = Rig("hold")
