@@ -46,6 +46,8 @@ const char *OptionName(CommandOption option)
         return "--force";
     case kOptListen:
         return "--listen";
+    case kOptAllowHost:
+        return "--allow-host";
     }
     return "?";
 }
@@ -150,6 +152,9 @@ Invocation ParseCommandLine(int argc, char **argv)
         } else if (word == "--listen") {
             inv.listen = takeValue("an address and port, such as 0.0.0.0:8330");
             inv.options |= kOptListen;
+        } else if (word == "--allow-host") {
+            inv.allowHosts.push_back(takeValue("a host name, such as monitor.example"));
+            inv.options |= kOptAllowHost;
         } else if (word == "--interval") {
             inv.intervalMs = static_cast<int>(
                 ParseInteger(takeValue("milliseconds"), "--interval (ms)", 50, 10000));

@@ -36,6 +36,7 @@ enum CommandOption : unsigned {
     kOptFlash = 1u << 5,
     kOptForce = 1u << 6,
     kOptListen = 1u << 7,
+    kOptAllowHost = 1u << 8,
 };
 
 struct Invocation {
@@ -51,7 +52,8 @@ struct Invocation {
     unsigned options = 0; // CommandOption bits given
     double forSeconds = 0;
     int intervalMs = 250;
-    std::string listen; // --listen ADDR:PORT
+    std::string listen;                  // --listen ADDR:PORT
+    std::vector<std::string> allowHosts; // --allow-host NAME, each
 
     std::string command;
     std::vector<std::string> args;

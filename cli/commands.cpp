@@ -38,8 +38,11 @@ const std::vector<Command> kCommands = {
     {"set", "SETTING [CH [INDEX]] VALUE...",
      "write a setting, then show what the board holds",
      "Writes a setting, then reads it back and prints it as get does. Decimals are kept as\n"
-     "written, cut to their unit: a delay of 0.29 is 29 hundredths, 0.299 also 29. Integers\n"
-     "are decimal or 0x hexadecimal; negative numbers are fine (set trigger-position0 0 -1500).\n",
+     "written, cut to their unit: a delay of 0.29 is 29 hundredths; 0.299 is stored as 0.29\n"
+     "and a note on stderr says so (--json: \"note\"). Integers are decimal or 0x hexadecimal;\n"
+     "negative numbers are fine where the setting takes them (set trigger-position0 0 -1500).\n"
+     "A value outside what the setting takes is refused with its range (exit status 2,\n"
+     "nothing written); each setting's values are listed below.\n",
      0, PlanSet},
     {"clear", "WHAT [CH | INPUT]",
      "clear counters or positions",
@@ -74,15 +77,18 @@ const std::vector<Command> kCommands = {
      "positions (240 per channel) only with --all. --json prints an array of the objects\n"
      "that read prints.\n",
      kOptAll, PlanDump},
-    {"ports", "[--probe] [PORT...]",
+    {"ports", "[--probe] [--candidates P1,P2] [PORT...]",
      "the serial ports with their USB identity; --probe asks each for a board",
      "Lists the machine's serial ports: name, transport (usb, native, bluetooth, virtual,\n"
      "unknown), USB vendor:product id, serial number, bus location, the adapter's latency\n"
      "timer and a description. Needs no --port. PORTs named here are added even when the system\n"
      "does not list them (a simulated board's pseudo-terminal).\n"
      "\n"
-     "  --probe   ask every port at once whether a board is there (about 1 s in all): board\n"
-     "            (with its versions), no-answer, busy (another program holds it) or error\n"
+     "  --probe              ask every port at once whether a board is there (about 1 s in\n"
+     "                       all): board (with its versions), no-answer, busy (another\n"
+     "                       program holds it) or error\n"
+     "  --candidates P1,P2   more ports to list and probe, as PORT arguments are (the same\n"
+     "                       option gives --port auto ports the system does not list)\n"
      "\n"
      "--json prints an array of {name, description, transport, vid, pid, manufacturer, product,\n"
      "serial_number, location, latency_timer_ms}, with --probe also \"probe\": {result,\n"
@@ -119,7 +125,7 @@ const std::vector<Command> kCommands = {
      "It changes channel 0's trigger and encoder settings (not saved to flash): meant for\n"
      "--sim. Exit status 1 when the position did not move or no trigger fired.\n",
      kOptFor | kOptInterval, PlanTour},
-    {"monitor", "[--listen ADDR:PORT]",
+    {"monitor", "[--listen ADDR:PORT] [--allow-host NAME]...",
      "serve the board live to a browser: samples, settings, actions",
      "Serves the monitor over HTTP and prints its URL; runs until Ctrl-C (exit status 0).\n"
      "One thread talks to the board; every browser gets the same pushed samples.\n"
@@ -127,9 +133,13 @@ const std::vector<Command> kCommands = {
      "  --listen ADDR:PORT   listen there instead of 127.0.0.1:8330 (or the next free port);\n"
      "                       any address but loopback prints a warning and puts a secret in\n"
      "                       the URL, without which every request is refused\n"
+     "  --allow-host NAME    let clients name the monitor NAME in their requests' Host, such\n"
+     "                       as a proxy's name or a DNS name of this machine (repeatable);\n"
+     "                       loopback names, the listened address, this machine's name and\n"
+     "                       the address a client reached are let in without it\n"
      "\n"
      "Endpoints and the security model: docs/monitor.md.\n",
-     kOptListen, PlanMonitor},
+     kOptListen | kOptAllowHost, PlanMonitor},
 };
 // clang-format on
 

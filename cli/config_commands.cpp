@@ -1,7 +1,10 @@
 // config save, diff and apply: the companion library's configuration documents
 // (companion/src/config.h) to and from files.
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <string>
+#include <sys/stat.h>
 
 #include "config.h"
 #include "failure.h"
@@ -16,9 +19,10 @@ namespace {
 // and no further than one byte past the most a configuration may hold.
 std::string ReadInput(const std::string &path)
 {
+    errno = 0;
     std::FILE *in = path == "-" ? stdin : std::fopen(path.c_str(), "rb");
     if (in == nullptr) {
-        throw UsageFailure("cannot read " + path);
+        throw UsageFailure("cannot read " + path + ": " + std::strerror(errno));
     }
     std::string text;
     char buffer[65536];
@@ -32,7 +36,7 @@ std::string ReadInput(const std::string &path)
         std::fclose(in);
     }
     if (failed) {
-        throw UsageFailure("cannot read " + path);
+        throw UsageFailure("cannot read " + path + ": " + std::strerror(errno));
     }
     return text;
 }
@@ -46,13 +50,39 @@ void PrintFailure(const Failure &failure)
     PrintJson({{"error", error}});
 }
 
+// A file that cannot be made stops the tool with its reason before the
+// port is opened (exit status 2), as --capture does. The file is written only
+// once the board has been read: a check that had to make it removes it again.
+void CheckWritable(const std::string &path)
+{
+    if (path == "-") {
+        return;
+    }
+    struct stat status;
+    const bool existed = ::stat(path.c_str(), &status) == 0;
+    errno = 0;
+    std::FILE *out = std::fopen(path.c_str(), "ab");
+    if (out == nullptr) {
+        throw UsageFailure("cannot write " + path + ": " + std::strerror(errno));
+    }
+    std::fclose(out);
+    if (!existed) {
+        std::remove(path.c_str());
+    }
+}
+
 // A faulty file: every fault on stderr (with --json, as a document on
-// stdout), then the usage error (exit 2) that names the file.
+// stdout), then the usage error (exit 2) that names the file. A file that is
+// taken has its warnings on stderr.
 companion::Config CheckFile(const std::string &path, bool json)
 {
     const std::string name = path == "-" ? "stdin" : path;
     try {
-        return companion::CheckConfigText(ReadInput(path));
+        companion::Config config = companion::CheckConfigText(ReadInput(path));
+        for (const std::string &warning : config.warnings) {
+            std::fprintf(stderr, "%s: warning: %s\n", name.c_str(), warning.c_str());
+        }
+        return config;
     } catch (const companion::Failure &failure) {
         const companion::Json faults =
             failure.Details().value("faults", companion::Json::array({failure.what()}));
@@ -79,11 +109,15 @@ void WriteOutput(const std::string &path, const std::string &text)
         std::fputs(text.c_str(), stdout);
         return;
     }
+    errno = 0;
     std::FILE *out = std::fopen(path.c_str(), "wb");
     bool ok = out != nullptr && std::fwrite(text.data(), 1, text.size(), out) == text.size();
     ok = out != nullptr && std::fclose(out) == 0 && ok;
     if (!ok) {
-        throw BoardFailure("cannot write " + path);
+        // The board was read; the file is what failed (a full disk): exit 1.
+        throw companion::Failure("internal",
+                                 "cannot write " + path + ": " +
+                                     (errno != 0 ? std::strerror(errno) : "short write"));
     }
 }
 
@@ -115,6 +149,7 @@ Action PlanConfig(const Invocation &inv)
     const std::string path = inv.args[1];
     const bool json = inv.json;
     if (verb == "save") {
+        CheckWritable(path);
         return [path](Session &session) {
             const companion::Json document =
                 companion::SaveConfig(session.Handle(), session.Port(), nullptr);

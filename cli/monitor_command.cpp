@@ -14,12 +14,14 @@ Action PlanMonitor(const Invocation &inv)
     }
     const std::string listen = (inv.options & kOptListen) ? inv.listen : std::string();
     monitor::CheckListen(listen);
-    return [listen](Session &session) {
+    const std::vector<std::string> allowHosts = monitor::CheckAllowHosts(inv.allowHosts);
+    return [listen, allowHosts](Session &session) {
         CatchInterrupts();
         monitor::ServeOptions options;
         options.handle = session.Handle();
         options.port = session.Port();
         options.listen = listen;
+        options.allowHosts = allowHosts;
         options.interrupted = Interrupted;
         monitor::Serve(options);
     };

@@ -199,6 +199,26 @@ void NoArguments(const Invocation &inv)
     }
 }
 
+// text as lines of at most width characters after indent, broken at spaces.
+std::string Wrapped(const std::string &text, size_t indent, size_t width)
+{
+    std::string out;
+    std::string line;
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find(' ', start);
+        end = end == std::string::npos ? text.size() : end;
+        const std::string word = text.substr(start, end - start);
+        if (!line.empty() && line.size() + 1 + word.size() > width) {
+            out += std::string(indent, ' ') + line + "\n";
+            line.clear();
+        }
+        line += (line.empty() ? "" : " ") + word;
+        start = end + 1;
+    }
+    return out + (line.empty() ? "" : std::string(indent, ' ') + line + "\n");
+}
+
 } // namespace
 
 std::string SettingsHelp()
@@ -221,12 +241,13 @@ std::string SettingsHelp()
                                        : "read only, get: " + companion::FormNames(s.getArgs);
         }
         table.Add({s.name, key, values});
-        about.push_back(s.help);
+        const std::string takes = companion::ValuesText(s);
+        about.push_back(Wrapped(s.help, 6, 86) + (takes.empty() ? "" : Wrapped(takes, 6, 86)));
     }
     const std::vector<std::string> lines = table.Lines();
     std::string text = "  " + lines[0] + "\n";
     for (size_t i = 1; i < lines.size(); ++i) {
-        text += "  " + lines[i] + "\n      " + about[i - 1] + "\n";
+        text += "  " + lines[i] + "\n" + about[i - 1];
     }
     return text;
 }
@@ -257,9 +278,16 @@ Action PlanSet(const Invocation &inv)
     const bool json = inv.json;
     return [write, json](Session &session) {
         // What the board holds now, which may differ from what was asked:
-        // 0.299 is stored as 29 hundredths.
-        PrintReadings(write.setting->ReadBack(), {companion::WriteSetting(session.Handle(), write)},
-                      json, false);
+        // 0.299 is stored as 29 hundredths, and the note says so.
+        const SettingReading back = companion::WriteSetting(session.Handle(), write);
+        if (json) {
+            PrintJson(companion::WrittenObject(write, back));
+            return;
+        }
+        PrintReadings(write.setting->ReadBack(), {back}, false, false);
+        if (!write.note.empty()) {
+            std::fprintf(stderr, "zorenc: note: %s\n", write.note.c_str());
+        }
     };
 }
 

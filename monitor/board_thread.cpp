@@ -80,8 +80,12 @@ bool BoardThread::Start()
 void BoardThread::Stop()
 {
     stopping_ = true;
+    // A long request (a configuration's thousand reads, seconds on the
+    // wire) ends at its next read rather than holding the stop up.
+    companion::StopRequests(handle_, true);
     io_.stop();
     thread_.Join();
+    companion::StopRequests(handle_, false);
     if (!companion::ForwardCapturedFrames(handle_, nullptr, nullptr)) {
         ZorEncRegisterSendEvent(handle_, nullptr);
         ZorEncRegisterRecvEvent(handle_, nullptr);
@@ -113,7 +117,11 @@ void BoardThread::Run()
             Sample();
             waitMs = state_ == LinkState::kConnected ? kMinPeriodMs : kRetryMs;
         }
-        // Requests run while waiting for the next sample.
+        // Requests run while waiting for the next sample; a stop asked
+        // meanwhile must not be undone by the restart.
+        if (stopping_) {
+            break;
+        }
         io_.restart();
         io_.run_until(began + std::chrono::milliseconds(waitMs));
     }

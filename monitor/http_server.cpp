@@ -2,16 +2,14 @@
 
 #include <algorithm>
 #include <array>
-#include <cctype>
 #include <chrono>
 #include <deque>
-#include <optional>
 #include <set>
 #include <stdexcept>
 
 #include <boost/asio/ip/tcp.hpp>
 #include <boost/asio/post.hpp>
-#include <boost/beast/core/flat_buffer.hpp>
+#include <boost/asio/write.hpp>
 #include <boost/beast/core/tcp_stream.hpp>
 #include <boost/beast/http.hpp>
 
@@ -25,86 +23,73 @@ using boost::system::error_code;
 
 namespace {
 
-// A connection that stays silent this long between requests is closed.
-constexpr std::chrono::seconds kIdle{60};
-// An event stream with more than this waiting to be sent is closed.
-constexpr size_t kMaxBacklog = 4 * 1024 * 1024;
+using Clock = std::chrono::steady_clock;
 
-int HexDigit(char c)
-{
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1;
-}
+const std::string kContinue = "HTTP/1.1 100 Continue\r\n\r\n";
 
-std::map<std::string, std::string> ParseQuery(const std::string &query)
+// The address as a client names it: an IPv4 address reached through an
+// IPv6 socket as IPv4.
+std::string AddressText(const asio::ip::address &address)
 {
-    std::map<std::string, std::string> result;
-    size_t start = 0;
-    while (start < query.size()) {
-        size_t end = query.find('&', start);
-        end = end == std::string::npos ? query.size() : end;
-        const std::string part = query.substr(start, end - start);
-        const size_t eq = part.find('=');
-        std::string name;
-        std::string value;
-        if (UrlDecode(part.substr(0, eq), name) &&
-            (eq == std::string::npos || UrlDecode(part.substr(eq + 1), value))) {
-            result[name] = value;
-        }
-        start = end + 1;
+    if (address.is_v6() && address.to_v6().is_v4_mapped()) {
+        return asio::ip::make_address_v4(asio::ip::v4_mapped, address.to_v6()).to_string();
     }
-    return result;
+    return address.to_string();
 }
 
 } // namespace
 
-bool UrlDecode(const std::string &text, std::string &out)
-{
-    out.clear();
-    for (size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '+') {
-            out += ' ';
-        } else if (text[i] == '%') {
-            if (i + 2 >= text.size()) {
-                return false;
-            }
-            const int hi = HexDigit(text[i + 1]);
-            const int lo = HexDigit(text[i + 2]);
-            if (hi < 0 || lo < 0) {
-                return false;
-            }
-            out += static_cast<char>(hi * 16 + lo);
-            i += 2;
-        } else {
-            out += text[i];
-        }
-    }
-    return true;
-}
-
 class Connection;
 
 struct HttpServer::Impl : std::enable_shared_from_this<HttpServer::Impl> {
-    Impl(asio::io_context &context, Handler h)
-        : io(context), acceptor(context), handler(std::move(h))
+    Impl(asio::io_context &context, Handler h, Logger l)
+        : io(context), acceptor(context), handler(std::move(h)), logger(std::move(l))
     {
     }
 
     asio::io_context &io;
     tcp::acceptor acceptor;
     Handler handler;
+    Logger logger;
     std::set<std::shared_ptr<Connection>> connections;
     std::set<std::shared_ptr<Connection>> streams;
     bool closed = false;
+    // The log's current 10 s: when it began, lines logged, lines left out.
+    Clock::time_point logWindow;
+    int logged = 0;
+    int leftOut = 0;
 
     void Accept();
+    bool MakeRoom();
+
+    // A line for the operator; in a flood only the first few of each 10 s.
+    void Log(const std::string &line)
+    {
+        if (!logger) {
+            return;
+        }
+        const auto now = Clock::now();
+        if (now - logWindow >= std::chrono::seconds(10)) {
+            if (leftOut > 0) {
+                logger(std::to_string(leftOut) + " more such lines left out");
+            }
+            logWindow = now;
+            logged = 0;
+            leftOut = 0;
+        }
+        if (logged < kLogBurst) {
+            ++logged;
+            logger(line);
+        } else {
+            ++leftOut;
+        }
+    }
 };
 
 // One client connection: requests one after another (keep-alive), or, once
-// it has become an event stream, only writes.
+// it has become an event stream, only writes. Every wait on the client has a
+// deadline, and every handler of it catches what is thrown within: a
+// failure ends this connection and no other.
 class Connection : public std::enable_shared_from_this<Connection> {
 public:
     Connection(tcp::socket socket, std::weak_ptr<HttpServer::Impl> server)
@@ -112,19 +97,37 @@ public:
     {
     }
 
-    void Start() { Read(); }
+    void Start()
+    {
+        Guarded([&] {
+            error_code ec;
+            const tcp::endpoint local = stream_.socket().local_endpoint(ec);
+            if (!ec) {
+                local_ = AddressText(local.address());
+            }
+            const tcp::endpoint peer = stream_.socket().remote_endpoint(ec);
+            peer_ = ec ? "?" : AddressText(peer.address()) + ":" + std::to_string(peer.port());
+            WaitForRequest();
+        });
+    }
 
     void Close()
     {
         error_code ignored;
         stream_.socket().shutdown(tcp::socket::shutdown_both, ignored);
-        stream_.close();
+        stream_.socket().close(ignored);
     }
+
+    // Waiting for a request: a new connection, one kept alive after an
+    // answer, or one whose request is still coming. Such a connection may be
+    // closed to make room for a new one.
+    bool Waiting() const { return phase_ == Phase::kWaiting && !finished_; }
+    Clock::time_point WaitingSince() const { return waitingSince_; }
 
     // Queues text on an event stream.
     void Send(const std::string &text)
     {
-        if (backlog_ + text.size() > kMaxBacklog) {
+        if (backlog_ + text.size() > HttpServer::kMaxBacklog) {
             Finish(); // a client that does not read is let go
             return;
         }
@@ -133,169 +136,6 @@ public:
         if (!writing_) {
             WriteQueued();
         }
-    }
-
-private:
-    void Read()
-    {
-        parser_.emplace();
-        parser_->body_limit(HttpServer::kMaxBody);
-        parser_->header_limit(16 * 1024);
-        stream_.expires_after(kIdle);
-        http::async_read(stream_, buffer_, *parser_,
-                         [self = shared_from_this()](error_code ec, size_t) { self->OnRead(ec); });
-    }
-
-    void OnRead(error_code ec)
-    {
-        if (ec) {
-            if (ec != http::error::end_of_stream && ec != asio::error::operation_aborted) {
-                // A malformed or oversized request gets a plain answer.
-                if (ec == http::error::body_limit || ec == http::error::header_limit ||
-                    ec.category() == http::make_error_code(http::error::bad_target).category()) {
-                    HttpResponse r;
-                    r.status = ec == http::error::body_limit ? 413 : 400;
-                    r.contentType = "text/plain";
-                    r.body = "bad request: " + ec.message() + "\n";
-                    keepAlive_ = false;
-                    Write(std::move(r));
-                    return;
-                }
-            }
-            Finish();
-            return;
-        }
-        const auto &message = parser_->get();
-        HttpRequest request;
-        request.method = std::string(message.method_string());
-        request.target = std::string(message.target());
-        const size_t q = request.target.find('?');
-        request.path = request.target.substr(0, q);
-        if (q != std::string::npos) {
-            request.query = ParseQuery(request.target.substr(q + 1));
-        }
-        for (const auto &field : message) {
-            std::string name(field.name_string());
-            std::transform(name.begin(), name.end(), name.begin(),
-                           [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-            request.header[name] = std::string(field.value());
-        }
-        request.body = message.body();
-        keepAlive_ = message.keep_alive();
-        version_ = message.version();
-        stream_.expires_never();
-
-        auto server = server_.lock();
-        if (!server) {
-            Finish();
-            return;
-        }
-        // The handler may answer from another thread; the answer is carried
-        // to this connection's thread, and only the first one counts.
-        std::weak_ptr<Connection> weak = shared_from_this();
-        asio::io_context &io = server->io;
-        Reply reply = [weak, &io](HttpResponse response) {
-            asio::post(io, [weak, response = std::move(response)]() mutable {
-                if (auto self = weak.lock()) {
-                    self->Write(std::move(response));
-                }
-            });
-        };
-        try {
-            server->handler(request, std::move(reply));
-        } catch (const std::exception &error) {
-            HttpResponse r;
-            r.status = 500;
-            r.contentType = "text/plain";
-            r.body = std::string("internal error: ") + error.what() + "\n";
-            Write(std::move(r));
-        }
-    }
-
-    void Write(HttpResponse response)
-    {
-        if (answered_) {
-            return;
-        }
-        answered_ = true;
-        auto message = std::make_shared<http::response<http::string_body>>(
-            static_cast<http::status>(response.status), version_);
-        message->set(http::field::server, "zorenc-monitor");
-        message->set(http::field::content_type, response.contentType);
-        message->set(http::field::cache_control, "no-store");
-        message->set("X-Content-Type-Options", "nosniff");
-        for (const auto &[name, value] : response.headers) {
-            message->set(name, value);
-        }
-        if (response.stream) {
-            // The body is left open: the events follow as they come.
-            auto server = server_.lock();
-            if (!server) {
-                Finish();
-                return;
-            }
-            server->streams.insert(shared_from_this());
-            // No length: the body ends when the connection does.
-            std::string head = "HTTP/1.1 200 OK\r\n";
-            for (const auto &field : *message) {
-                head +=
-                    std::string(field.name_string()) + ": " + std::string(field.value()) + "\r\n";
-            }
-            head += "\r\n";
-            Send(head + response.body);
-            return;
-        }
-        message->body() = std::move(response.body);
-        message->keep_alive(keepAlive_);
-        message->prepare_payload();
-        http::async_write(stream_, *message,
-                          [self = shared_from_this(), message](error_code ec, size_t) {
-                              if (ec || !self->keepAlive_) {
-                                  self->Finish();
-                                  return;
-                              }
-                              self->answered_ = false;
-                              self->Read();
-                          });
-    }
-
-    void WriteQueued()
-    {
-        if (queue_.empty()) {
-            writing_ = false;
-            return;
-        }
-        writing_ = true;
-        auto text = std::make_shared<std::string>(std::move(queue_.front()));
-        queue_.pop_front();
-        stream_.expires_after(kIdle);
-        asio::async_write(stream_.socket(), asio::buffer(*text),
-                          [self = shared_from_this(), text](error_code ec, size_t) {
-                              self->backlog_ -= std::min(self->backlog_, text->size());
-                              if (ec) {
-                                  self->Finish();
-                                  return;
-                              }
-                              self->WriteQueued();
-                          });
-        // An event stream also notices a client that closed: a read ends.
-        if (!watching_) {
-            watching_ = true;
-            auto sink = std::make_shared<std::array<char, 256>>();
-            WatchClose(sink);
-        }
-    }
-
-    void WatchClose(std::shared_ptr<std::array<char, 256>> sink)
-    {
-        stream_.socket().async_read_some(asio::buffer(*sink),
-                                         [self = shared_from_this(), sink](error_code ec, size_t) {
-                                             if (ec) {
-                                                 self->Finish();
-                                                 return;
-                                             }
-                                             self->WatchClose(sink);
-                                         });
     }
 
     void Finish()
@@ -312,12 +152,288 @@ private:
         }
     }
 
+private:
+    enum class Phase { kWaiting, kBusy, kStream };
+
+    // Runs a step of this connection; what it throws ends this connection.
+    template <typename Fn> void Guarded(Fn step)
+    {
+        try {
+            step();
+        } catch (const std::exception &error) {
+            Log(std::string("dropped the connection: ") + error.what());
+            Finish();
+        } catch (...) {
+            Log("dropped the connection: an unknown exception");
+            Finish();
+        }
+    }
+
+    void Log(const std::string &text)
+    {
+        if (auto server = server_.lock()) {
+            server->Log(peer_ + ": " + text);
+        }
+    }
+
+    void WaitForRequest()
+    {
+        phase_ = Phase::kWaiting;
+        waitingSince_ = Clock::now();
+        deadline_ = waitingSince_ + std::chrono::seconds(HttpServer::kIdleSeconds);
+        headerTimed_ = false;
+        bodyTimed_ = false;
+        answered_ = false;
+        head_ = false;
+        Proceed(reader_.Feed(nullptr, 0)); // a request that came along with the last
+    }
+
+    // What the request being read needs next.
+    void Proceed(RequestReader::Step step)
+    {
+        using Step = RequestReader::Step;
+        if (step == Step::kDone) {
+            phase_ = Phase::kBusy;
+            Handle(reader_.Take());
+            return;
+        }
+        if (step == Step::kRefused) {
+            phase_ = Phase::kBusy;
+            const HttpResponse &refusal = reader_.Refusal();
+            Log("refused a request: " + std::to_string(refusal.status) + " " + reader_.Reason());
+            keepAlive_ = false;
+            version_ = 11;
+            Write(refusal);
+            return;
+        }
+        // The deadlines of a request: a time for its header from its first
+        // byte, then one for its body.
+        if (!headerTimed_ && !reader_.Idle()) {
+            headerTimed_ = true;
+            deadline_ = Clock::now() + std::chrono::seconds(HttpServer::kHeaderSeconds);
+        }
+        if (!bodyTimed_ && reader_.HeaderDone()) {
+            bodyTimed_ = true;
+            deadline_ = Clock::now() + std::chrono::seconds(HttpServer::kBodySeconds);
+        }
+        if (step == Step::kContinue) {
+            stream_.expires_after(std::chrono::seconds(HttpServer::kWriteSeconds));
+            asio::async_write(stream_, asio::buffer(kContinue),
+                              [self = shared_from_this()](error_code ec, size_t) {
+                                  self->Guarded([&] {
+                                      if (ec) {
+                                          self->Finish();
+                                          return;
+                                      }
+                                      self->ReadMore();
+                                  });
+                              });
+            return;
+        }
+        ReadMore();
+    }
+
+    void ReadMore()
+    {
+        stream_.expires_at(deadline_);
+        stream_.async_read_some(
+            asio::buffer(chunk_), [self = shared_from_this()](error_code ec, size_t size) {
+                self->Guarded([&] {
+                    if (self->finished_) {
+                        return;
+                    }
+                    if (ec) {
+                        // Closed, reset or out of time: nothing to answer.
+                        self->Finish();
+                        return;
+                    }
+                    self->Proceed(self->reader_.Feed(self->chunk_.data(), size));
+                });
+            });
+    }
+
+    void Handle(HttpRequest request)
+    {
+        stream_.expires_never();
+        request.local = local_;
+        keepAlive_ = request.keepAlive;
+        version_ = request.version;
+        head_ = request.method == "HEAD";
+        auto server = server_.lock();
+        if (!server) {
+            Finish();
+            return;
+        }
+        // The handler may answer from another thread; the answer is carried
+        // to this connection's thread, and only the first one counts.
+        std::weak_ptr<Connection> weak = shared_from_this();
+        asio::io_context &io = server->io;
+        Reply reply = [weak, &io](HttpResponse response) {
+            asio::post(io, [weak, response = std::move(response)]() mutable {
+                if (auto self = weak.lock()) {
+                    self->Guarded([&] { self->Write(std::move(response)); });
+                }
+            });
+        };
+        try {
+            server->handler(request, std::move(reply));
+        } catch (const std::exception &error) {
+            Log(std::string("internal error: ") + error.what());
+            HttpResponse r;
+            r.status = 500;
+            r.contentType = "text/plain";
+            r.body = std::string("internal error: ") + error.what() + "\n";
+            Write(std::move(r));
+        }
+    }
+
+    void Write(HttpResponse response)
+    {
+        if (answered_ || finished_) {
+            return;
+        }
+        answered_ = true;
+        auto server = server_.lock();
+        if (!server) {
+            Finish();
+            return;
+        }
+        if (response.stream && !head_ && server->streams.size() >= HttpServer::kMaxStreams) {
+            response = HttpResponse();
+            response.status = 503;
+            response.contentType = "text/plain";
+            response.body = "busy: " + std::to_string(HttpServer::kMaxStreams) +
+                            " event streams are open already\n";
+            response.headers.emplace_back("Retry-After", "5");
+        }
+        auto message = std::make_shared<http::response<http::string_body>>(
+            static_cast<http::status>(response.status), version_);
+        message->set(http::field::server, "zorenc-monitor");
+        message->set(http::field::content_type, response.contentType);
+        message->set(http::field::cache_control, "no-store");
+        message->set("X-Content-Type-Options", "nosniff");
+        for (const auto &[name, value] : response.headers) {
+            message->set(name, value);
+        }
+        if (response.stream && !head_) {
+            // The body is left open: the events follow as they come.
+            phase_ = Phase::kStream;
+            server->streams.insert(shared_from_this());
+            // No length: the body ends when the connection does.
+            std::string head = "HTTP/1.1 200 OK\r\n";
+            for (const auto &field : *message) {
+                head +=
+                    std::string(field.name_string()) + ": " + std::string(field.value()) + "\r\n";
+            }
+            head += "\r\n";
+            Send(head + response.body);
+            return;
+        }
+        message->keep_alive(keepAlive_);
+        if (!response.stream) {
+            message->body() = std::move(response.body);
+            message->prepare_payload();
+        }
+        if (head_) {
+            // The header of the answer a GET gets, its length with it.
+            message->body().clear();
+        }
+        stream_.expires_after(std::chrono::seconds(HttpServer::kWriteSeconds));
+        http::async_write(stream_, *message,
+                          [self = shared_from_this(), message](error_code ec, size_t) {
+                              self->Guarded([&] {
+                                  if (ec) {
+                                      self->Finish();
+                                  } else if (!self->keepAlive_) {
+                                      self->Linger();
+                                  } else {
+                                      self->WaitForRequest();
+                                  }
+                              });
+                          });
+    }
+
+    // Ends the connection after its last answer: closing with unread bytes
+    // would reset it, and the client could lose the answer with them.
+    void Linger()
+    {
+        error_code ignored;
+        stream_.socket().shutdown(tcp::socket::shutdown_send, ignored);
+        stream_.expires_after(std::chrono::seconds(HttpServer::kLingerSeconds));
+        Drain(0);
+    }
+
+    void Drain(size_t dropped)
+    {
+        stream_.async_read_some(asio::buffer(chunk_),
+                                [self = shared_from_this(), dropped](error_code ec, size_t size) {
+                                    self->Guarded([&] {
+                                        if (ec || dropped + size > kMaxBody) {
+                                            self->Finish();
+                                            return;
+                                        }
+                                        self->Drain(dropped + size);
+                                    });
+                                });
+    }
+
+    void WriteQueued()
+    {
+        if (queue_.empty()) {
+            writing_ = false;
+            return;
+        }
+        writing_ = true;
+        auto text = std::make_shared<std::string>(std::move(queue_.front()));
+        queue_.pop_front();
+        stream_.expires_after(std::chrono::seconds(HttpServer::kWriteSeconds));
+        asio::async_write(stream_, asio::buffer(*text),
+                          [self = shared_from_this(), text](error_code ec, size_t) {
+                              self->Guarded([&] {
+                                  self->backlog_ -= std::min(self->backlog_, text->size());
+                                  if (ec) {
+                                      self->Finish();
+                                      return;
+                                  }
+                                  self->WriteQueued();
+                              });
+                          });
+        // An event stream also notices a client that closed: a read ends.
+        if (!watching_) {
+            watching_ = true;
+            auto sink = std::make_shared<std::array<char, 256>>();
+            WatchClose(sink);
+        }
+    }
+
+    void WatchClose(std::shared_ptr<std::array<char, 256>> sink)
+    {
+        stream_.socket().async_read_some(asio::buffer(*sink),
+                                         [self = shared_from_this(), sink](error_code ec, size_t) {
+                                             self->Guarded([&] {
+                                                 if (ec) {
+                                                     self->Finish();
+                                                     return;
+                                                 }
+                                                 self->WatchClose(sink);
+                                             });
+                                         });
+    }
+
     beast::tcp_stream stream_;
     std::weak_ptr<HttpServer::Impl> server_;
-    beast::flat_buffer buffer_;
-    std::optional<http::request_parser<http::string_body>> parser_;
+    std::string local_;
+    std::string peer_ = "?";
+    RequestReader reader_;
+    std::array<char, 16 * 1024> chunk_{};
+    Phase phase_ = Phase::kWaiting;
+    Clock::time_point waitingSince_;
+    Clock::time_point deadline_;
+    bool headerTimed_ = false;
+    bool bodyTimed_ = false;
     bool keepAlive_ = false;
     unsigned version_ = 11;
+    bool head_ = false;
     bool answered_ = false;
     bool writing_ = false;
     bool watching_ = false;
@@ -325,6 +441,23 @@ private:
     std::deque<std::string> queue_;
     size_t backlog_ = 0;
 };
+
+// Every place is taken: the connection that has waited longest for a
+// request is closed for the new one. False when all are busy or streams.
+bool HttpServer::Impl::MakeRoom()
+{
+    std::shared_ptr<Connection> oldest;
+    for (const auto &c : connections) {
+        if (c->Waiting() && (!oldest || c->WaitingSince() < oldest->WaitingSince())) {
+            oldest = c;
+        }
+    }
+    if (!oldest) {
+        return false;
+    }
+    oldest->Finish();
+    return true;
+}
 
 void HttpServer::Impl::Accept()
 {
@@ -334,9 +467,9 @@ void HttpServer::Impl::Accept()
             return;
         }
         if (!ec) {
-            if (self->connections.size() >= kMaxConnections) {
+            if (self->connections.size() >= kMaxConnections && !self->MakeRoom()) {
                 error_code ignored;
-                socket.close(ignored); // refused: too many at once
+                socket.close(ignored); // refused: every place is busy
             } else {
                 auto connection = std::make_shared<Connection>(std::move(socket), self);
                 self->connections.insert(connection);
@@ -347,8 +480,8 @@ void HttpServer::Impl::Accept()
     });
 }
 
-HttpServer::HttpServer(asio::io_context &io, Handler handler)
-    : impl_(std::make_shared<Impl>(io, std::move(handler)))
+HttpServer::HttpServer(asio::io_context &io, Handler handler, Logger logger)
+    : impl_(std::make_shared<Impl>(io, std::move(handler), std::move(logger)))
 {
 }
 

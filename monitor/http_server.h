@@ -2,6 +2,11 @@
 // thread that runs it is the only one that touches connections). Requests are
 // handed to a handler that answers now or later, from any thread; answers
 // marked as event streams keep their connection open for Server-Sent Events.
+//
+// No client costs the others their turn: every wait on a client has a
+// bound, a connection's failure (an error or an exception) ends that
+// connection alone, and when every place is taken the connection that has
+// waited longest for a request makes room for a new one.
 #pragma once
 
 #include <cstddef>
@@ -15,44 +20,40 @@
 
 #include <boost/asio/io_context.hpp>
 
+#include "http_request.h"
+
 namespace zorenc::monitor {
-
-struct HttpRequest {
-    std::string method;                        // "GET"
-    std::string target;                        // "/api/settings?x=1"
-    std::string path;                          // "/api/settings"
-    std::map<std::string, std::string> query;  // decoded
-    std::map<std::string, std::string> header; // names in lower case
-    std::string body;
-
-    // The header's value, empty when absent.
-    std::string Header(const std::string &name) const
-    {
-        const auto it = header.find(name);
-        return it == header.end() ? std::string() : it->second;
-    }
-};
-
-struct HttpResponse {
-    int status = 200;
-    std::string contentType = "application/json";
-    std::string body;
-    std::vector<std::pair<std::string, std::string>> headers;
-    // An event stream: the connection stays open after the body (the first
-    // events) and receives every Broadcast.
-    bool stream = false;
-};
 
 // Answers a request once, from any thread.
 using Reply = std::function<void(HttpResponse)>;
 using Handler = std::function<void(const HttpRequest &, Reply)>;
+// Takes a line for the operator (a refused request, a dropped connection).
+using Logger = std::function<void(const std::string &)>;
 
 class HttpServer {
 public:
+    // Connections at once, and event streams among them (the rest stay for
+    // requests).
     static constexpr size_t kMaxConnections = 64;
-    static constexpr size_t kMaxBody = 256 * 1024;
+    static constexpr size_t kMaxStreams = 32;
+    // A connection waits this long for the first byte of a request (a new
+    // one, or one kept alive after an answer), then this long for the rest
+    // of the header, then this long for the body.
+    static constexpr int kIdleSeconds = 5;
+    static constexpr int kHeaderSeconds = 10;
+    static constexpr int kBodySeconds = 30;
+    // An answer, or a batch of events, must be taken within this.
+    static constexpr int kWriteSeconds = 20;
+    // After an answer that ends its connection (a refused request), what
+    // the client still sends is read and dropped for up to this long, so
+    // that it reads the answer rather than a reset.
+    static constexpr int kLingerSeconds = 2;
+    // An event stream with more than this waiting to be sent is closed.
+    static constexpr size_t kMaxBacklog = 4 * 1024 * 1024;
+    // Lines logged in any 10 s; the rest are counted.
+    static constexpr int kLogBurst = 10;
 
-    HttpServer(boost::asio::io_context &io, Handler handler);
+    HttpServer(boost::asio::io_context &io, Handler handler, Logger logger = {});
     ~HttpServer();
     HttpServer(const HttpServer &) = delete;
     HttpServer &operator=(const HttpServer &) = delete;
@@ -75,9 +76,5 @@ private:
     struct Impl;
     std::shared_ptr<Impl> impl_;
 };
-
-// Percent-decoding of a query component ('+' is a space). False when
-// malformed.
-bool UrlDecode(const std::string &text, std::string &out);
 
 } // namespace zorenc::monitor

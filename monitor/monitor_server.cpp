@@ -20,14 +20,18 @@ int64_t Millis(double seconds)
 
 std::string Event(const char *name, const companion::Json &data)
 {
-    return std::string("event: ") + name + "\ndata: " + data.dump() + "\n\n";
+    return std::string("event: ") + name +
+           "\ndata: " + data.dump(-1, ' ', false, companion::Json::error_handler_t::replace) +
+           "\n\n";
 }
 
 } // namespace
 
-Monitor::Monitor(asio::io_context &io, ZorEncHandle handle, std::string port)
-    : io_(io), port_(port),
-      server_(io, [this](const HttpRequest &request, Reply reply) { Handle(request, reply); }),
+Monitor::Monitor(asio::io_context &io, ZorEncHandle handle, std::string port, Logger logger)
+    : io_(io), port_(port), shownPort_(EscapeInvalidUtf8(port)),
+      server_(
+          io, [this](const HttpRequest &request, Reply reply) { Handle(request, reply); },
+          std::move(logger)),
       board_(
           handle, port,
           BoardThread::Events{
@@ -45,10 +49,16 @@ Monitor::~Monitor()
     Stop();
 }
 
-void Monitor::Listen(const std::string &address, uint16_t port, bool tryNext)
+void Monitor::Listen(const std::string &address, uint16_t port, bool tryNext,
+                     const std::vector<std::string> &allowHosts)
 {
-    const uint16_t bound = server_.Listen(address, port, tryNext);
-    security_ = std::make_unique<Security>(address, bound);
+    Admit(address, server_.Listen(address, port, tryNext), allowHosts);
+}
+
+void Monitor::Admit(const std::string &address, unsigned port,
+                    const std::vector<std::string> &allowHosts)
+{
+    security_ = std::make_unique<Security>(address, port, allowHosts);
 }
 
 void Monitor::Start()
@@ -102,7 +112,7 @@ void Monitor::OnStatus(const StatusSample &s)
 void Monitor::OnState(LinkState state, const std::string &detail)
 {
     state_ = state;
-    stateDetail_ = detail;
+    stateDetail_ = EscapeInvalidUtf8(detail);
     stateKnown_ = true;
     server_.Broadcast(Event("state", StateJson()));
 }
@@ -111,7 +121,7 @@ Monitor::Json Monitor::StateJson() const
 {
     return {{"state", stateKnown_ ? LinkStateName(state_) : "starting"},
             {"detail", stateDetail_},
-            {"port", port_}};
+            {"port", shownPort_}};
 }
 
 void Monitor::Push()
@@ -168,7 +178,7 @@ HttpResponse Monitor::OpenStream()
 Monitor::Json Monitor::SessionJson() const
 {
     return {
-        {"token", security_->Token()},   {"port", port_},      {"version", ZORENC_VERSION_STRING},
+        {"token", security_->Token()},   {"port", shownPort_}, {"version", ZORENC_VERSION_STRING},
         {"state", StateJson()},          {"push_ms", kPushMs}, {"channels", BOARD_CHANNELS},
         {"inputs", BOARD_DIGITAL_INPUTS}};
 }

@@ -23,13 +23,19 @@ public:
     static constexpr int kPushMs = 50;         // samples go out in batches this often
     static constexpr int kKeepAliveMs = 15000; // a comment on quiet streams
 
-    Monitor(boost::asio::io_context &io, ZorEncHandle handle, std::string port);
+    // logger: where the server's lines for the operator go (none: nowhere).
+    Monitor(boost::asio::io_context &io, ZorEncHandle handle, std::string port, Logger logger = {});
     ~Monitor();
     Monitor(const Monitor &) = delete;
     Monitor &operator=(const Monitor &) = delete;
 
-    // Listens (see HttpServer::Listen). Throws std::runtime_error.
-    void Listen(const std::string &address, uint16_t port, bool tryNext);
+    // Listens (see HttpServer::Listen) and lets in who may use the monitor
+    // there (Admit). Throws std::runtime_error.
+    void Listen(const std::string &address, uint16_t port, bool tryNext,
+                const std::vector<std::string> &allowHosts = {});
+    // Who may use the monitor served at address:port (see Security).
+    void Admit(const std::string &address, unsigned port,
+               const std::vector<std::string> &allowHosts);
     // Starts the board thread. It silences stdout while it reopens a port
     // (the library's chatter), so whatever is to be printed is printed
     // before. Throws std::runtime_error.
@@ -37,11 +43,14 @@ public:
     const Security &Access() const { return *security_; }
     void Stop();
 
+    // Answers one request: the server's handler, which the fuzz target calls
+    // without sockets (after Admit).
+    void Handle(const HttpRequest &request, Reply reply);
+
 private:
     using Json = companion::Json;
     using Work = std::function<Json(ZorEncHandle)>;
 
-    void Handle(const HttpRequest &request, Reply reply);
     void Route(const HttpRequest &request, Reply &reply);
     void OnBoard(Reply reply, Work work);
     HttpResponse OpenStream();
@@ -56,6 +65,7 @@ private:
 
     boost::asio::io_context &io_;
     std::string port_;
+    std::string shownPort_; // the port's name as answers show it (always UTF-8)
     HttpServer server_;
     BoardThread board_;
     std::unique_ptr<Security> security_;

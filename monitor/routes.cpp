@@ -19,14 +19,18 @@ using companion::UsageFailure;
 
 constexpr const char *kSettingsPrefix = "/api/settings/";
 
-// A path asked with a method it does not serve (405).
-struct NotAllowed {};
+// A path asked with a method it does not serve (405), and those it does.
+struct NotAllowed {
+    const char *allowed;
+};
 
 HttpResponse JsonAnswer(int status, const Json &document)
 {
     HttpResponse response;
     response.status = status;
-    response.body = document.dump() + "\n";
+    // Text that is not UTF-8 (a request's name echoed back, say) is
+    // replaced: an answer is always written.
+    response.body = document.dump(-1, ' ', false, Json::error_handler_t::replace) + "\n";
     return response;
 }
 
@@ -132,8 +136,11 @@ void Monitor::Handle(const HttpRequest &request, Reply reply)
         Route(request, withHeaders);
     } catch (const Failure &failure) {
         withHeaders(Refusal(failure));
-    } catch (const NotAllowed &) {
-        withHeaders(Refusal(405, "usage", request.method + " is not served at " + request.path));
+    } catch (const NotAllowed &methods) {
+        HttpResponse refusal =
+            Refusal(405, "usage", request.method + " is not served at " + request.path);
+        refusal.headers.emplace_back("Allow", methods.allowed);
+        withHeaders(std::move(refusal));
     }
 }
 
@@ -145,40 +152,45 @@ void Monitor::OnBoard(Reply reply, Work work)
 void Monitor::Route(const HttpRequest &request, Reply &reply)
 {
     const std::string &path = request.path;
-    const bool get = request.method == "GET";
+    // HEAD wherever GET: the same header, without the body.
+    const bool get = request.method == "GET" || request.method == "HEAD";
     const bool post = request.method == "POST";
-    auto only = [&](bool allowed) {
-        if (!allowed) {
-            throw NotAllowed{};
+    enum Serves { kGet = 1, kPost = 2 };
+    auto only = [&](int serves) {
+        if ((get && (serves & kGet)) || (post && (serves & kPost))) {
+            return;
         }
+        throw NotAllowed{serves == kPost  ? "POST"
+                         : serves == kGet ? "GET, HEAD"
+                                          : "GET, HEAD, POST"};
     };
 
     if (path == "/" || path == "/index.html") {
-        only(get);
+        only(kGet);
         HttpResponse page;
         page.contentType = "text/html; charset=utf-8";
         page.body = IndexPage();
         reply(std::move(page));
     } else if (path == "/api/session") {
-        only(get);
+        only(kGet);
         reply(Success(SessionJson()));
     } else if (path == "/api/events") {
-        only(get);
+        only(kGet);
         reply(OpenStream());
     } else if (path == "/api/state") {
-        only(get);
+        only(kGet);
         reply(Success({{"connection", StateJson()}, {"status", lastStatus_}}));
     } else if (path == "/api/stats") {
-        only(get);
+        only(kGet);
         reply(Success({{"transactions", board_.Transactions()},
                        {"samples", board_.Samples()},
                        {"clients", server_.Streams()}}));
     } else if (path == "/api/settings") {
-        only(get);
+        only(kGet);
         reply(Success(SettingsTable()));
     } else if (path.rfind(kSettingsPrefix, 0) == 0) {
         const std::string name = path.substr(std::strlen(kSettingsPrefix));
-        only(get || post);
+        only(kGet | kPost);
         if (get) {
             const companion::SettingRequest read = ParseSettingRead(name, request.query);
             OnBoard(reply, [read](ZorEncHandle h) { return AnswerRead(h, read); });
@@ -188,19 +200,19 @@ void Monitor::Route(const HttpRequest &request, Reply &reply)
             OnBoard(reply, [write](ZorEncHandle h) { return AnswerWrite(h, write); });
         }
     } else if (path == "/api/clear") {
-        only(post);
+        only(kPost);
         const companion::ClearRequest clear = companion::ParseClear(Body(request));
         OnBoard(reply, [clear](ZorEncHandle h) { return companion::RunClear(h, clear); });
     } else if (path == "/api/flash") {
-        only(post);
+        only(kPost);
         const companion::FlashOp *op = &companion::ParseFlash(Body(request));
         OnBoard(reply, [op](ZorEncHandle h) { return companion::RunFlash(h, *op); });
     } else if (path == "/api/frames") {
-        only(get);
+        only(kGet);
         // The frame log belongs to the board thread.
         OnBoard(reply, [this](ZorEncHandle) { return FramesJson(board_.Frames()); });
     } else if (path == "/api/config") {
-        only(get);
+        only(kGet);
         const std::string port = port_;
         if (request.query.count("download") == 0) {
             OnBoard(reply,
@@ -217,14 +229,19 @@ void Monitor::Route(const HttpRequest &request, Reply &reply)
                 return file;
             }));
         });
-    } else if (path == "/api/config/diff") {
+    } else if (path == "/api/config/check") {
         only(post);
+        // The file alone, no board: its faults, or what it holds and its warnings.
+        const companion::Config config = companion::RequestedConfig(Body(request));
+        reply(Success({{"entries", config.entries.size()}, {"warnings", config.warnings}}));
+    } else if (path == "/api/config/diff") {
+        only(kPost);
         // Checked in full before the board is asked anything.
         const ConfigRequest config = ParseConfigRequest(Body(request), false);
         OnBoard(reply,
                 [config](ZorEncHandle h) { return companion::DiffConfig(h, config.config); });
     } else if (path == "/api/config/apply") {
-        only(post);
+        only(kPost);
         const ConfigRequest config = ParseConfigRequest(Body(request), true);
         OnBoard(reply, [config](ZorEncHandle h) {
             return companion::ApplyConfig(h, config.config, config.options);

@@ -7,8 +7,10 @@
 #include <boost/asio/steady_timer.hpp>
 
 #include "failure.h"
+#include "http_request.h"
 #include "monitor_server.h"
 #include "numbers.h"
+#include "security.h"
 
 namespace zorenc::monitor {
 
@@ -52,13 +54,31 @@ void CheckListen(const std::string &listen)
     ParseListen(listen);
 }
 
+std::vector<std::string> CheckAllowHosts(const std::vector<std::string> &names)
+{
+    std::vector<std::string> checked;
+    for (const std::string &name : names) {
+        checked.push_back(AllowedHostName(name));
+        if (checked.back().empty()) {
+            throw companion::UsageFailure("--allow-host takes a host name or an IP address "
+                                          "without a port, such as monitor.example, not '" +
+                                          EscapeInvalidUtf8(name) + "'");
+        }
+    }
+    return checked;
+}
+
 void Serve(const ServeOptions &options)
 {
     const Listen listen = ParseListen(options.listen);
+    const std::vector<std::string> allowHosts = CheckAllowHosts(options.allowHosts);
     boost::asio::io_context io;
-    Monitor monitor(io, options.handle, options.port);
+    Monitor monitor(io, options.handle, options.port, [](const std::string &line) {
+        std::fprintf(stderr, "zorenc monitor: %s\n", EscapeInvalidUtf8(line).c_str());
+        std::fflush(stderr);
+    });
     try {
-        monitor.Listen(listen.address, listen.port, !listen.given);
+        monitor.Listen(listen.address, listen.port, !listen.given, allowHosts);
     } catch (const std::exception &error) {
         throw companion::BoardFailure(error.what());
     }
@@ -89,7 +109,18 @@ void Serve(const ServeOptions &options)
         });
     };
     watch();
-    io.run();
+    // What a handler throws is caught where it runs (each connection catches
+    // its own); anything else is reported and the serving goes on.
+    for (;;) {
+        try {
+            io.run();
+            break;
+        } catch (const std::exception &error) {
+            std::fprintf(stderr, "zorenc monitor: internal error (serving on): %s\n", error.what());
+        } catch (...) {
+            std::fprintf(stderr, "zorenc monitor: internal error (serving on)\n");
+        }
+    }
     monitor.Stop();
 }
 

@@ -4,6 +4,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "zorenc.h"
 
@@ -15,6 +16,9 @@ struct ServeOptions {
     // "ADDRESS:PORT" to listen on; empty: loopback, port 8330 or the next
     // free one.
     std::string listen;
+    // More names that clients may use for the monitor (--allow-host): a
+    // host name or IP address each, as CheckAllowHosts gives them.
+    std::vector<std::string> allowHosts;
     // Asked every 100 ms; true ends the serving (Ctrl-C).
     std::function<bool()> interrupted;
 };
@@ -22,10 +26,14 @@ struct ServeOptions {
 // Checks a listen value ("0.0.0.0:8330", "[::1]:0"); a usage Failure when
 // it is malformed.
 void CheckListen(const std::string &listen);
+// Checks --allow-host names and gives them in the form the monitor compares;
+// a usage Failure for one that is neither a host name nor an IP address.
+std::vector<std::string> CheckAllowHosts(const std::vector<std::string> &names);
 
 // Listens, prints the monitor's URL on stdout (and a warning on stderr when
-// it listens beyond loopback) and serves until interrupted. Throws a board
-// Failure when it cannot listen or start.
+// it listens beyond loopback) and serves until interrupted; refused requests
+// and dropped connections are logged on stderr. Throws a board Failure when
+// it cannot listen or start.
 void Serve(const ServeOptions &options);
 
 } // namespace zorenc::monitor

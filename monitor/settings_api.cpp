@@ -126,7 +126,8 @@ Json SettingsTable()
                         {"get_args", getArgs},
                         {"set_forms", forms},
                         {"read_back", s.ReadBack().name},
-                        {"help", s.help}});
+                        {"help", s.help},
+                        {"values", companion::ValuesText(s)}});
     }
     return list;
 }
@@ -163,7 +164,11 @@ Json AnswerRead(ZorEncHandle handle, const SettingRequest &read)
 
 Json AnswerWrite(ZorEncHandle handle, const SettingRequest &write)
 {
-    return ReadingsJson(write.setting->ReadBack(), {companion::WriteSetting(handle, write)});
+    Json answer = ReadingsJson(write.setting->ReadBack(), {companion::WriteSetting(handle, write)});
+    if (!write.note.empty()) {
+        answer["note"] = write.note;
+    }
+    return answer;
 }
 
 } // namespace zorenc::monitor

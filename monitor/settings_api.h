@@ -14,7 +14,8 @@ namespace zorenc::monitor {
 
 using Json = companion::Json;
 
-// Every setting: name, scope, arguments, whether it reads and writes, help.
+// Every setting: name, scope, arguments, whether it reads and writes, help
+// (meaning and unit), values (what each value takes).
 Json SettingsTable();
 
 // From a GET's query (channel, index, input, args=a,b). Usage Failure.
@@ -27,7 +28,8 @@ companion::SettingRequest ParseSettingWrite(const std::string &name, const Json 
 // On the board thread: {"setting", "readings": [{"channel", FIELD..., "text":
 // {FIELD: TEXT}}]}. Board Failure when the board fails.
 Json AnswerRead(ZorEncHandle handle, const companion::SettingRequest &read);
-// Writes, then answers the read-back as AnswerRead does.
+// Writes, then answers the read-back as AnswerRead does, with "note" when a
+// value was not stored as written (0.299 as 0.29).
 Json AnswerWrite(ZorEncHandle handle, const companion::SettingRequest &write);
 
 } // namespace zorenc::monitor

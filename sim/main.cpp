@@ -18,19 +18,23 @@ namespace {
 void Usage(FILE *out)
 {
     std::fputs("usage: zorenc-sim [options]\n"
+               "Prints the port to open (a pseudo-terminal) on its first line, then serves it\n"
+               "until SIGINT or SIGTERM.\n"
                "  --paced            send replies at 115200 8N1 wire speed\n"
                "  --paced-receive    take requests no faster than the wire carries them\n"
                "  --flash FILE       keep the flash in FILE (default: in memory)\n"
-               "  --test-commands    answer the test commands (P K F I C L Q X Z)\n"
+               "  --test-commands    answer the test commands (P K F I C L Q X Z A S)\n"
                "  --silent           record requests, answer none\n"
                "  --link PATH        make PATH a symlink to the port\n"
                "  --inputs BITS      digital inputs 0-6 at power-up (e.g. 0x55)\n"
                "  --request-log FILE append each request received to FILE, one a line\n"
+               "  --replay FILE      answer with the replies recorded in FILE (zorenc --capture);\n"
+               "                     repeat it to replay several captures in order; a request\n"
+               "                     they do not hold is answered with status 0x08\n"
+               "  -h, --help         this text\n"
                "Signals: SIGUSR1 unplugs the port (it disappears, the board keeps its\n"
                "state), SIGUSR2 plugs it back in (a new pty; --link follows it).\n"
-               "  --replay FILE      answer with the replies recorded in FILE (zorenc --capture);\n"
-               "                     repeat it to replay several captures in order\n"
-               "  -h, --help         this text\n",
+               "Registers, status codes and test commands: sim/README.md.\n",
                out);
 }
 

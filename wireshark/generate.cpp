@@ -1,7 +1,7 @@
 // zorenc-wireshark-generate TEMPLATE OUTPUT: writes the Wireshark dissector
-// zorenc.lua from its template, with the register table and the status
-// codes taken from the register map and the simulated board's codes, so that
-// the dissector never holds a copy of its own.
+// zorenc.lua from its template, with the register table, the status codes
+// and the test commands taken from the register map and the simulated
+// board's codes, so that the dissector never holds a copy of its own.
 #include <cstdio>
 #include <fstream>
 #include <iostream>
@@ -43,6 +43,48 @@ const char *EncodingName(companion::Encoding encoding)
     return "raw";
 }
 
+// The simulated board's test commands: their names, and what their address
+// field holds ("register" for an address of the map, "fault" for a kind and
+// a count, "" for nothing the dissector decodes).
+std::string TestCommandTable()
+{
+    const struct {
+        uint8_t command;
+        const char *name;
+        const char *address;
+    } commands[] = {
+        {zorsim::kCmdPoke, "test: poke", "register"},
+        {zorsim::kCmdPeek, "test: peek", "register"},
+        {zorsim::kCmdFault, "test: fault", "fault"},
+        {zorsim::kCmdInputs, "test: set the inputs", ""},
+        {zorsim::kCmdCount, "test: count the recorded requests", ""},
+        {zorsim::kCmdLength, "test: length of a recorded request", ""},
+        {zorsim::kCmdQuery, "test: byte of a recorded request", ""},
+        {zorsim::kCmdClearRequests, "test: forget the recorded requests", ""},
+        {zorsim::kCmdReset, "test: power-cycle", ""},
+        {zorsim::kCmdAppendRaw, "test: append raw bytes", ""},
+        {zorsim::kCmdSendRaw, "test: send the raw bytes", ""},
+    };
+    std::ostringstream out;
+    out << "-- The simulated board's test commands (zorenc-sim --test-commands): {name, "
+           "what the address holds}\nlocal TEST_COMMANDS = {\n";
+    for (const auto &c : commands) {
+        char line[120];
+        std::snprintf(line, sizeof line, "    [\"%c\"] = {\"%s\", \"%s\"},\n", c.command, c.name,
+                      c.address);
+        out << line;
+    }
+    out << "}\n\n-- The kinds of the fault test command\nlocal FAULT_NAMES = {\n";
+    const char *faults[zorsim::kFaultKinds] = {"clear all faults", "silence",  "delay",
+                                               "bad checksum",     "status",   "garbage",
+                                               "double reply",     "truncate", "late"};
+    for (int kind = 0; kind < zorsim::kFaultKinds; ++kind) {
+        out << "    [" << kind << "] = \"" << faults[kind] << "\",\n";
+    }
+    out << "}\n";
+    return out.str();
+}
+
 std::string RegisterTable()
 {
     std::ostringstream out;
@@ -80,7 +122,8 @@ std::string RegisterTable()
         std::snprintf(line, sizeof line, "    [0x%02X] = \"%s\",\n", s.code, s.meaning);
         out << line;
     }
-    out << "}\n";
+    out << "}\n\n";
+    out << TestCommandTable();
     return out.str();
 }
 

@@ -21,7 +21,7 @@ ZORTOOLS_API char *ZORTOOLS_CALL ZorToolsConfigCheck(const char *request)
     return companion::Answer([&] {
         const companion::Config config =
             companion::RequestedConfig(companion::ParseRequest(request));
-        return companion::Json{{"entries", config.entries.size()}};
+        return companion::Json{{"entries", config.entries.size()}, {"warnings", config.warnings}};
     });
 }
 

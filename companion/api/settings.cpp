@@ -26,8 +26,7 @@ ZORTOOLS_API char *ZORTOOLS_CALL ZorToolsSetSetting(ZorEncHandle handle, const c
     return companion::Answer([&] {
         const companion::SettingRequest write =
             companion::ParseWrite(companion::ParseRequest(request));
-        return companion::ReadingObject(write.setting->ReadBack(),
-                                        companion::WriteSetting(handle, write));
+        return companion::WrittenObject(write, companion::WriteSetting(handle, write));
     });
 }
 

@@ -120,7 +120,10 @@ ZORTOOLS_API char *ZORTOOLS_CALL ZorToolsConfigSave(ZorEncHandle handle, const c
 /**
  * Checks a configuration without a board. Request: `{"config": DOCUMENT}` or
  * `{"text": FILE_TEXT}` (read within the limits of a request). Result:
- * `{"entries": N}`. A faulty configuration is a "usage" error with
+ * `{"entries": N, "warnings": [TEXT...]}`, the warnings naming values with
+ * more decimals than their unit and what the board is given instead
+ * ("settings.trigger-delay[0]: 0.295 is stored as 0.29 (trigger-delay is kept
+ * in hundredths)"). A faulty configuration is a "usage" error with
  * `"faults"`: every fault found, one text each; one that cannot be read
  * (syntax, limits) also has `"line"` and `"column"`.
  */
@@ -150,7 +153,8 @@ ZORTOOLS_API char *ZORTOOLS_CALL ZorToolsConfigDiff(ZorEncHandle handle, const c
  * followed by "not_sent". Both are the keys of earlier releases and are kept
  * for one more release: read the three lists instead.
  * Result: `{"verified", "unconfirmed", "not_sent", "written", "not_written",
- * "unchanged": N, "flash": BOOL}`. A "board" error carries `"reason"`:
+ * "unchanged": N, "flash": BOOL, "warnings": [TEXT...]}` (warnings as
+ * ZorToolsConfigCheck). A "board" error carries `"reason"`:
  * "version" (nothing written, the lists empty), "write" (with `"setting"`, the
  * one that failed, and the lists) or "flash" (every setting verified, the
  * save to flash failed).
@@ -171,11 +175,16 @@ ZORTOOLS_API char *ZORTOOLS_CALL ZorToolsGetSetting(ZorEncHandle handle, const c
  * Writes one setting, then reads it back. Request: as ZorToolsGetSetting, with
  * `"value": NUMBER` or `"values": [NUMBER...]` (a form of zorenc set's values).
  * Scaled values keep the decimal as written, cut to their unit (0.29 is 29
- * hundredths). Result: the read-back, as ZorToolsGetSetting gives it.
+ * hundredths). A value out of what the setting takes is a "usage" error whose
+ * message gives the range ("FREQUENCY -200 is out of range 0..2147483647"),
+ * and nothing is written. Result: the read-back, as ZorToolsGetSetting gives
+ * it, with `"note"` when a value had more decimals than its unit ("0.299 is
+ * stored as 0.29 (trigger-delay is kept in hundredths)").
  */
 ZORTOOLS_API char *ZORTOOLS_CALL ZorToolsSetSetting(ZorEncHandle handle, const char *request);
 
-/* ---- Captures (docs/capture.md) --------------------------------------------------------------- */
+/* ---- Captures (docs/capture.md) ---------------------------------------------------------------
+ */
 
 /**
  * Starts writing the handle's traffic to a pcapng file: every request the

@@ -90,6 +90,7 @@ std::vector<std::string> ValueNames(const Setting &s)
 class Checker {
 public:
     std::vector<std::string> faults;
+    std::vector<std::string> warnings;
 
     void Fault(const std::string &where, const std::string &what)
     {
@@ -106,7 +107,7 @@ public:
         }
         if (form.size() == 1) {
             int64_t count = 0;
-            if (!Number(form[0], where, value, count)) {
+            if (!Number(form[0], where, value, count, s.name)) {
                 return false;
             }
             counts.push_back(count);
@@ -119,14 +120,17 @@ public:
         bool ok = true;
         for (size_t i = 0; i < form.size(); ++i) {
             int64_t count = 0;
-            ok = Number(form[i], where + "." + names[i], value[names[i]], count) && ok;
+            ok = Number(form[i], where + "." + names[i], value[names[i]], count,
+                        std::string(s.name) + " " + names[i]) &&
+                 ok;
             counts.push_back(count);
         }
         return ok;
     }
 
 private:
-    bool Number(const ValueSpec &spec, const std::string &where, const Json &value, int64_t &count)
+    bool Number(const ValueSpec &spec, const std::string &where, const Json &value, int64_t &count,
+                const std::string &what)
     {
         std::string text;
         const bool scaled = spec.kind == ValueKind::kScaled;
@@ -141,10 +145,9 @@ private:
         }
         try {
             const Arg a = ParseValue(spec, text, "value");
-            if (!a.exact) {
-                Fault(where, text + " has more decimals than its unit holds (" +
-                                 (spec.places == 2 ? "hundredths" : "thousandths") + ")");
-                return false;
+            const std::string stored = StoredText(spec, text, a, what);
+            if (!stored.empty()) {
+                warnings.push_back(where + ": " + stored);
             }
             count = Normal(spec, a.integer);
             return true;
@@ -188,7 +191,7 @@ private:
         }
         int64_t word = 0;
         if (!Object(where, value, names, {"word"}) ||
-            !Number(kWordSpec, where + ".word", value["word"], word)) {
+            !Number(kWordSpec, where + ".word", value["word"], word, "word")) {
             return false;
         }
         bool ok = true;
@@ -485,6 +488,7 @@ Config CheckConfig(const Json &document)
                           " (nothing was sent to the board): " + check.faults[0],
                       {{"faults", check.faults}});
     }
+    config.warnings = check.warnings;
     return config;
 }
 
@@ -579,6 +583,7 @@ Json ApplyConfig(ZorEncHandle handle, const Config &config, const ApplyOptions &
     Json result = ApplyLists(plan, plan.size(), 0);
     result["unchanged"] = config.entries.size() - plan.size();
     result["flash"] = options.flash;
+    result["warnings"] = config.warnings;
     return result;
 }
 

@@ -33,6 +33,10 @@ struct Config {
     int64_t firmwareVersion = 0; // hundredths
     int64_t logicVersion = 0;    // hundredths
     std::vector<ConfigEntry> entries;
+    // Values with more decimals than their unit, each with where it is and
+    // what the board is given: "settings.trigger-delay[0]: 0.295 is stored
+    // as 0.29 (trigger-delay is kept in hundredths)".
+    std::vector<std::string> warnings;
 };
 
 // Reads every saved setting of the board into a document. port and
@@ -47,8 +51,9 @@ std::string ConfigText(const Json &document);
 
 // Checks a whole document before anything touches a board. Throws a usage
 // Failure whose details hold "faults", every fault found (format, version,
-// unknown, missing, wrong shape or type, out of range, not representable,
-// more decimals than the unit holds).
+// unknown, missing, wrong shape or type, out of range, not representable).
+// A decimal with more digits than its unit holds is taken as zorenc set
+// takes it, cut to the unit, and warned about in the Config's warnings.
 Config CheckConfig(const Json &document);
 // The same from file text, read by ReadJson within its limits; a syntax
 // error is reported with its line and column (details "line", "column").
@@ -71,10 +76,10 @@ struct ApplyOptions {
 // the read-back failed or differed; read it again or apply again) and
 // "not_sent". "written" repeats "verified", and "not_written" holds
 // "unconfirmed" then "not_sent" (the keys of earlier releases, kept for one
-// more). Result: those lists, "unchanged" (a count) and "flash" (saved to
-// flash). Throws a board Failure: "reason" "version" when the versions differ
-// (nothing written); "write" with "setting" (the one that failed) and the
-// lists; "flash" with the lists when the save to flash fails.
+// more). Result: those lists, "unchanged" (a count), "flash" (saved to
+// flash) and "warnings" (the Config's). Throws a board Failure: "reason" "version" when the
+// versions differ (nothing written); "write" with "setting" (the one that failed) and the lists;
+// "flash" with the lists when the save to flash fails.
 Json ApplyConfig(ZorEncHandle handle, const Config &config, const ApplyOptions &options);
 
 // A request that carries a configuration, as the C interface and the monitor

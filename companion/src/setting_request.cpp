@@ -105,11 +105,21 @@ Json ListOf(const Json &request, const char *list, const char *single)
     return Json::array();
 }
 
-Args ArgsOf(const ValueForm &form, const Json &values)
+// note, when given, gathers what the board is given in place of values
+// that it cannot hold as written (what names the setting).
+Args ArgsOf(const ValueForm &form, const Json &values, std::string *note = nullptr,
+            const char *what = "")
 {
     Args args;
     for (size_t i = 0; i < form.size(); ++i) {
-        args.push_back(ParseValue(form[i], TextOf(values[i], form[i].name)));
+        const std::string text = TextOf(values[i], form[i].name);
+        args.push_back(ParseValue(form[i], text));
+        const std::string stored =
+            StoredText(form[i], text, args.back(),
+                       form.size() == 1 ? what : std::string(what) + " " + form[i].name);
+        if (note != nullptr && !stored.empty()) {
+            *note += (note->empty() ? "" : "; ") + stored;
+        }
     }
     return args;
 }
@@ -183,7 +193,7 @@ SettingRequest ParseWrite(const Json &request)
     const Json values = ListOf(request, "values", "value");
     for (const ValueForm &form : s.setForms) {
         if (form.size() == values.size()) {
-            parsed.args = ArgsOf(form, values);
+            parsed.args = ArgsOf(form, values, &parsed.note, s.name);
             return parsed;
         }
     }
@@ -213,6 +223,15 @@ SettingReading WriteSetting(ZorEncHandle handle, const SettingRequest &request)
     const Key &key = request.keys.front();
     CheckResult(handle, s.set(handle, key, request.args), "cannot set " + Subject(s, key));
     return {key, ReadOne(handle, s.ReadBack(), key)};
+}
+
+Json WrittenObject(const SettingRequest &write, const SettingReading &reading)
+{
+    Json object = ReadingObject(write.setting->ReadBack(), reading);
+    if (!write.note.empty()) {
+        object["note"] = write.note;
+    }
+    return object;
 }
 
 Json FieldJson(const Field &field)

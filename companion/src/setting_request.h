@@ -19,6 +19,9 @@ struct SettingRequest {
     std::vector<Key> keys; // several for a read of every channel or input
     Args args;             // a read's extra arguments, or the values to write
     bool every = false;    // no channel or input was named: all of them
+    // A write's values that the board cannot hold as written, and what it is
+    // given instead: "0.299 is stored as 0.29 (DELAY is kept in hundredths)".
+    std::string note;
 };
 
 // A read: {"setting": NAME, "channel": CH, "index": I, "input": N, "args":
@@ -49,6 +52,11 @@ Reading ReadOne(ZorEncHandle handle, const Setting &s, const Key &key, const Arg
 // {"setting": NAME, "channel"|"input": N, "index": I, FIELD: VALUE...}, as
 // `zorenc get --json` prints a reading.
 Json ReadingObject(const Setting &s, const SettingReading &reading);
+
+// The answer to a write: the ReadingObject of what the board holds after
+// it, with "note" (the request's note) when a value was not stored as
+// written.
+Json WrittenObject(const SettingRequest &write, const SettingReading &reading);
 
 // A field's value as JSON: a number.
 Json FieldJson(const Field &field);

@@ -282,93 +282,121 @@ const std::vector<Setting> kSettings = {
     // Encoder channels.
     {"encoder-position", kC, kNone, kReadOnly, nullptr,
      GetChannelInt<ZorEncGetEncoderPosition>, nullptr,
-     "position counter, in counts (clear it with: clear encoder-position CH)"},
+     "the channel's position counter, in counts, -2147483648..2147483647 "
+     "(clear with: clear encoder-position CH)"},
     {"encoder-position-micrometer", kC, kMultiplierPeriod, kReadOnly, nullptr,
      GetPositionMicrometer, nullptr,
-     "position in micrometres: counts x PERIOD / MULTIPLIER (MULTIPLIER 2 or 4, else 1)"},
+     "the position in micrometres: counts x PERIOD / MULTIPLIER, PERIOD being the micrometres "
+     "of MULTIPLIER counts (MULTIPLIER 2 or 4; any other counts as 1)"},
     {"encoder-position-for-analog", kC, kMultiplierPeriod, kReadOnly, nullptr,
      GetPositionForAnalog, nullptr,
-     "position of an analog encoder: counts x PERIOD / MULTIPLIER (MULTIPLIER held to 8..1023)"},
+     "the position of an analog encoder in PERIOD's unit: counts x PERIOD / MULTIPLIER "
+     "(MULTIPLIER held to 8..1023)"},
     {"encoder-direction", kC, kNone, One(Word("DIRECTION")), nullptr,
      GetChannelInt<ZorEncGetEncoderDirection>, SetChannelInt<ZorEncSetEncoderDirection>,
-     "counting direction (the same register as encoder-inversion)", true},
+     "counting direction: 0 counts up; other values are the board's (the simulated board "
+     "counts down); the register of encoder-inversion too", true},
     {"encoder-inversion", kC, kNone, One(Word("INVERSION")), nullptr,
      GetChannelInt<ZorEncGetEncoderInversion>, SetChannelInt<ZorEncSetEncoderInversion>,
-     "inversion (the same register as encoder-direction)"},
-    {"encoder-multi-for-analog", kC, kNone, One(Word("MULTIPLIER")), nullptr,
+     "inversion: the encoder-direction register under its other name"},
+    {"encoder-multi-for-analog", kC, kNone, One(Range("MULTIPLIER", 0, INT32_MAX)), nullptr,
      GetChannelInt<ZorEncGetEncoderMultiForAnalog>, SetChannelInt<ZorEncSetEncoderMultiForAnalog>,
-     "multiplier for analog encoders", true},
+     "the channel's multiplier for analog encoders, a whole number of the board's, "
+     "not negative", true},
     {"encoder-reset-value", kC, kNone, One(Int32("POSITION")), nullptr,
      GetChannelInt<ZorEncGetEncoderResetValue>, SetChannelInt<ZorEncSetEncoderResetValue>,
-     "position that a clear of the position counter sets, in counts", true},
-    {"virtual-encoder-frequency", kC, kNone, One(Word("FREQUENCY")), nullptr,
+     "the position, in counts, that a clear of the position counter sets", true},
+    {"virtual-encoder-frequency", kC, kNone, One(Range("FREQUENCY", 0, INT32_MAX)), nullptr,
      GetChannelInt<ZorEncGetVirtualEncoderFrequency>,
      SetChannelInt<ZorEncSetVirtualEncoderFrequency>,
-     "frequency of the channel's virtual encoder (0 stops it)", true},
+     "frequency of the channel's virtual encoder, in the board's unit (the simulated board "
+     "counts this many per second); 0 stops it", true},
 
     // Board-wide settings and versions.
     {"encoder-resolution", kB, kNone, One(Thousandths("RESOLUTION")), nullptr,
      GetBoardReal<ZorEncGetEncoderResolution>, SetBoardReal<ZorEncSetEncoderResolution>,
-     "encoder resolution, kept in thousandths (0 to 4294967.295)", true},
+     "encoder resolution, in the board's unit, kept in thousandths of it (1.005 is stored "
+     "as 1005)", true},
     {"firmware-version", kB, kNone, kReadOnly, nullptr,
-     GetBoardReal<ZorEncGetFirmwareVersion>, nullptr, "firmware version"},
+     GetBoardReal<ZorEncGetFirmwareVersion>, nullptr,
+     "firmware version, two decimal places, 0..655.35"},
     {"logic-version", kB, kNone, kReadOnly, nullptr,
-     GetBoardReal<ZorEncGetLogicVersion>, nullptr, "logic version"},
+     GetBoardReal<ZorEncGetLogicVersion>, nullptr,
+     "logic version, two decimal places, 0..42949672.95"},
     {"positive-run", kB, kNone, One(Word("RUN")), nullptr,
-     GetBoardInt<ZorEncGetPositiveRun>, SetBoardInt<ZorEncSetPositiveRun>, "positive run", true},
+     GetBoardInt<ZorEncGetPositiveRun>, SetBoardInt<ZorEncSetPositiveRun>,
+     "positive run, in the board's unit: the board gives it its meaning, the library passes "
+     "it through unchanged", true},
     {"negative-run", kB, kNone, One(Word("RUN")), nullptr,
-     GetBoardInt<ZorEncGetNegativeRun>, SetBoardInt<ZorEncSetNegativeRun>, "negative run", true},
+     GetBoardInt<ZorEncGetNegativeRun>, SetBoardInt<ZorEncSetNegativeRun>,
+     "negative run, in the board's unit: the board gives it its meaning, the library passes "
+     "it through unchanged", true},
     {"trg-mode", kB, kNone, One(Word("MODE")), nullptr,
-     GetBoardInt<ZorEncGetTrgMode>, SetBoardInt<ZorEncSetTrgMode>, "trigger mode", true},
+     GetBoardInt<ZorEncGetTrgMode>, SetBoardInt<ZorEncSetTrgMode>,
+     "trigger mode of the board, a code the board defines (the library passes it through "
+     "unchanged)", true},
 
     // Trigger channels.
     {"trigger-controls", kC, kNone, {ValueForm{Word("WORD")}, kControlFields}, nullptr,
      GetControls, SetControls,
-     "control word: set the whole WORD, or its fields (N2CODE 2 stores 1, 4 stores 2, "
-     "others 0; nibble2 reads back only as 2 or 4, else 0)", true},
+     "control word: nibbles 0-6 (bits 0-27) and bits 30 and 31, whose meanings the board "
+     "defines; set the whole WORD, or its fields (N2CODE 2 stores 1, 4 stores 2, others 0; "
+     "nibble2 reads back only as 2 or 4, else 0)", true},
     {"trigger-generator", kC, kNone, {ValueForm{Range("UPPER", 0, 0xFFFF), Range("LOWER", 0, 0xFFFF)}},
      nullptr, GetGenerator, SetGenerator,
-     "trigger generator as its upper and lower 16-bit halves", true},
+     "trigger generator as its upper (bits 16-31) and lower (bits 0-15) halves, values the "
+     "board defines", true},
     {"trigger-generator-roll", kC, kNone, One(Word("WORD")), nullptr, GetRoll,
-     SetChannelInt<ZorEncSetTriggerGeneratorRoll>, "trigger generator as one 32-bit word"},
+     SetChannelInt<ZorEncSetTriggerGeneratorRoll>,
+     "trigger generator as one 32-bit word (the register of trigger-generator)"},
     {"trigger-output-mode", kC, kNone, One(Word("MODE")), nullptr,
      GetChannelInt<ZorEncGetTriggerOutputMode>, SetChannelInt<ZorEncSetTriggerOutputMode>,
-     "trigger output mode", true},
+     "trigger output mode, a code the board defines (the library passes it through "
+     "unchanged)", true},
     {"trigger-position0", kC, kNone, One(Int32("POSITION")), nullptr,
      GetChannelInt<ZorEncGetTriggerPosition0>, SetChannelInt<ZorEncSetTriggerPosition0>,
-     "first trigger position, in counts", true},
+     "first trigger position, in counts of the channel's encoder", true},
     {"trigger-position1", kC, kNone, One(Int32("POSITION")), nullptr,
      GetChannelInt<ZorEncGetTriggerPosition1>, SetChannelInt<ZorEncSetTriggerPosition1>,
-     "second trigger position, in counts", true},
+     "second trigger position, in counts of the channel's encoder", true},
     {"trigger-position0-micrometer", kC, kNone, {kMicrometres}, "trigger-position0",
      nullptr, SetPositionMicrometer0,
-     "sets trigger-position0 from micrometres: MICROMETRES x MULTIPLIER / PERIOD counts"},
+     "sets trigger-position0 from micrometres: MICROMETRES x MULTIPLIER / PERIOD counts, "
+     "PERIOD being the micrometres of MULTIPLIER counts"},
     {"trigger-position1-micrometer", kC, kNone, {kMicrometres}, "trigger-position1",
      nullptr, SetPositionMicrometer1,
-     "sets trigger-position1 from micrometres: MICROMETRES x MULTIPLIER / PERIOD counts"},
+     "sets trigger-position1 from micrometres: MICROMETRES x MULTIPLIER / PERIOD counts, "
+     "PERIOD being the micrometres of MULTIPLIER counts"},
     {"trigger-pulse-width", kC, kNone, One(Hundredths("WIDTH")), nullptr, GetPulseWidth,
-     SetChannelReal<ZorEncSetTriggerPulseWidth>, "trigger pulse width, kept in hundredths", true},
+     SetChannelReal<ZorEncSetTriggerPulseWidth>,
+     "trigger pulse width, in the board's unit, kept in hundredths of it (1.5 is stored as "
+     "150)", true},
     {"trigger-delay", kC, kNone, One(Hundredths("DELAY")), nullptr,
      GetChannelReal<ZorEncGetTriggerDelay>, SetChannelReal<ZorEncSetTriggerDelay>,
-     "trigger delay, kept in hundredths (1.5 is stored as 150)", true},
-    {"index-trigger-last-index", kC, kNone, One(Word("INDEX")), nullptr,
-     GetChannelInt<ZorEncGetIndexTriggerLastIndex>,
-     SetChannelInt<ZorEncSetIndexTriggerLastIndex>, "last index of the index-trigger table", true},
+     "trigger delay, in the board's unit, kept in hundredths of it (1.5 is stored as 150)",
+     true},
+    {"index-trigger-last-index", kC, kNone, One(Range("INDEX", 0, BOARD_INDEX_TRIGGERS - 1)),
+     nullptr, GetChannelInt<ZorEncGetIndexTriggerLastIndex>,
+     SetChannelInt<ZorEncSetIndexTriggerLastIndex>,
+     "the last index of the channel's index-trigger table in use", true},
     {"index-trigger-position", Scope::kChannelIndex, kNone, One(Int32("POSITION")), nullptr,
      GetIndexPosition, SetIndexPosition,
-     "position of index trigger INDEX (0..239), in counts", true},
+     "position of index trigger INDEX (0..239), in counts of the channel's encoder", true},
 
     // Counters and inputs, read only.
     {"trigger-count", kC, kNone, kReadOnly, nullptr,
      GetChannelInt<ZorEncGetTriggerCount, true>, nullptr,
-     "triggers fired (clear with: clear trigger-count CH)"},
+     "triggers fired on the channel, a count, 0..4294967295 "
+     "(clear with: clear trigger-count CH)"},
     {"trigger-error-count", kC, kNone, kReadOnly, nullptr,
      GetChannelInt<ZorEncGetTriggerErrorCount, true>, nullptr,
-     "trigger errors (clear with: clear trigger-error-count CH)"},
+     "trigger errors of the channel, a count the board keeps, 0..4294967295 "
+     "(clear with: clear trigger-error-count CH)"},
     {"di-state", Scope::kInput, kNone, kReadOnly, nullptr, GetDiState, nullptr,
-     "state of digital input INPUT (0..6): 0 or 1"},
+     "state of digital input INPUT (0..6): 1 on, 0 off"},
     {"di-count", Scope::kInput, kNone, kReadOnly, nullptr, GetDiCount, nullptr,
-     "count of digital input INPUT (0..6) (clear with: clear di-count INPUT)"},
+     "the board's counter of digital input INPUT (0..6), 0..4294967295 (the simulated board "
+     "counts rising edges) (clear with: clear di-count INPUT)"},
 };
 // clang-format on
 
@@ -396,9 +424,14 @@ const Setting &Setting::ReadBack() const
 
 namespace {
 
-// A count of 10^-places units as a decimal: -2147483647 hundredths is
-// -21474836.47.
-std::string CountText(int64_t count, int places)
+const char *UnitName(int places)
+{
+    return places == 2 ? "hundredths" : "thousandths";
+}
+
+} // namespace
+
+std::string ScaledText(int64_t count, int places)
 {
     std::string digits = std::to_string(count < 0 ? -count : count);
     if (places > 0) {
@@ -413,7 +446,51 @@ std::string CountText(int64_t count, int places)
     return (count < 0 ? "-" : "") + digits;
 }
 
-} // namespace
+std::string RangeText(const ValueSpec &spec)
+{
+    switch (spec.kind) {
+    case ValueKind::kInteger:
+        return std::to_string(spec.min) + ".." + std::to_string(spec.max);
+    case ValueKind::kWord:
+        return "any 32-bit word, " + std::to_string(INT32_MIN) + ".." + std::to_string(UINT32_MAX);
+    case ValueKind::kScaled:
+        return ScaledText(spec.min, spec.places) + ".." + ScaledText(spec.max, spec.places) +
+               ", kept in " + UnitName(spec.places);
+    case ValueKind::kPeriod:
+        return "any number but 0";
+    }
+    return "";
+}
+
+std::string ValuesText(const Setting &s)
+{
+    std::string text;
+    for (const ValueForm &form : s.setForms) {
+        std::string part;
+        // Neighbours with the same range share it: "N0 N1 ... N6: 0..15".
+        for (size_t i = 0; i < form.size();) {
+            size_t j = i + 1;
+            std::string names = form[i].name;
+            while (j < form.size() && RangeText(form[j]) == RangeText(form[i])) {
+                names += " " + std::string(form[j++].name);
+            }
+            part += (part.empty() ? "" : "; ") + names + ": " + RangeText(form[i]);
+            i = j;
+        }
+        text += (text.empty() ? "" : "; or ") + part;
+    }
+    return text;
+}
+
+std::string StoredText(const ValueSpec &spec, const std::string &written, const Arg &arg,
+                       const std::string &what)
+{
+    if (arg.exact || spec.kind != ValueKind::kScaled) {
+        return "";
+    }
+    return written + " is stored as " + ScaledText(arg.integer, spec.places) + " (" + what +
+           " is kept in " + UnitName(spec.places) + ")";
+}
 
 Arg ParseValue(const ValueSpec &spec, const std::string &text, const std::string &given)
 {
@@ -433,10 +510,9 @@ Arg ParseValue(const ValueSpec &spec, const std::string &text, const std::string
         // Below a range that starts at 0 is anything negative but an exact 0.
         const bool negative = !text.empty() && text[0] == '-' && (a.integer != 0 || !a.exact);
         if (a.integer < spec.min || a.integer > spec.max || (spec.min >= 0 && negative)) {
-            throw UsageFailure(what + " " + text + " is out of range " +
-                               CountText(spec.min, spec.places) + ".." +
-                               CountText(spec.max, spec.places) + " (kept in " +
-                               (spec.places == 2 ? "hundredths" : "thousandths") + ")");
+            throw UsageFailure(
+                what + " " + text + " is out of range " + ScaledText(spec.min, spec.places) + ".." +
+                ScaledText(spec.max, spec.places) + " (kept in " + UnitName(spec.places) + ")");
         }
         a.real = MiddleOf(a.integer, spec.places);
         return a;

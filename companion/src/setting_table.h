@@ -101,6 +101,23 @@ Arg ParseValue(const ValueSpec &spec, const std::string &text, const std::string
 // The names of a form's values, space separated: "UPPER LOWER".
 std::string FormNames(const ValueForm &form);
 
+// What a value takes: "0..239", "-21474836.47..21474836.47, kept in
+// hundredths", "any 32-bit word, -2147483648..4294967295", "any number but 0".
+std::string RangeText(const ValueSpec &spec);
+// What each of a setting's values takes, form by form: "UPPER LOWER:
+// 0..65535"; empty for a read-only setting.
+std::string ValuesText(const Setting &s);
+
+// A count of 10^-places units as a decimal: -2147483647 hundredths is
+// -21474836.47.
+std::string ScaledText(int64_t count, int places);
+
+// What the board is given when a decimal has digits beyond its unit:
+// "0.299 is stored as 0.29 (trigger-delay is kept in hundredths)", what
+// naming the value; empty when the value is stored as written.
+std::string StoredText(const ValueSpec &spec, const std::string &written, const Arg &arg,
+                       const std::string &what);
+
 // The fields that a read shows for a trigger-control word.
 Reading ControlsReading(uint32_t word);
 

@@ -11,14 +11,49 @@ std::string FormatReal(double value)
     if (!std::isfinite(value)) {
         return std::isnan(value) ? "nan" : (value > 0 ? "inf" : "-inf");
     }
+    if (value == 0) {
+        return "0";
+    }
+    // The fewest significant digits that read back as the same double, as
+    // d.ddde+X; then written out as a plain decimal.
     char text[40];
     for (int precision = 1; precision <= 17; ++precision) {
-        std::snprintf(text, sizeof text, "%.*g", precision, value);
+        std::snprintf(text, sizeof text, "%.*e", precision - 1, value);
         if (std::strtod(text, nullptr) == value) {
             break;
         }
     }
-    return text;
+    std::string digits;
+    const char *p = text;
+    const bool negative = *p == '-';
+    p += negative ? 1 : 0;
+    for (; *p != 'e'; ++p) {
+        if (*p != '.') {
+            digits += *p;
+        }
+    }
+    const int exponent = std::atoi(p + 1); // value = 0.digits x 10^(exponent + 1)
+    // Beyond these the plain form grows long: keep the exponent there, as
+    // JavaScript's number to string does.
+    if (exponent < -7 || exponent >= 21) {
+        std::string mantissa = digits.substr(0, 1);
+        if (digits.size() > 1) {
+            mantissa += "." + digits.substr(1);
+        }
+        return (negative ? "-" : "") + mantissa + "e" + (exponent < 0 ? "-" : "+") +
+               std::to_string(std::abs(exponent));
+    }
+    std::string plain;
+    const int point = exponent + 1; // digits before the decimal point
+    if (point <= 0) {
+        plain = "0." + std::string(static_cast<size_t>(-point), '0') + digits;
+    } else if (static_cast<size_t>(point) >= digits.size()) {
+        plain = digits + std::string(static_cast<size_t>(point) - digits.size(), '0');
+    } else {
+        plain = digits.substr(0, static_cast<size_t>(point)) + "." +
+                digits.substr(static_cast<size_t>(point));
+    }
+    return (negative ? "-" : "") + plain;
 }
 
 std::string FormatHex(uint32_t value, int digits)

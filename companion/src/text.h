@@ -6,8 +6,10 @@
 
 namespace zorenc::companion {
 
-// The shortest decimal form that reads back as the same double: 1.5, 0.28,
-// 4294967.295 ("nan", "inf", "-inf" for those).
+// The shortest decimal that reads back as the same double, written out as
+// people write numbers: 100, 1.5, 0.29, -21474836.47, 4294967.295. Only
+// magnitudes below 1e-7 or from 1e21 keep an exponent (1e-8, 1e+21), as
+// JavaScript writes them; "nan", "inf" and "-inf" for those.
 std::string FormatReal(double value);
 
 // text with every byte that is not part of valid UTF-8 written as \xNN

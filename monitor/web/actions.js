@@ -9,10 +9,23 @@ const actions = (() => {
   const kClearTargets = ["all", "positions", "triggers", "errors", "inputs"];
   let uploaded = null;
 
-  function report(text, kind) {
+  // A result line, and under it a list (every fault of a refused file, the
+  // warnings of a taken one).
+  function report(text, kind, list) {
     const node = $("action-result");
     node.textContent = text;
     node.className = kind || "";
+    const items = list || [];
+    $("action-list").replaceChildren(...items.map((item) => element("li", {}, item)));
+    $("action-list").className = kind || "";
+    $("action-list").hidden = items.length === 0;
+  }
+
+  function failed(error) {
+    const details = error.details || {};
+    const hint = details.reason === "version"
+      ? " Tick \u201capply it although it comes from other versions\u201d to apply it anyway." : "";
+    report(error.message + hint, "error", details.faults);
   }
 
   async function run(question, work, done) {
@@ -22,10 +35,10 @@ const actions = (() => {
     report("working\u2026", "busy");
     try {
       const result = await work();
-      report(done(result), "ok");
+      report(done(result), "ok", result && result.warnings);
       settingsForm.readAll();
     } catch (error) {
-      report(error.message, "error");
+      failed(error);
     }
   }
 
@@ -71,16 +84,31 @@ const actions = (() => {
     uploaded = null;
     try {
       // The file's text as it is: the monitor checks it as `zorenc config`
-      // does (every fault, a syntax error with its line and column).
+      // does (every fault, a syntax error with its line and column; values
+      // with more decimals than their unit are taken with a warning).
       const request = { text: await file.text() };
+      report("checking the file\u2026", "busy");
+      const checked = await api.post("/api/config/check", request);
       report("comparing the file with the board\u2026", "busy");
       $("config-diff-text").textContent = diffText(await api.post("/api/config/diff", request));
       uploaded = request;
+      $("config-flash").checked = false;
+      $("config-force").checked = false;
       $("config-diff").hidden = false;
-      report("");
+      const warned = checked.warnings.length;
+      report(warned ? `The file is taken with ${warned} warning${warned > 1 ? "s" : ""}:` : "",
+             warned ? "warn" : "", checked.warnings);
     } catch (error) {
-      report(error.message, "error");
+      failed(error);
     }
+  }
+
+  function applied(result) {
+    const written = result.verified.length;
+    return `${written} setting${written === 1 ? "" : "s"} written and verified, ` +
+           `${result.unchanged} unchanged; ` +
+           (result.flash ? "saved to flash"
+                         : "not yet saved to flash: the board loses them at power-off");
   }
 
   return {
@@ -122,9 +150,12 @@ const actions = (() => {
         uploaded = null;
       });
       $("config-apply").addEventListener("click", async () => {
-        const request = uploaded;
+        const request = Object.assign({}, uploaded, {
+          flash: $("config-flash").checked,
+          force: $("config-force").checked,
+        });
         $("config-report").hidden = true;
-        await run("Apply the file's settings to the board?",
+        await run(`Apply the file's settings to the board${request.flash ? " and save them to flash" : ""}?`,
             async () => {
               try {
                 return await api.post("/api/config/apply", request);
@@ -136,8 +167,7 @@ const actions = (() => {
             (result) => {
               $("config-diff").hidden = true;
               showApplyReport(result);
-              return `configuration applied: ${result.verified.length} written and verified, ` +
-                     `${result.unchanged} unchanged (not yet saved to flash)`;
+              return applied(result);
             });
       });
     },

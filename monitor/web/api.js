@@ -1,6 +1,7 @@
 // Requests to the monitor (docs/monitor.md). Every answer is the document
-// {"ok": true, "result": ...} or {"ok": false, "error": {"kind", "message"}};
-// call() gives the result or throws an ApiError carrying the message.
+// {"ok": true, "result": ...} or {"ok": false, "error": {"kind", "message",
+// ...}}; call() gives the result or throws an ApiError carrying the message
+// and the error's other keys (such as "faults" of a refused configuration).
 "use strict";
 
 class ApiError extends Error {

@@ -17,11 +17,17 @@ const page = (() => {
 
   function showState(state) {
     const node = $("state");
+    const back = state.state === "connected" && node.dataset.state !== "connected" &&
+                 node.dataset.state !== "starting" && ready;
     node.dataset.state = state.state;
     node.textContent = kStateText[state.state] || state.state;
     node.title = state.detail || "";
     if (state.port) {
       $("port").textContent = state.port;
+    }
+    document.body.dataset.board = state.state;
+    if (back) {
+      settingsForm.readAll(); // the board may have changed while it was away
     }
   }
 
@@ -40,9 +46,14 @@ const page = (() => {
     }
     inputs = Array.from({ length: count }, (_, n) => {
       const light = element("span", { class: "light", "data-on": "false" });
-      const count = element("span", { class: "count" }, "?");
+      const count = element("span", { class: "value" }, "?");
+      const counted = element("span", {
+        class: "count",
+        title: `di-count ${n}: the board's counter of input ${n} (the simulated board ` +
+               `counts rising edges); zorenc clear di-count ${n} clears it`,
+      }, "counted ", count);
       $("input-list").append(element("li", { "data-input": String(n) },
-        light, element("span", { class: "label" }, `input ${n}`), count));
+        light, element("span", { class: "label" }, `input ${n}`), counted));
       return { light, count };
     });
   }

@@ -2,11 +2,19 @@
 // live in the tool (GET /api/settings, POST /api/settings/NAME): the page
 // sends what was typed and shows either what the board holds afterwards or
 // why the value was refused (nothing is written then).
+//
+// What the board holds is a reading with an age: read-only settings
+// (positions, counters, inputs: they change by themselves) are read again
+// every few seconds while the page is shown, and every reading says how old
+// it is once it is no longer fresh.
 "use strict";
 
 const settingsForm = (() => {
-  const rows = new Map(); // name -> {setting, held, input, message}
+  const kLiveEveryMs = 2000;
+  const kFreshMs = 10000;
+  const rows = new Map(); // name -> {setting, held, age, readAt, input, message}
   let table = [];
+  let refreshing = false;
 
   const $ = (id) => document.getElementById(id);
 
@@ -47,6 +55,17 @@ const settingsForm = (() => {
     return target && target.readable && target.get_args.length === 0 ? target : null;
   }
 
+  function hold(row, reading) {
+    row.held.textContent = readingText(reading);
+    row.readAt = Date.now();
+    showAge(row);
+  }
+
+  function showAge(row) {
+    const ms = Date.now() - row.readAt;
+    row.age.textContent = row.readAt && ms >= kFreshMs ? `read ${Math.round(ms / 1000)} s ago` : "";
+  }
+
   async function read(row) {
     const source = readable(row.setting);
     if (!source) {
@@ -56,10 +75,34 @@ const settingsForm = (() => {
     const query = new URLSearchParams(key(row.setting)).toString();
     try {
       const result = await api.get(`/api/settings/${source.name}${query ? "?" + query : ""}`);
-      row.held.textContent = readingText(result.readings[0]);
+      hold(row, result.readings[0]);
+      if (row.readFailed) {
+        row.readFailed = false; // the board answers again: its old refusal is gone
+        say(row, "", "");
+      }
     } catch (error) {
       row.held.textContent = "?";
+      row.readFailed = true;
       say(row, error.message, "error");
+    }
+  }
+
+  // The settings that change by themselves, read again while the page shows.
+  async function refreshLive() {
+    if (refreshing || document.hidden || document.body.dataset.board !== "connected") {
+      rows.forEach(showAge);
+      return;
+    }
+    refreshing = true;
+    try {
+      for (const row of rows.values()) {
+        if (!row.setting.writable) {
+          await read(row);
+        }
+      }
+    } finally {
+      refreshing = false;
+      rows.forEach(showAge);
     }
   }
 
@@ -69,8 +112,8 @@ const settingsForm = (() => {
     try {
       const result = await api.post(`/api/settings/${row.setting.name}`,
                                     Object.assign(key(row.setting), { values: words }));
-      row.held.textContent = readingText(result.readings[0]);
-      say(row, "written; the board holds it", "ok");
+      hold(row, result.readings[0]);
+      say(row, result.note ? `written: ${result.note}` : "written; the board holds it", "ok");
     } catch (error) {
       say(row, error.message, "error");
     }
@@ -81,11 +124,14 @@ const settingsForm = (() => {
   }
 
   function makeRow(setting) {
-    const held = element("td", { class: "held" });
+    const held = element("span", { class: "reading" });
+    const age = element("small", { class: "age" });
     const message = element("div", { class: "message" });
-    const row = { setting, held, message, input: null };
-    const cells = [element("td", { class: "name", title: setting.help }, setting.name,
-                           element("small", {}, ` ${setting.scope}`)), held];
+    const row = { setting, held, age, readAt: 0, message, input: null };
+    const about = setting.values ? `${setting.help}\n${setting.values}` : setting.help;
+    const cells = [element("td", { class: "name", title: about }, setting.name,
+                           element("small", {}, ` ${setting.scope}`)),
+                   element("td", { class: "held" }, held, age)];
     if (setting.writable) {
       row.input = element("input", { type: "text", placeholder: placeholder(setting),
                                      spellcheck: false, autocomplete: "off" });
@@ -141,6 +187,7 @@ const settingsForm = (() => {
       for (const id of ["settings-channel", "settings-input", "settings-index"]) {
         $(id).addEventListener("change", readAll);
       }
+      setInterval(refreshLive, kLiveEveryMs);
     },
     readAll,
   };

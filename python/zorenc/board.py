@@ -68,6 +68,29 @@ _INT32_MIN = -(1 << 31)
 _INT32_MAX = (1 << 31) - 1
 _UINT32_MAX = (1 << 32) - 1
 
+#: The values of settings whose range is narrower than their C type, as
+#: (setting, value) -> (lowest, highest); the names are those of ``zorenc
+#: help set``, whose settings table holds the same ranges (a test of the
+#: toolkit, tests/companion/ranges_test.cpp, compares the two).  A setter
+#: refuses a value outside them with :class:`ZorEncParamError` and sends
+#: nothing.
+VALUE_RANGES: Dict[Tuple[str, str], Tuple[int, int]] = {
+    ("encoder-multi-for-analog", "MULTIPLIER"): (0, 2147483647),
+    ("virtual-encoder-frequency", "FREQUENCY"): (0, 2147483647),
+    ("trigger-controls", "N0"): (0, 15),
+    ("trigger-controls", "N1"): (0, 15),
+    ("trigger-controls", "N2CODE"): (0, 15),
+    ("trigger-controls", "N3"): (0, 15),
+    ("trigger-controls", "N4"): (0, 15),
+    ("trigger-controls", "N5"): (0, 15),
+    ("trigger-controls", "N6"): (0, 15),
+    ("trigger-controls", "BIT30"): (0, 1),
+    ("trigger-controls", "BIT31"): (0, 1),
+    ("trigger-generator", "UPPER"): (0, 65535),
+    ("trigger-generator", "LOWER"): (0, 65535),
+    ("index-trigger-last-index", "INDEX"): (0, 239),
+}
+
 if TYPE_CHECKING:
     from ctypes import _SimpleCData
 
@@ -203,6 +226,17 @@ def _word(value: int, what: str) -> int:
     if not _INT32_MIN <= value <= _UINT32_MAX:
         raise _refuse(ZORENC_ERR_PARAM, what, value)
     return value - (1 << 32) if value > _INT32_MAX else value
+
+
+def _ranged(setting: str, name: str, value: int) -> int:
+    """A value of a setting within its range of :data:`VALUE_RANGES`."""
+    value = operator.index(value)
+    low, high = VALUE_RANGES[(setting, name)]
+    if not low <= value <= high:
+        raise error_for(
+            ZORENC_ERR_PARAM, detail=f"{name} {value} is out of range {low}..{high} ({setting})"
+        )
+    return value
 
 
 def _unsigned(value: int, bits: int, what: str) -> int:
@@ -571,11 +605,12 @@ class Board:
     # ---- encoder channels ----
 
     def encoder_position(self, channel: int) -> int:
-        """Position counter of a channel."""
+        """The channel's position counter, in counts (-2**31..2**31-1)."""
         return self._get("ZorEncGetEncoderPosition", c_int32, _channel(channel))
 
     def encoder_position_for_analog(self, channel: int, multiplier: int, period: float) -> int:
-        """Position as count x period / multiplier, the multiplier bounded to 8..1023."""
+        """The position of an analog encoder in period's unit: count x period /
+        multiplier, the multiplier held to 8..1023, truncated toward zero."""
         return self._get(
             "ZorEncGetEncoderPositionForAnalog",
             c_int32,
@@ -585,7 +620,9 @@ class Board:
         )
 
     def encoder_position_micrometer(self, channel: int, multiplier: int, period: float) -> int:
-        """Position in micrometres: count x period / multiplier (2 or 4, else 1)."""
+        """The position in micrometres: count x period / multiplier, period
+        being the micrometres of multiplier counts (2 or 4; any other counts
+        as 1), truncated toward zero."""
         return self._get(
             "ZorEncGetEncoderPositionMicrometer",
             c_int32,
@@ -595,93 +632,125 @@ class Board:
         )
 
     def encoder_direction(self, channel: int) -> int:
-        """Counting direction (raw; the board counts up at 0)."""
+        """Counting direction: 0 counts up; other values are the board's (the
+        simulated board counts down).  The register of the inversion too."""
         return self._get("ZorEncGetEncoderDirection", c_int32, _channel(channel))
 
     def set_encoder_direction(self, channel: int, direction: int) -> None:
+        """Sets the counting direction: any 32-bit word (-2**31..2**32-1), 0
+        counting up."""
         self._do("ZorEncSetEncoderDirection", _channel(channel), _word(direction, "direction"))
 
     def encoder_inversion(self, channel: int) -> int:
-        """Inversion: the same register as the direction."""
+        """Inversion: the direction register under its other name."""
         return self._get("ZorEncGetEncoderInversion", c_int32, _channel(channel))
 
     def set_encoder_inversion(self, channel: int, inversion: int) -> None:
+        """Sets the inversion (the direction register): any 32-bit word."""
         self._do("ZorEncSetEncoderInversion", _channel(channel), _word(inversion, "inversion"))
 
     def encoder_multi_for_analog(self, channel: int) -> int:
-        """Multiplier for analog encoders (raw)."""
+        """The channel's multiplier for analog encoders, a whole number of the
+        board's, 0..2**31-1."""
         return self._get("ZorEncGetEncoderMultiForAnalog", c_int32, _channel(channel))
 
     def set_encoder_multi_for_analog(self, channel: int, multiplier: int) -> None:
+        """Sets the multiplier for analog encoders, 0..2**31-1 (a negative one
+        raises :class:`ZorEncParamError`)."""
         self._do(
-            "ZorEncSetEncoderMultiForAnalog", _channel(channel), _word(multiplier, "multiplier")
+            "ZorEncSetEncoderMultiForAnalog",
+            _channel(channel),
+            _ranged("encoder-multi-for-analog", "MULTIPLIER", multiplier),
         )
 
     def encoder_reset_value(self, channel: int) -> int:
-        """Value the position counter is reset to."""
+        """The position, in counts, that a clear of the position counter sets."""
         return self._get("ZorEncGetEncoderResetValue", c_int32, _channel(channel))
 
     def set_encoder_reset_value(self, channel: int, value: int) -> None:
+        """Sets the reset position, in counts (-2**31..2**31-1)."""
         self._do("ZorEncSetEncoderResetValue", _channel(channel), _int32(value, "reset value"))
 
     def start_calibration(self, channel: int) -> None:
+        """Starts the calibration of the channel's encoder (the board's)."""
         self._do("ZorEncStartCalibration", _channel(channel))
 
     def stop_calibration(self, channel: int) -> None:
+        """Stops the calibration of the channel's encoder."""
         self._do("ZorEncStopCalibration", _channel(channel))
 
     # ---- device settings and maintenance ----
 
     def encoder_resolution(self) -> float:
-        """Encoder resolution (three decimals)."""
+        """Encoder resolution, in the board's unit, to three decimal places
+        (kept in thousandths), 0..4294967.295."""
         return self._get("ZorEncGetEncoderResolution", c_double)
 
     def set_encoder_resolution(self, resolution: float) -> None:
-        """Sets the resolution, 0 <= resolution <= 4294967.295, in thousandths:
-        the decimal as written, cut to three places (1.005 stays 1.005)."""
+        """Sets the resolution, in the board's unit, 0..4294967.295, kept in
+        thousandths: the decimal as written, cut to three places (1.005 stays
+        1.005, 1.0005 is stored as 1).  Out of range: :class:`ZorEncParamError`."""
         self._do("ZorEncSetEncoderResolution", _exact(resolution, 3))
 
     def firmware_version(self) -> float:
+        """Firmware version, two decimal places, 0..655.35."""
         return self._get("ZorEncGetFirmwareVersion", c_double)
 
     def logic_version(self) -> float:
+        """Logic version, two decimal places, 0..42949672.95."""
         return self._get("ZorEncGetLogicVersion", c_double)
 
     def positive_run(self) -> int:
+        """Positive run, in the board's unit: a 32-bit value the board gives
+        its meaning, passed through unchanged."""
         return self._get("ZorEncGetPositiveRun", c_int32)
 
     def set_positive_run(self, run: int) -> None:
+        """Sets the positive run: any 32-bit word (-2**31..2**32-1)."""
         self._do("ZorEncSetPositiveRun", _word(run, "run"))
 
     def negative_run(self) -> int:
+        """Negative run, in the board's unit: a 32-bit value the board gives
+        its meaning, passed through unchanged."""
         return self._get("ZorEncGetNegativeRun", c_int32)
 
     def set_negative_run(self, run: int) -> None:
+        """Sets the negative run: any 32-bit word (-2**31..2**32-1)."""
         self._do("ZorEncSetNegativeRun", _word(run, "run"))
 
     def trg_mode(self) -> int:
-        """Trigger mode (raw)."""
+        """The board's trigger mode, a code the board defines (passed through
+        unchanged)."""
         return self._get("ZorEncGetTrgMode", c_int32)
 
     def set_trg_mode(self, mode: int) -> None:
+        """Sets the trigger mode: any 32-bit word (-2**31..2**32-1)."""
         self._do("ZorEncSetTrgMode", _word(mode, "trigger mode"))
 
     def virtual_encoder_frequency(self, channel: int) -> int:
-        """Virtual-encoder frequency of a channel (raw)."""
+        """Frequency of the channel's virtual encoder, in the board's unit (the
+        simulated board counts this many per second), 0..2**31-1; 0 stops it."""
         return self._get("ZorEncGetVirtualEncoderFrequency", c_int32, _channel(channel))
 
     def set_virtual_encoder_frequency(self, channel: int, frequency: int) -> None:
+        """Sets the virtual encoder's frequency, 0..2**31-1 (0 stops it; a
+        negative one raises :class:`ZorEncParamError`)."""
         self._do(
-            "ZorEncSetVirtualEncoderFrequency", _channel(channel), _word(frequency, "frequency")
+            "ZorEncSetVirtualEncoderFrequency",
+            _channel(channel),
+            _ranged("virtual-encoder-frequency", "FREQUENCY", frequency),
         )
 
     def load_default_parameters(self) -> None:
+        """The board's default settings replace those in use (not saved)."""
         self._do("ZorEncLoadDefaultParameters")
 
     def save_flash(self) -> None:
+        """The board keeps its settings in use across power cycles."""
         self._do("ZorEncSaveFlash")
 
     def load_flash(self) -> None:
+        """The settings saved last replace those in use."""
         self._do("ZorEncLoadFlash")
 
     # ---- configuration files, through the companion library ----
@@ -729,9 +798,11 @@ class Board:
         them again or apply again) and :attr:`~ToolsBoardError.not_sent`
         list every setting that differed.  Returns ``{"verified",
         "unconfirmed", "not_sent", "written", "not_written", "unchanged",
-        "flash"}``: after success every setting that differed is verified
-        (``written`` repeats ``verified``; ``not_written`` is unconfirmed
-        then not sent, kept from earlier releases for one more)."""
+        "flash", "warnings"}``: after success every setting that differed is
+        verified (``written`` repeats ``verified``; ``not_written`` is
+        unconfirmed then not sent, kept from earlier releases for one more);
+        the warnings name values with more decimals than their unit and what
+        the board was given instead."""
         request = self._config_request(config)
         request.update(flash=bool(flash), force=bool(force))
         return cast(Dict[str, Any], self._tools("ZorToolsConfigApply", request))
@@ -739,7 +810,8 @@ class Board:
     # ---- trigger channels ----
 
     def trigger_controls(self, channel: int) -> TriggerControls:
-        """The control word of a trigger channel."""
+        """The control word of a trigger channel: nibbles 0-6 and bits 30 and
+        31, whose meanings the board defines."""
         out = TriggerControlsStruct()
         self._do("ZorEncGetTriggerControls", _channel(channel), byref(out))
         return TriggerControls.from_word(int.from_bytes(bytes(out), sys.byteorder))
@@ -769,60 +841,73 @@ class Board:
         bit30: int = 0,
         bit31: int = 0,
     ) -> None:
-        """Writes the control word packed field by field: each nibble from the
-        low 4 bits of its argument, nibble2 as 1 for a code of 2, 2 for 4 and
-        0 otherwise, bit30 and bit31 from their low bit."""
+        """Writes the control word packed field by field: each nibble 0..15,
+        nibble2 stored as 1 for a code of 2, 2 for 4 and 0 for any other code
+        (0..15), bit30 and bit31 0 or 1.  A field out of its range raises
+        :class:`ZorEncParamError` and nothing is sent."""
         fields = (nibble0, nibble1, nibble2_code, nibble3, nibble4, nibble5, nibble6, bit30, bit31)
+        names = ("N0", "N1", "N2CODE", "N3", "N4", "N5", "N6", "BIT30", "BIT31")
         self._do(
             "ZorEncSetTriggerControlsEachTrigger",
             _channel(channel),
-            *(_int32(f, "field") for f in fields),
+            *(_ranged("trigger-controls", n, f) for n, f in zip(names, fields)),
         )
 
     def trigger_generator(self, channel: int) -> Tuple[int, int]:
-        """The generator as (upper half, lower half), 0..0xFFFF each."""
+        """The trigger generator as (upper half, lower half), bits 16-31 and
+        0-15, 0..0xFFFF each, values the board defines."""
         upper, lower = c_int32(), c_int32()
         self._do("ZorEncGetTriggerGenerator", _channel(channel), byref(upper), byref(lower))
         return upper.value, lower.value
 
     def set_trigger_generator(self, channel: int, upper: int, lower: int) -> None:
+        """Sets the trigger generator from its halves, 0..0xFFFF each."""
         self._do(
             "ZorEncSetTriggerGenerator",
             _channel(channel),
-            _unsigned(upper, 16, "upper half"),
-            _unsigned(lower, 16, "lower half"),
+            _ranged("trigger-generator", "UPPER", upper),
+            _ranged("trigger-generator", "LOWER", lower),
         )
 
     def trigger_generator_roll(self, channel: int) -> int:
-        """The generator register as one raw word."""
+        """The trigger generator register as one 32-bit word (signed)."""
         return self._get("ZorEncGetTriggerGeneratorRoll", c_int32, _channel(channel))
 
     def set_trigger_generator_roll(self, channel: int, value: int) -> None:
+        """Sets the trigger generator as one word: any 32-bit word."""
         self._do("ZorEncSetTriggerGeneratorRoll", _channel(channel), _word(value, "value"))
 
     def trigger_output_mode(self, channel: int) -> int:
+        """The trigger output mode, a code the board defines (passed through
+        unchanged)."""
         return self._get("ZorEncGetTriggerOutputMode", c_int32, _channel(channel))
 
     def set_trigger_output_mode(self, channel: int, mode: int) -> None:
+        """Sets the trigger output mode: any 32-bit word (-2**31..2**32-1)."""
         self._do("ZorEncSetTriggerOutputMode", _channel(channel), _word(mode, "mode"))
 
     def trigger_position0(self, channel: int) -> int:
+        """The first trigger position, in counts of the channel's encoder."""
         return self._get("ZorEncGetTriggerPosition0", c_int32, _channel(channel))
 
     def set_trigger_position0(self, channel: int, position: int) -> None:
+        """Sets the first trigger position, in counts (-2**31..2**31-1)."""
         self._do("ZorEncSetTriggerPosition0", _channel(channel), _int32(position, "position"))
 
     def trigger_position1(self, channel: int) -> int:
+        """The second trigger position, in counts of the channel's encoder."""
         return self._get("ZorEncGetTriggerPosition1", c_int32, _channel(channel))
 
     def set_trigger_position1(self, channel: int, position: int) -> None:
+        """Sets the second trigger position, in counts (-2**31..2**31-1)."""
         self._do("ZorEncSetTriggerPosition1", _channel(channel), _int32(position, "position"))
 
     def set_trigger_position_micrometer0(
         self, channel: int, position: int, multiplier: int, period: float, convert: bool = True
     ) -> None:
-        """Sets trigger position 0 from micrometres (position x multiplier /
-        period counts), or from counts when convert is false."""
+        """Sets trigger position 0 from micrometres: position x multiplier /
+        period counts, period being the micrometres of multiplier counts; or
+        from counts when convert is false."""
         self._micrometer("ZorEncSetTriggerPositionMicrometer0", channel, position, multiplier,
                          period, convert)
 
@@ -845,7 +930,8 @@ class Board:
         )
 
     def trigger_pulse_width(self, channel: int) -> float:
-        """Pulse width (hundredths)."""
+        """Trigger pulse width, in the board's unit, to two decimal places
+        (kept in hundredths), -21474836.47..21474836.47."""
         out = c_double()
         name = "ZorEncGetTriggerPulseWidth"
         result = self._invoke(name, _channel(channel), byref(out))
@@ -855,34 +941,44 @@ class Board:
         return out.value
 
     def set_trigger_pulse_width(self, channel: int, width: float) -> None:
-        """Sets the width in hundredths: the decimal as written, cut to two
-        places."""
+        """Sets the pulse width, in the board's unit, -21474836.47..21474836.47,
+        kept in hundredths: the decimal as written, cut to two places (1.5
+        stays 1.5, 0.299 is stored as 0.29)."""
         self._do("ZorEncSetTriggerPulseWidth", _channel(channel), _exact(width, 2))
 
     def trigger_delay(self, channel: int) -> float:
-        """Trigger delay (hundredths)."""
+        """Trigger delay, in the board's unit, to two decimal places (kept in
+        hundredths), -21474836.47..21474836.47."""
         return self._get("ZorEncGetTriggerDelay", c_double, _channel(channel))
 
     def set_trigger_delay(self, channel: int, delay: float) -> None:
-        """Sets the delay in hundredths: the decimal as written, cut to two
-        places (0.29 stays 0.29, -1.239 becomes -1.23)."""
+        """Sets the delay, in the board's unit, -21474836.47..21474836.47, kept
+        in hundredths: the decimal as written, cut to two places (0.29 stays
+        0.29, -1.239 is stored as -1.23)."""
         self._do("ZorEncSetTriggerDelay", _channel(channel), _exact(delay, 2))
 
     def index_trigger_last_index(self, channel: int) -> int:
+        """The last index of the channel's index-trigger table in use, 0..239."""
         return self._get("ZorEncGetIndexTriggerLastIndex", c_int32, _channel(channel))
 
     def set_index_trigger_last_index(self, channel: int, last_index: int) -> None:
+        """Sets the last index in use, 0..239 (others raise
+        :class:`ZorEncParamError`)."""
         self._do(
-            "ZorEncSetIndexTriggerLastIndex", _channel(channel), _word(last_index, "last index")
+            "ZorEncSetIndexTriggerLastIndex",
+            _channel(channel),
+            _ranged("index-trigger-last-index", "INDEX", last_index),
         )
 
     def index_trigger_position(self, channel: int, index: int) -> int:
-        """Position of index trigger index (0..0xEF) of a channel."""
+        """Position of index trigger index (0..0xEF), in counts of the
+        channel's encoder."""
         return self._get(
             "ZorEncGetIndexTriggerPosition", c_int32, _channel(channel), _channel(index, "index")
         )
 
     def set_index_trigger_position(self, channel: int, index: int, position: int) -> None:
+        """Sets index trigger index (0..0xEF), in counts (-2**31..2**31-1)."""
         self._do(
             "ZorEncSetIndexTriggerPosition",
             _channel(channel),
@@ -893,7 +989,7 @@ class Board:
     # ---- digital inputs, counters and clears ----
 
     def digital_inputs(self) -> Tuple[bool, ...]:
-        """The seven digital inputs, input 0 first."""
+        """The states of the seven digital inputs (True: on), input 0 first."""
         states = [c_int32() for _ in range(DIGITAL_INPUTS)]
         self._do("ZorEncGetDI", *(byref(s) for s in states))
         return tuple(bool(s.value) for s in states)
@@ -903,13 +999,18 @@ class Board:
         return bool(self._get("ZorEncGetDIState", c_int32, _channel(input, "input")))
 
     def digital_input_count(self, input: int) -> int:
-        """Counter of a digital input (0..6)."""
+        """The board's counter of a digital input (0..6), 0..2**32-1 as the
+        board counts (the simulated board counts rising edges), returned as
+        a signed 32-bit number."""
         return self._get("ZorEncGetDiCount", c_int32, _channel(input, "input"))
 
     def trigger_count(self, channel: int) -> int:
+        """Triggers fired on the channel, a count (signed 32-bit)."""
         return self._get("ZorEncGetTriggerCount", c_int32, _channel(channel))
 
     def trigger_error_count(self, channel: int) -> int:
+        """Trigger errors of the channel, a count the board keeps (signed
+        32-bit)."""
         return self._get("ZorEncGetTriggerErrorCount", c_int32, _channel(channel))
 
     def clear_all(self) -> None:

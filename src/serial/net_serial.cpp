@@ -270,14 +270,14 @@ int32_t CNetSerial::SendLineFormat(DWORD baudRate, int dataBits, int parity, int
     const uint8_t size = static_cast<uint8_t>(dataBits);
     const uint8_t parityCode = ParityCode(parity);
     const uint8_t stopCode = StopCode(stopBits);
-    constexpr uint32_t wanted = (1u << tn::kSetBaudRate) | (1u << tn::kSetDataSize) |
-                                (1u << tn::kSetParity) | (1u << tn::kSetStopSize);
+    const uint32_t wanted = (1u << tn::kSetBaudRate) | (1u << tn::kSetDataSize) |
+                            (1u << tn::kSetParity) | (1u << tn::kSetStopSize);
     answered_ &= ~wanted;
     SendComPort(tn::kSetBaudRate, baud, sizeof(baud));
     SendComPort(tn::kSetDataSize, &size, 1);
     SendComPort(tn::kSetParity, &parityCode, 1);
     SendComPort(tn::kSetStopSize, &stopCode, 1);
-    if (!PumpUntil(deadline, [this] { return (answered_ & wanted) == wanted; })) {
+    if (!PumpUntil(deadline, [&] { return (answered_ & wanted) == wanted; })) {
         return Code(ended_ ? ERROR_NETNAME_DELETED : ERROR_TIMEOUT);
     }
     return 0;
@@ -749,10 +749,10 @@ int32_t CNetSerial::Purge()
         // Both of the server's buffers; what it sent before its answer is
         // stale and dropped.
         const uint8_t both = 3;
-        constexpr uint32_t bit = 1u << tn::kPurgeData;
+        const uint32_t bit = 1u << tn::kPurgeData;
         answered_ &= ~bit;
         SendComPort(tn::kPurgeData, &both, 1);
-        PumpUntil(GetTickCount() + kPurgeAnswerMs, [this] {
+        PumpUntil(GetTickCount() + kPurgeAnswerMs, [&] {
             start_ = end_ = 0;
             return (answered_ & bit) != 0;
         });

@@ -21,6 +21,7 @@ SIM = os.environ["ZORENC_SIM"]
 LUA = os.environ["ZORENC_LUA"]
 TSHARK = os.environ.get("ZORENC_TSHARK", "tshark")
 DIR = os.environ["ZORENC_CAPTURE_DIR"]
+os.environ.setdefault("ZORENC_QUIET", "1")  # the library's "connected!!!!!" of Board()
 
 FIELDS = ["zorenc.kind", "zorenc.command", "zorenc.address", "zorenc.register",
           "zorenc.channel", "zorenc.value", "zorenc.status", "zorenc.checksum_ok",
@@ -195,6 +196,7 @@ class CaptureTest(unittest.TestCase):
             self.assertEqual(replayed[name], self.live[name], name)
         self.assertEqual(unknown[0], 1)
         self.assertIn("status 0x08", unknown[2])
+        self.assertIn("not recorded", unknown[2])
         self.assertIn("no request R 0xF008 0x00000000 in the capture", err)
 
     def test_a_full_disk_fails_the_run_and_leaves_whole_packets(self):
@@ -219,6 +221,22 @@ class CaptureTest(unittest.TestCase):
                                 timeout=20)
         self.assertEqual(result.returncode, 2, result.stderr)
         self.assertIn("/dev/zero is not a regular file", result.stderr)
+
+    def test_test_commands_are_named_not_taken_for_registers(self):
+        # A fault command's address holds kind 1 and count 1 (0x0101), which
+        # is no trigger generator; a poke's is a register.
+        path = path_of("test-commands")
+        sim = Sim("--test-commands")
+        try:
+            with zorenc.Board(sim.port) as board, board.capture(path):
+                SimCommands(board).fault(Fault.SILENCE)
+                SimCommands(board).poke(0x010A, 150)
+        finally:
+            sim.stop()
+        rows = frames(path)
+        self.assertEqual([(r["command"], r["register"]) for r in rows],
+                         [("F", "none (test: fault: silence x1)")] * 2 +
+                         [("P", "REG_TRG_DELAY")] * 2)
 
     def test_unwritable_capture_is_a_usage_error_before_the_port(self):
         result = subprocess.run([TOOL, "--port", "/dev/ttyZORENC-missing0", "--capture",

@@ -100,6 +100,13 @@ class UsageTests(unittest.TestCase):
          "N0 16 is out of range 0..15"),
         (["set", "trigger-controls", "0", "1", "2"], "takes WORD, or N0 N1"),
         (["set", "encoder-resolution", "-1"], "RESOLUTION -1 is out of range"),
+        (["set", "virtual-encoder-frequency", "1", "-200"],
+         "FREQUENCY -200 is out of range 0..2147483647"),
+        (["set", "encoder-multi-for-analog", "0", "-1"],
+         "MULTIPLIER -1 is out of range 0..2147483647"),
+        (["set", "index-trigger-last-index", "0", "240"], "INDEX 240 is out of range 0..239"),
+        (["config", "save", "/nonexistent-dir/x.json"],
+         "cannot write /nonexistent-dir/x.json: No such file or directory"),
         (["set", "trigger-position0-micrometer", "0", "10", "4", "0"], "PERIOD must not be 0"),
         (["set", "firmware-version", "2"], "firmware-version is read only"),
         (["set", "trigger-count", "0", "0"], "clear with: clear trigger-count CH"),
@@ -165,6 +172,7 @@ class UsageTests(unittest.TestCase):
                 self.assertIn(f"usage: zorenc (--port NAME | --sim) [--json] [--trace] {command}",
                               by_help.stdout)
         self.assertEqual(run("help", "nope").returncode, 2)
+        self.assertIn("--candidates P1,P2", run("help", "ports").stdout)
 
     def test_help_lists_every_setting_named_in_the_brief(self):
         listed = set(re.findall(r"^  ([a-z0-9-]+) ", run("help", "set").stdout, re.M))
@@ -182,7 +190,7 @@ def settings_from_help():
     """(name, key, values) of each setting, as the tool's own help lists them."""
     text = run("help", "get").stdout.split("\nSettings")[1]
     rows = []
-    for line in text.splitlines()[2::2]:
+    for line in text.splitlines()[2:]:
         m = re.match(r"  (\S+)\s{2,}(\[?[A-Z]+(?: INDEX)?\]?)?\s{2,}(.*)$", line)
         if m:
             rows.append((m.group(1), m.group(2) or "", m.group(3)))
@@ -264,8 +272,21 @@ class CommandsTests(BoardCase):
                     self.assertEqual(after_set[field], value)
                 if key:
                     self.assertEqual(after_set["channel"], int(key[0]))
+                after_set.pop("note", None)  # -1.239 is stored as -1.23
                 self.assertEqual(self.json("get", name, *key), after_set)
                 self.assertEqual(self.json("read", hex(address))["raw"], raw)
+
+    def test_values_read_as_people_write_them(self):
+        self.assertRegex(self.tool("set", "trigger-delay", "1", "100").stdout, r"\b100\n")
+        self.assertIn('"value": 150}',
+                      self.tool("--json", "set", "trigger-pulse-width", "3", "150").stdout)
+        cut = self.tool("set", "trigger-delay", "1", "0.299")
+        self.assertRegex(cut.stdout, r"\b0\.29\n")
+        self.assertIn("note: 0.299 is stored as 0.29 (trigger-delay is kept in hundredths)",
+                      cut.stderr)
+        self.assertEqual(self.json("set", "trigger-delay", "1", "0.299")["note"],
+                         "0.299 is stored as 0.29 (trigger-delay is kept in hundredths)")
+        self.assertNotIn("e+", self.tool("config", "save", "-").stdout)
 
     def test_inversion_is_the_direction_register(self):
         self.tool("set", "encoder-inversion", "2", "1")
@@ -666,11 +687,12 @@ class ConfigTests(unittest.TestCase):
     def test_faulty_files_are_refused_before_the_port_is_opened(self):
         document = json.loads(self.config(self.a, "save", "-").stdout)
         document["version"] = 7
-        document["settings"]["trigger-delay"][0] = 0.295
+        document["settings"]["virtual-encoder-frequency"][0] = -200
         document["settings"]["nope"] = 1
         deep = '{"format": "zorenc-board-config",\n "settings": ' + "[" * 100000
         for text, messages in [
-            (json.dumps(document), ["version: 7", "trigger-delay[0]: 0.295 has more decimals",
+            (json.dumps(document), ["version: 7",
+                                    "virtual-encoder-frequency[0]: value -200 is out of range",
                                     "settings.nope: unknown setting", "3 faults"]),
             ('{"format":\n  "zorenc-board-config",,}', ["line 2, column 25"]),
             (deep, ["line 2, column 29: nested deeper than 16 levels"]),
@@ -693,6 +715,14 @@ class ConfigTests(unittest.TestCase):
                             else result.stderr)
                     for message in messages:
                         self.assertIn(message, said)
+
+    def test_extra_decimals_in_a_file_are_cut_with_a_warning(self):
+        document = json.loads(self.config(self.a, "save", "-").stdout)
+        document["settings"]["trigger-delay"][0] = 0.295
+        diff = self.config(self.a, "--json", "diff", "-", stdin=json.dumps(document), expect=3)
+        self.assertIn("stdin: warning: settings.trigger-delay[0]: 0.295 is stored as 0.29 "
+                      "(trigger-delay is kept in hundredths)", diff.stderr)
+        self.assertEqual(json.loads(diff.stdout)[0]["file"], 0.295)
 
     def test_other_firmware_needs_force(self):
         document = json.loads(self.config(self.a, "save", "-").stdout)

@@ -85,12 +85,14 @@ TEST(Config, CloneCopiesEveryRegisterAndAnIdenticalApplyWritesNothing)
     Sim b;
     uint32_t n = 1;
     for (uint16_t address : CoveredRegisters()) {
-        // Every value changed from its default; the control word's nibble 2
-        // must be one the board shows (0, 2 or 4), the frequency small.
+        // Every value changed from its default and within what its setting
+        // takes: the control word's nibble 2 one the board shows (0, 2 or
+        // 4), the frequency small, multiplier and last index in range.
         uint32_t value = 0x9E3779B9u * n++;
-        value = (address & 0xFF) == REG_TRG_CONTROL && address < 0x400
-                    ? (value & 0xFFFFF0FFu) | 0x400u
-                    : value;
+        const uint16_t offset = address < 0x400 ? address & 0xFF : 0xFFFF;
+        value = offset == REG_TRG_CONTROL ? (value & 0xFFFFF0FFu) | 0x400u : value;
+        value = offset == REG_ENC_MULTI_ANALOG ? value & 0x7FFFFFFFu : value;
+        value = offset == REG_IDX_TRG_LAST_INDEX ? n % BOARD_INDEX_TRIGGERS : value;
         value = address >= REG_VENC_FREQUENCY && address < 0x404 ? n : value;
         a.board.Set(address, value);
     }
@@ -124,7 +126,7 @@ TEST(Config, EveryFaultOfAFileIsListed)
     bad["settings"]["trigger-delay"] = {0, 0, 0};                        // wrong shape
     bad["settings"]["trigger-output-mode"][1] = "2";                     // wrong type
     bad["settings"]["trigger-position0"][2] = 3000000000u;               // out of range
-    bad["settings"]["trigger-pulse-width"][3] = 0.295;                   // too many decimals
+    bad["settings"]["virtual-encoder-frequency"][3] = -200;              // out of range
     bad["settings"]["trigger-controls"][0] = {{"word", 0x100}};          // not representable
     bad["settings"]["trigger-generator"][1] = {{"upper", 1}, {"lo", 2}}; // fields
     const std::vector<std::string> expected = {
@@ -135,7 +137,7 @@ TEST(Config, EveryFaultOfAFileIsListed)
         "settings.trigger-delay: expected an array of 4",
         "settings.trigger-output-mode[1]: expected an integer",
         "settings.trigger-position0[2]: value 3000000000 is out of range",
-        "settings.trigger-pulse-width[3]: 0.295 has more decimals",
+        "settings.virtual-encoder-frequency[3]: value -200 is out of range 0..2147483647",
         "settings.trigger-controls[0].word: nibble2 1 cannot be read back",
         "settings.trigger-generator[1]: unknown field \"lo\"",
         "settings.trigger-generator[1]: missing field \"lower\"",
@@ -157,6 +159,23 @@ TEST(Config, EveryFaultOfAFileIsListed)
         EXPECT_EQ(failure.Details()["column"], 13);
     }
     EXPECT_EQ(b.Writes(), 0u);
+}
+
+// More decimals than the unit: taken as zorenc set takes them, cut to the
+// unit, with a warning that says what the board is given.
+TEST(Config, ExtraDecimalsAreCutToTheUnitWithAWarning)
+{
+    Sim b;
+    Json document = companion::SaveConfig(b.handle, nullptr, nullptr);
+    document["settings"]["trigger-pulse-width"][3] = 0.295;
+    const companion::Config config = companion::CheckConfig(document);
+    ASSERT_EQ(config.warnings.size(), 1u);
+    EXPECT_EQ(config.warnings[0], "settings.trigger-pulse-width[3]: 0.295 is stored as 0.29 "
+                                  "(trigger-pulse-width is kept in hundredths)");
+    const Json result = companion::ApplyConfig(b.handle, config, {});
+    EXPECT_EQ(result["written"], Json::array({"trigger-pulse-width 3"}));
+    EXPECT_EQ(result["warnings"], Json(config.warnings));
+    EXPECT_EQ(b.board.Get(0x0309), 29u);
 }
 
 TEST(Config, AnotherFirmwareIsAppliedOnlyWhenForced)

@@ -12,6 +12,7 @@
 #include "ports.h"
 #include "setting_request.h"
 #include "sim/board.h"
+#include "text.h"
 #include "threads.h"
 
 using namespace zorenc::companion;
@@ -115,6 +116,75 @@ TEST(Probe, APortThatVanishesMidProbeIsAnErrorInTime)
     ASSERT_EQ(results.size(), 1u);
     EXPECT_EQ(results[0].result, "error");
     EXPECT_NE(results[0].error.find("went away"), std::string::npos) << results[0].error;
+}
+
+TEST(Text, RealsAreTheirShortestExactDecimalWrittenPlainly)
+{
+    const std::pair<double, const char *> cases[] = {
+        {100, "100"},
+        {150, "150"},
+        {1.5, "1.5"},
+        {0.29, "0.29"},
+        {-0.29, "-0.29"},
+        {1e-7, "0.0000001"},
+        {4294967.295, "4294967.295"},
+        {-21474836.48, "-21474836.48"},
+        {42949672.95, "42949672.95"},
+        {1e20, "100000000000000000000"},
+        {1e21, "1e+21"},
+        {1.5e-8, "1.5e-8"},
+        {0.1 + 0.2, "0.30000000000000004"},
+        {0.0, "0"},
+        {-0.0, "0"},
+    };
+    for (const auto &[value, text] : cases) {
+        EXPECT_EQ(FormatReal(value), text);
+    }
+    EXPECT_EQ(DumpLine(Json{{"value", 100.0}, {"delay", 1e-9}}),
+              "{\"value\": 100, \"delay\": 1e-9}");
+}
+
+TEST(SettingRequest, ValuesOutsideWhatASettingTakesAreRefusedWithTheRange)
+{
+    struct Case {
+        const char *setting;
+        const char *value;
+        const char *refusal;   // nullptr: taken
+        const char *note = ""; // of a value taken
+    };
+    const Case cases[] = {
+        {"virtual-encoder-frequency", "-200", "FREQUENCY -200 is out of range 0..2147483647"},
+        {"virtual-encoder-frequency", "2147483647", nullptr, ""},
+        {"virtual-encoder-frequency", "0x80000000", "out of range 0..2147483647"},
+        {"encoder-multi-for-analog", "-1", "MULTIPLIER -1 is out of range 0..2147483647"},
+        {"index-trigger-last-index", "240", "INDEX 240 is out of range 0..239"},
+        {"index-trigger-last-index", "239", nullptr, ""},
+        {"negative-run", "-7", nullptr, ""}, // a word the board gives its meaning
+        {"trigger-delay", "0.299", nullptr,
+         "0.299 is stored as 0.29 (trigger-delay is kept in hundredths)"},
+        {"trigger-delay", "0.290", nullptr, ""},
+        {"encoder-resolution", "1.0005", nullptr,
+         "1.0005 is stored as 1 (encoder-resolution is kept in thousandths)"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(std::string(c.setting) + " " + c.value);
+        Json request = {{"setting", c.setting}, {"value", c.value}};
+        if (FindSetting(c.setting)->scope != Scope::kBoard) {
+            request["channel"] = 1;
+        }
+        if (c.refusal != nullptr) {
+            try {
+                ParseWrite(request);
+                ADD_FAILURE() << "taken";
+            } catch (const Failure &failure) {
+                EXPECT_TRUE(failure.IsUsage());
+                EXPECT_NE(std::string(failure.what()).find(c.refusal), std::string::npos)
+                    << failure.what();
+            }
+            continue;
+        }
+        EXPECT_EQ(ParseWrite(request).note, c.note);
+    }
 }
 
 TEST(SettingRequest, NumbersAndDecimalStringsMeanTheSameAndJunkIsRefused)

@@ -2,9 +2,9 @@
 # Replays each fuzz target's corpus, then fuzzes it for a bounded time.
 #   tests/fuzz/run.sh BUILD_DIR SECONDS [TARGET...]
 # BUILD_DIR is a clang build configured with -DZORENC_FUZZ=ON. The targets are
-# fuzz_decode, fuzz_transaction and fuzz_config, all by default; fuzz_<name>
-# keeps its corpus in corpus/<name>. Several targets fuzz side by side,
-# SECONDS each.
+# fuzz_decode, fuzz_transaction, fuzz_config and fuzz_monitor, all by default;
+# fuzz_<name> keeps its corpus in corpus/<name>. Several targets fuzz side by
+# side, SECONDS each.
 # Prints each target's executions; exits non-zero on a finding, which is
 # copied into that target's corpus as regression_<name> to be kept once fixed.
 set -euo pipefail
@@ -18,7 +18,7 @@ seconds=$2
 shift 2
 targets=("$@")
 if [ ${#targets[@]} -eq 0 ]; then
-    targets=(fuzz_decode fuzz_transaction fuzz_config)
+    targets=(fuzz_decode fuzz_transaction fuzz_config fuzz_monitor)
 fi
 here=$(cd "$(dirname "$0")" && pwd)
 # The platform must never be left writing into the library's stack once a

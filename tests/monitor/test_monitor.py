@@ -49,11 +49,11 @@ def outward_address():
 class Rig:
     """A simulated board with a request log, and a monitor on it."""
 
-    def __init__(self, name, *monitor_args, sim_args=()):
+    def __init__(self, name, *monitor_args, sim_args=(), link="port"):
         monitor_args = monitor_args or ("--listen", "127.0.0.1:0")
         self.dir = os.path.join(WORK, f"monitor-{name}-{os.getpid()}")
         os.makedirs(self.dir, exist_ok=True)
-        self.link = os.path.join(self.dir, "port")
+        self.link = os.path.join(self.dir, link)
         self.log = os.path.join(self.dir, "requests.log")
         self.sim = subprocess.Popen([SIM, "--link", self.link, "--request-log", self.log,
                                      *sim_args],
@@ -121,6 +121,21 @@ class Rig:
             headers["X-Zorenc-Token"] = self.token
         status, document, _ = self.request("POST", path, body, headers)
         return status, document
+
+    def raw(self, data, timeout=5):
+        """Sends bytes as they are; the answer's status (0: none), the whole
+        answer, and the seconds it took."""
+        started = time.monotonic()
+        answer = b""
+        with socket.create_connection(("127.0.0.1", self.port), timeout=timeout) as raw:
+            raw.sendall(data)
+            try:
+                while chunk := raw.recv(65536):
+                    answer += chunk
+            except OSError:  # reset after the answer, or out of time
+                pass
+        status = int(answer.split(b" ", 2)[1]) if answer.startswith(b"HTTP/1.1 ") else 0
+        return status, answer, time.monotonic() - started
 
     def writes(self):
         """The write requests the board received so far."""
@@ -381,6 +396,8 @@ class ListenTests(unittest.TestCase):
             status, doc, response = rig.request("GET", "/api/state?secret=" + secret)
             self.assertEqual(status, 200, doc)
             cookie = response.getheader("Set-Cookie").split(";")[0]
+            # Each monitor a cookie of its own: two on one machine keep theirs.
+            self.assertTrue(cookie.startswith(f"zorenc_secret_{rig.port}="), cookie)
             status, doc, _ = rig.request("GET", "/api/state", headers={"Cookie": cookie})
             self.assertEqual(status, 200, doc)
             status, stderr = rig.stop_monitor()
@@ -388,6 +405,32 @@ class ListenTests(unittest.TestCase):
             self.assertIn("warning", stderr)
         finally:
             rig.close()
+
+    def test_wildcard_takes_exact_host_names_only(self):
+        rig = Rig("hosts", "--listen", "0.0.0.0:0", "--allow-host", "Monitor.Example")
+        try:
+            secret = rig.url.split("?secret=")[1]
+            machine = rig.host  # the URL names the machine
+            port = rig.port
+            cases = [
+                (f"{machine}:{port}", 200),
+                (f"{machine}.evil.example:{port}", 403),  # DNS rebinding
+                (f"monitor.example:{port}", 200),  # --allow-host
+                (f"monitor.example.evil:{port}", 403),
+                (f"127.0.0.1:{port}", 200),  # the address reached
+                (f"10.255.255.1:{port}", 403),  # not reached
+            ]
+            for host, expected in cases:
+                with self.subTest(host):
+                    status, doc = rig.get("/api/state", headers={"Host": host,
+                                                                  "X-Zorenc-Secret": secret})
+                    self.assertEqual(status, expected, doc)
+        finally:
+            rig.close()
+        result = subprocess.run([TOOL, "--sim", "monitor", "--allow-host", "evil.example:80"],
+                                capture_output=True, text=True, timeout=10)
+        self.assertEqual(result.returncode, 2)
+        self.assertIn("--allow-host", result.stderr)
 
     def test_default_is_loopback_on_the_fixed_port_or_a_later_one(self):
         rig = Rig("default", "--listen", "127.0.0.1:0")
@@ -434,6 +477,25 @@ class UnplugTests(unittest.TestCase):
             rig.close()
 
 
+class StopTests(unittest.TestCase):
+    def test_ctrl_c_during_a_configuration_download_stops_at_once(self):
+        # A download reads about 1010 registers, 2 s on a paced line: Ctrl-C
+        # ends it at its next read instead of waiting for the last.
+        rig = Rig("stop", sim_args=("--paced", "--paced-receive"))
+        try:
+            mark = os.path.getsize(rig.log)
+            connection = http.client.HTTPConnection("127.0.0.1", rig.port, timeout=10)
+            connection.request("GET", "/api/config")
+            while os.path.getsize(rig.log) < mark + 2000:  # the download is under way
+                time.sleep(0.01)
+            began = time.monotonic()
+            self.assertEqual(rig.stop_monitor()[0], 0)
+            self.assertLess(time.monotonic() - began, 1.0)
+            connection.close()
+        finally:
+            rig.close()
+
+
 class HoldTests(unittest.TestCase):
     def test_board_holds_a_write_after_the_monitor_stopped(self):
         rig = Rig("hold")
@@ -445,6 +507,138 @@ class HoldTests(unittest.TestCase):
             result = subprocess.run([TOOL, "--port", rig.link, "--json", "get", "trigger-delay",
                                      "1"], capture_output=True, text=True, timeout=15)
             self.assertEqual(json.loads(result.stdout)["value"], 1.5, result.stderr)
+        finally:
+            rig.close()
+
+
+class HostileTests(unittest.TestCase):
+    """No request and no client ends the monitor or locks others out."""
+
+    @classmethod
+    def setUpClass(cls):
+        cls.rig = Rig("hostile")
+        cls.host = f"Host: 127.0.0.1:{cls.rig.port}\r\n".encode()
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.rig.close()
+
+    def test_malformed_requests_get_their_4xx_and_a_log_line(self):
+        # Each kind of refusal has its case in http_request_test.cpp; here
+        # the monitor's answers, its log and that it serves on.
+        rig = Rig("malformed")
+        host = f"Host: 127.0.0.1:{rig.port}\r\n".encode()
+        post = b"POST /api/clear HTTP/1.1\r\n" + host + b"Connection: close\r\n"
+        cases = [
+            # Boost.Beast throws for a field of 64 KB: it ended the monitor.
+            ("trailer of 64 KB", post + b"Transfer-Encoding: chunked\r\n\r\n0\r\nX: " +
+             b"a" * 65540 + b"\r\n\r\n", 431),
+            ("path not utf-8", b"GET /\xff\xfe HTTP/1.1\r\n" + host + b"\r\n", 400),
+            ("body over 256 KB", post + b"Content-Length: 300000\r\n\r\n", 413),
+            ("not http", b"\x16\x03\x01\x02\x00\x01\x00\x01\xfc\x03\x03\r\n\r\n", 400),
+        ]
+        try:
+            for name, data, expected in cases:
+                with self.subTest(name):
+                    status, answer, _ = rig.raw(data)
+                    self.assertEqual(status, expected, answer[:300])
+                    self.assertIn(b'"kind":"usage"', answer)
+            self.assertEqual(rig.get("/api/state")[0], 200)
+            self.assertIsNone(rig.monitor.poll())
+            status, stderr = rig.stop_monitor()
+        finally:
+            rig.close()
+        self.assertEqual(status, 0)
+        self.assertIn("refused a request: 431", stderr)
+        self.assertIn("refused a request: 400 the request target is not UTF-8", stderr)
+
+    def test_idle_sockets_leave_room_for_a_request(self):
+        request = b"GET /api/state HTTP/1.1\r\n" + self.host + b"\r\n"
+        cases = [("silent", 64, b""), ("half a request", 64, request[:20]),
+                 ("kept alive", 100, request)]
+        for name, count, data in cases:
+            with self.subTest(name):
+                sockets = []
+                try:
+                    for _ in range(count):
+                        held = socket.create_connection(("127.0.0.1", self.rig.port), timeout=5)
+                        sockets.append(held)
+                        if data:
+                            held.sendall(data)
+                        if data == request:
+                            held.recv(65536)
+                    started = time.monotonic()
+                    status, _ = self.rig.get("/api/state")
+                    self.assertEqual(status, 200)
+                    self.assertLess(time.monotonic() - started, 2.0)
+                finally:
+                    for held in sockets:
+                        held.close()
+
+    def test_idle_and_slow_clients_are_let_go_in_seconds(self):
+        silent = socket.create_connection(("127.0.0.1", self.rig.port))
+        slow = socket.create_connection(("127.0.0.1", self.rig.port))
+        started = time.monotonic()
+        closed = {}
+        try:
+            slow.sendall(b"GET / HTTP/1.1\r\n")
+            while len(closed) < 2 and time.monotonic() - started < 20:
+                for name, held in (("silent", silent), ("slow", slow)):
+                    if name in closed:
+                        continue
+                    try:
+                        if name == "slow":
+                            held.sendall(b"X-Byte: 1\r\n")  # never the end of the header
+                        ready, _, _ = select.select([held], [], [], 0)
+                        if ready and not held.recv(65536):
+                            closed[name] = time.monotonic() - started
+                    except OSError:
+                        closed[name] = time.monotonic() - started
+                time.sleep(0.5)
+        finally:
+            silent.close()
+            slow.close()
+        # 5 s for a request's first byte, 10 s from it to the end of its header.
+        self.assertTrue(4 <= closed.get("silent", 99) <= 8, closed)
+        self.assertTrue(9 <= closed.get("slow", 99) <= 14, closed)
+
+    def test_head_continue_and_allow(self):
+        for path in ["/", "/api/state", "/api/events"]:
+            with self.subTest("HEAD " + path):
+                status, body, response = self.rig.request("HEAD", path)
+                self.assertEqual((status, body), (200, ""))
+                self.assertEqual(response.getheader("Content-Type").split(";")[0],
+                                 {"/": "text/html", "/api/events": "text/event-stream"}
+                                 .get(path, "application/json"))
+        _, page, response = self.rig.request("GET", "/")
+        _, _, head = self.rig.request("HEAD", "/")
+        self.assertEqual(head.getheader("Content-Length"), response.getheader("Content-Length"))
+        status, _, response = self.rig.request("POST", "/api/state", {},
+                                               {"X-Zorenc-Token": self.rig.token})
+        self.assertEqual((status, response.getheader("Allow")), (405, "GET, HEAD"))
+
+        # curl waits 1 s for the 100 that was never sent.
+        body = b'{"what": "everything"}'
+        with socket.create_connection(("127.0.0.1", self.rig.port), timeout=2) as raw:
+            raw.sendall(b"POST /api/clear HTTP/1.1\r\n" + self.host +
+                        b"X-Zorenc-Token: " + self.rig.token.encode() +
+                        b"\r\nExpect: 100-continue\r\nContent-Length: %d\r\n\r\n" % len(body))
+            self.assertEqual(raw.recv(100), b"HTTP/1.1 100 Continue\r\n\r\n")
+            raw.sendall(body)
+            self.assertTrue(raw.recv(65536).startswith(b"HTTP/1.1 400 "))
+
+    def test_port_path_not_utf8_is_shown_escaped(self):
+        rig = Rig("port-name", link=os.fsdecode(b"port-\xff"))
+        try:
+            status, doc = rig.get("/api/session")
+            self.assertEqual(status, 200)
+            self.assertTrue(doc["result"]["port"].endswith("port-\\xff"), doc)
+            stream = EventStream(rig)
+            try:
+                self.assertTrue(stream.next("state")["port"].endswith("port-\\xff"))
+            finally:
+                stream.close()
+            self.assertIsNone(rig.monitor.poll())
         finally:
             rig.close()
 

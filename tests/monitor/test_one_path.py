@@ -2,7 +2,8 @@
 """One setting request, three front ends: `zorenc set`, the monitor's
 POST /api/settings/NAME and the companion library's ZorToolsSetSetting take
 the same requests through one path, so they must put the same writes on the
-wire and refuse with the same words (the tool may add a hint after them).
+wire, refuse with the same words (the tool may add a hint after them) and
+note the same where a value is not stored as written.
 
 ZORENC_TOOL, ZORENC_SIM and ZORENC_WORK as for test_monitor.py;
 ZORENC_LIBRARY and ZORENC_TOOLS_LIBRARY name the board and companion
@@ -33,6 +34,8 @@ REQUESTS = [
     ("encoder-resolution", {}, ["-1"]),
     ("firmware-version", {}, ["2"]),
     ("trigger-delay", {"channel": 1}, ["1.5x"]),
+    ("trigger-delay", {"channel": 1}, ["0.299"]),  # taken, with a note
+    ("virtual-encoder-frequency", {"channel": 1}, ["-200"]),
 ]
 
 
@@ -90,7 +93,8 @@ class OnePathTests(unittest.TestCase):
                 "POST", "/api/settings/" + setting, dict(keys, values=values),
                 headers={"X-Zorenc-Token": self.rig.token})
             message = None if document["ok"] else document["error"]["message"]
-            outcomes.append((message, self.writes(mark)[0]))
+            note = document["result"].get("note") if document["ok"] else None
+            outcomes.append((message, self.writes(mark)[0], note))
             self.assertEqual(status, 200 if message is None else 400, (setting, values, message))
         return outcomes
 
@@ -102,10 +106,13 @@ class OnePathTests(unittest.TestCase):
                                      *words(keys, values)],
                                     capture_output=True, text=True, timeout=30)
             message = None
+            note = None
             if result.returncode != 0:
                 self.assertEqual(result.returncode, 2, result.stderr)
                 message = result.stderr.splitlines()[0][len("zorenc: "):]
-            outcomes.append((message, self.writes(mark)[0]))
+            else:
+                note = json.loads(result.stdout).get("note")
+            outcomes.append((message, self.writes(mark)[0], note))
         return outcomes
 
     def through_interface(self):
@@ -116,9 +123,10 @@ class OnePathTests(unittest.TestCase):
                 mark = self.log_length()
                 answer = companion.set(dict(keys, setting=setting, values=values))
                 message = None if answer["ok"] else answer["error"]["message"]
+                note = answer["result"].get("note") if answer["ok"] else None
                 if message is not None:
                     self.assertEqual(answer["error"]["kind"], "usage", message)
-                outcomes.append((message, self.writes(mark)[0]))
+                outcomes.append((message, self.writes(mark)[0], note))
             return outcomes
         finally:
             companion.close()
@@ -132,6 +140,7 @@ class OnePathTests(unittest.TestCase):
             with self.subTest(request=request):
                 self.assertEqual(monitor[n], interface[n])
                 self.assertEqual(tool[n][1], interface[n][1])  # the writes
+                self.assertEqual(tool[n][2], interface[n][2])  # the notes
                 if interface[n][0] is None:
                     self.assertIsNone(tool[n][0])
                     self.assertEqual(len(interface[n][1]), 1)  # taken: one write

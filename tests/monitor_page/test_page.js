@@ -142,7 +142,7 @@ test("trigger-delay of channel 1 set through the form is what the board holds", 
   await row.locator("input").fill("1.5");
   await row.locator("button").click();
   await row.locator(".message.ok").waitFor();
-  assert.equal(await row.locator(".held").textContent(), "1.5");
+  assert.equal(await row.locator(".held .reading").textContent(), "1.5");
   // Channel 1's trigger delay register, 150 hundredths of a millisecond.
   assert.deepEqual(writes().slice(before), [["W", "010A", "00000096"]]);
 });
@@ -159,6 +159,87 @@ test("an invalid value shows its error and writes nothing", async () => {
     assert.equal(writes().length, before, `${value}: no write`);
     await row.locator("input").fill("");
   }
+});
+
+test("a decimal the register cannot hold is stored cut, and the row says so", async () => {
+  const row = page.locator("#settings-table tr[data-setting='trigger-delay']");
+  await row.locator("input").fill("0.299");
+  await row.locator("button").click();
+  await row.locator(".message.ok").waitFor();
+  assert.equal(await row.locator(".held .reading").textContent(), "0.29");
+  assert.match(await row.locator(".message").textContent(), /0\.299 is stored as 0\.29/);
+});
+
+test("the plots count seconds before now and their labels fit", async () => {
+  // Channel 3 far below zero: its labels are the widest a position has.
+  await post("/api/settings/encoder-reset-value", { channel: 3, values: ["-2000000000"] });
+  await post("/api/clear", { what: "encoder-position", channel: 3 });
+  await sleep(600);
+  const axis = await page.evaluate(() => window.monitor.plots.snapshot());
+  assert.deepEqual(axis.xRange, [-30, 0]);
+  const fit = await page.evaluate(() => window.monitor.plots.labelsFit(3));
+  assert.ok(fit.labels.some((label) => /^-1?\d{9}$/.test(label)), JSON.stringify(fit));
+  assert.ok(fit.widest <= fit.room, JSON.stringify(fit));
+  assert.deepEqual(fit.units, ["seconds before now", "position (counts)"]);
+});
+
+test("readings of live settings refresh themselves; others say how old they are", async () => {
+  await page.selectOption("#settings-channel", "1");
+  const position = page.locator("#settings-table tr[data-setting='encoder-position'] .reading");
+  await position.filter({ hasText: /\d/ }).waitFor();
+  const first = Number(await position.textContent());
+  await sleep(2600);
+  assert.ok(Number(await position.textContent()) > first, "encoder-position read again");
+  const age = page.locator("#settings-table tr[data-setting='trigger-delay'] .age");
+  await age.filter({ hasText: /read \d+ s ago/ }).waitFor({ timeout: 15000 });
+  const input = page.locator("#input-list li[data-input='0'] .count");
+  assert.match(await input.textContent(), /^counted \d+$/);
+  assert.match(await input.getAttribute("title"), /counter of input 0/);
+});
+
+test("a file with ten faults lists all ten, and nothing is sent", async () => {
+  const document = await page.evaluate(() => window.monitor.api.get("/api/config"));
+  document.format = "other";
+  document.version = 7;
+  document.settings.nope = 1;
+  document.settings["virtual-encoder-frequency"] = [-1, -2, -3, -4];
+  document.settings["trigger-generator"][0] = { upper: 70000, lower: 0 };
+  document.settings["trg-mode"] = "fast";
+  document.settings["index-trigger-last-index"][0] = 300;
+  const before = writes().length;
+  await page.setInputFiles("#config-file", { name: "faulty.json", mimeType: "application/json",
+                                             buffer: Buffer.from(JSON.stringify(document)) });
+  await page.locator("#action-result.error").waitFor();
+  assert.equal(await page.locator("#action-list li").count(), 10);
+  assert.match(await page.locator("#action-list").textContent(), /FREQUENCY|out of range 0\.\.2147483647/);
+  assert.equal(writes().length, before);
+});
+
+test("a file is applied with flash and force, as the tool applies it", async () => {
+  const document = await page.evaluate(() => window.monitor.api.get("/api/config"));
+  document.board.firmware_version = 1.49;
+  document.settings["trigger-delay"][2] = 0.295;
+  await page.setInputFiles("#config-file", { name: "other.json", mimeType: "application/json",
+                                             buffer: Buffer.from(JSON.stringify(document)) });
+  await page.locator("#config-diff").waitFor({ state: "visible" });
+  assert.match(await page.locator("#action-list").textContent(), /0\.295 is stored as 0\.29/);
+  const apply = async () => {
+    await page.locator("#config-apply").click();
+    await page.locator("#confirm-ok").click();
+  };
+  let before = writes().length;
+  await apply();
+  await page.locator("#action-result.error").waitFor();
+  assert.match(await page.locator("#action-result").textContent(), /firmware 1\.49/);
+  assert.equal(writes().length, before, "refused: other versions");
+  await page.locator("#config-force").check();
+  await page.locator("#config-flash").check();
+  before = writes().length;
+  await apply();
+  await page.locator("#action-result.ok").waitFor();
+  assert.match(await page.locator("#action-result").textContent(),
+               /1 setting written and verified, \d+ unchanged; saved to flash/);
+  assert.deepEqual(writes().slice(before), [["W", "020A", "0000001D"], ["W", "F003", "00000001"]]);
 });
 
 test("the console shows decoded frames", async () => {
@@ -183,9 +264,29 @@ test("a configuration applied through the page lists what was verified", async (
   assert.match(report, /^not sent: none$/m);
 });
 
+test("the board unplugged and back: the state says so and the plots keep a gap", async () => {
+  const state = () => page.locator("#state").getAttribute("data-state");
+  sim.kill("SIGUSR1");
+  await page.waitForFunction(() => document.getElementById("state").dataset.state === "port-gone");
+  await sleep(1500);
+  sim.kill("SIGUSR2");
+  await page.waitForFunction(() => document.getElementById("state").dataset.state === "connected",
+                             null, { timeout: 15000 });
+  assert.equal(await state(), "connected");
+  await page.waitForFunction(() => window.monitor.plots.snapshot().gaps >= 1);
+  // The settings are read again once the board is back: no refusal of the
+  // time it was away stays on the page.
+  await page.waitForFunction(
+    () => document.querySelectorAll("#settings-table .message.error").length === 0);
+  const received = (await page.evaluate(() => window.monitor.plots.snapshot())).received;
+  await sleep(500);
+  assert.ok((await page.evaluate(() => window.monitor.plots.snapshot())).received > received,
+            "samples again");
+});
+
 test("a screenshot of the whole page, then the monitor stops and the page says so", async () => {
   await page.locator("#settings-table .held").first().waitFor();
-  await sleep(2500); // a few seconds of plot, trigger firings among them
+  await sleep(2500); // a few seconds of plot after the gap, trigger firings among them
   await page.screenshot({ path: path.join(WORK, "monitor_page.png"), fullPage: true });
   await stop(monitor, "SIGINT");
   await page.locator("#lost").waitFor({ state: "visible" });

@@ -35,7 +35,7 @@ class Config(SimTestCase):
 
     def test_a_faulty_config_raises_before_any_write(self):
         saved = self.board.save_config()
-        saved["settings"]["trigger-delay"][0] = 0.295
+        saved["settings"]["virtual-encoder-frequency"][0] = -200
         saved["settings"]["trg-mode"] = "fast"
         saved["settings"]["trigger-position0"][1] = 5
         self.commands.clear_requests()

@@ -97,15 +97,31 @@ class EncoderAndTriggerChannels(SimTestCase):
 
     def test_trigger_controls_packed_field_by_field(self):
         cases = [
-            (dict(nibble0=0x1F, nibble1=2, nibble2_code=2, nibble3=0xF, nibble6=3, bit30=1),
+            (dict(nibble0=0xF, nibble1=2, nibble2_code=2, nibble3=0xF, nibble6=3, bit30=1),
              0x4300F12F),
             (dict(nibble2_code=4, bit31=1), 0x80000200),
-            (dict(nibble2_code=8, nibble5=0x15), 0x00500000),
+            (dict(nibble2_code=8, nibble5=0x5), 0x00500000),
         ]
         for fields, word in cases:
             with self.subTest(fields=fields):
                 self.board.set_trigger_controls_each_trigger(0, **fields)
                 self.assertEqual(self.board.read(0), word)
+
+    def test_values_a_setting_cannot_mean_are_refused_before_sending(self):
+        # As zorenc set refuses them, with the range in the message.
+        cases = [
+            ("set_virtual_encoder_frequency", (1, -200), "FREQUENCY -200 is out of range"),
+            ("set_encoder_multi_for_analog", (0, -1), "MULTIPLIER -1 is out of range"),
+            ("set_index_trigger_last_index", (0, 240), "INDEX 240 is out of range 0..239"),
+            ("set_trigger_generator", (0, 0x10000, 0), "UPPER 65536 is out of range"),
+            ("set_trigger_controls_each_trigger", (0, 0x1F), "N0 31 is out of range 0..15"),
+        ]
+        for setter, args, message in cases:
+            with self.subTest(setter=setter):
+                before = self.commands.request_count()
+                with self.assertRaisesRegex(zorenc.ZorEncParamError, message):
+                    getattr(self.board, setter)(*args)
+                self.assertEqual(self.commands.request_count(), before)
 
     def test_trigger_positions_from_micrometres(self):
         cases = [

@@ -91,6 +91,11 @@ public sealed class BoardTests : IClassFixture<Sim> {
           typeof(ArgumentException), ZorEncResultCode.Param },
         { "resolution -0.0001", b => b.SetEncoderResolution(-0.0001), typeof(ZorEncParamException),
           typeof(ArgumentException), ZorEncResultCode.Param },
+        // Refused here, as zorenc set refuses them, before anything is sent.
+        { "frequency -200", b => b.SetVirtualEncoderFrequency(1, -200),
+          typeof(ZorEncParamException), typeof(ArgumentException), ZorEncResultCode.Param },
+        { "last index 240", b => b.SetIndexTriggerLastIndex(0, 240), typeof(ZorEncParamException),
+          typeof(ArgumentException), ZorEncResultCode.Param },
         { "not open",
           b =>
           {

@@ -49,6 +49,9 @@ public sealed class ConfigApplied {
         NotSent = Labels(e, "not_sent");
         Unchanged = e.GetProperty("unchanged").GetInt32();
         Flash = e.GetProperty("flash").GetBoolean();
+        Warnings = e.TryGetProperty("warnings", out JsonElement warnings)
+                       ? warnings.EnumerateArray().Select(w => w.GetString() ?? "").ToArray()
+                       : System.Array.Empty<string>();
     }
 
     private static string[] Labels(JsonElement e, string key) =>
@@ -71,6 +74,10 @@ public sealed class ConfigApplied {
     public int Unchanged { get; }
     /// <summary>Whether the settings were saved to flash.</summary>
     public bool Flash { get; }
+    /// <summary>The configuration's values with more decimals than their unit, each with what
+    /// the board was given instead (<c>settings.trigger-delay[0]: 0.295 is stored as 0.29
+    /// (trigger-delay is kept in hundredths)</c>).</summary>
+    public IReadOnlyList<string> Warnings { get; }
 }
 
 public sealed partial class Board {

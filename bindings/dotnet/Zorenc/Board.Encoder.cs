@@ -8,7 +8,7 @@ public sealed partial class Board {
     /// <summary>Number of encoder and trigger channels (0..3).</summary>
     public const int Channels = 4;
 
-    /// <summary>The position counter of a channel.</summary>
+    /// <summary>The channel's position counter, in counts (the whole <c>int</c> range).</summary>
     /// <param name="channel">0..3.</param>
     public int GetEncoderPosition(int channel)
     {
@@ -16,11 +16,13 @@ public sealed partial class Board {
                    (IntPtr h, out int v) => N.ZorEncGetEncoderPosition(h, channel, out v));
     }
 
-    /// <summary>A channel's position as a length: count x period / multiplier, the multiplier
-    /// bounded to 8..1023.</summary>
+    /// <summary>The position of an analog encoder as a length in the unit of
+    /// <paramref name="period"/>: count x period / multiplier, the multiplier held to 8..1023,
+    /// truncated toward zero.</summary>
     /// <param name="channel">0..3.</param>
-    /// <param name="multiplier">The encoder's multiplier.</param>
-    /// <param name="period">The length of one period.</param>
+    /// <param name="multiplier">The number of counts that make one period (held to
+    /// 8..1023).</param>
+    /// <param name="period">The length of multiplier counts.</param>
     public int GetEncoderPositionForAnalog(int channel, int multiplier, double period)
     {
         return Get(nameof(N.ZorEncGetEncoderPositionForAnalog),
@@ -28,11 +30,12 @@ public sealed partial class Board {
                        N.ZorEncGetEncoderPositionForAnalog(h, channel, multiplier, period, out v));
     }
 
-    /// <summary>A channel's position in micrometres: count x period / multiplier (2 or 4, else
-    /// 1).</summary>
+    /// <summary>The position in micrometres: count x period / multiplier, truncated toward
+    /// zero.</summary>
     /// <param name="channel">0..3.</param>
-    /// <param name="multiplier">2 or 4 (others count as 1).</param>
-    /// <param name="period">The length of one period in micrometres.</param>
+    /// <param name="multiplier">The number of counts that make one period: 2 or 4 (any other
+    /// counts as 1).</param>
+    /// <param name="period">The micrometres of multiplier counts.</param>
     public int GetEncoderPositionMicrometer(int channel, int multiplier, double period)
     {
         return Get(nameof(N.ZorEncGetEncoderPositionMicrometer),
@@ -40,7 +43,8 @@ public sealed partial class Board {
                        N.ZorEncGetEncoderPositionMicrometer(h, channel, multiplier, period, out v));
     }
 
-    /// <summary>A channel's counting direction (raw; the board counts up at 0).</summary>
+    /// <summary>A channel's counting direction: 0 counts up; other values are the board's (the
+    /// simulated board counts down). The register of the inversion too.</summary>
     /// <param name="channel">0..3.</param>
     public int GetEncoderDirection(int channel)
     {
@@ -48,9 +52,9 @@ public sealed partial class Board {
                    (IntPtr h, out int v) => N.ZorEncGetEncoderDirection(h, channel, out v));
     }
 
-    /// <summary>Sets a channel's counting direction (raw).</summary>
+    /// <summary>Sets a channel's counting direction.</summary>
     /// <param name="channel">0..3.</param>
-    /// <param name="direction">The raw value.</param>
+    /// <param name="direction">Any 32-bit value; 0 counts up.</param>
     public void SetEncoderDirection(int channel, int direction)
     {
         Do(nameof(N.ZorEncSetEncoderDirection),
@@ -67,14 +71,15 @@ public sealed partial class Board {
 
     /// <summary>Sets a channel's inversion (writes the direction register).</summary>
     /// <param name="channel">0..3.</param>
-    /// <param name="inversion">The raw value.</param>
+    /// <param name="inversion">Any 32-bit value, as the direction.</param>
     public void SetEncoderInversion(int channel, int inversion)
     {
         Do(nameof(N.ZorEncSetEncoderInversion),
            h => N.ZorEncSetEncoderInversion(h, channel, inversion));
     }
 
-    /// <summary>A channel's multiplier for analog encoders (raw).</summary>
+    /// <summary>A channel's multiplier for analog encoders, a whole number of the board's,
+    /// 0..int.MaxValue.</summary>
     /// <param name="channel">0..3.</param>
     public int GetEncoderMultiForAnalog(int channel)
     {
@@ -82,16 +87,20 @@ public sealed partial class Board {
                    (IntPtr h, out int v) => N.ZorEncGetEncoderMultiForAnalog(h, channel, out v));
     }
 
-    /// <summary>Sets a channel's multiplier for analog encoders (raw).</summary>
+    /// <summary>Sets a channel's multiplier for analog encoders.</summary>
     /// <param name="channel">0..3.</param>
-    /// <param name="multiplier">The raw value.</param>
+    /// <param name="multiplier">0..int.MaxValue.</param>
+    /// <exception cref="ZorEncParamException">A negative multiplier; nothing is sent.</exception>
     public void SetEncoderMultiForAnalog(int channel, int multiplier)
     {
+        ValueRanges.Check("encoder-multi-for-analog", "MULTIPLIER", multiplier,
+                          nameof(N.ZorEncSetEncoderMultiForAnalog));
         Do(nameof(N.ZorEncSetEncoderMultiForAnalog),
            h => N.ZorEncSetEncoderMultiForAnalog(h, channel, multiplier));
     }
 
-    /// <summary>The value a channel's position counter is reset to.</summary>
+    /// <summary>The position, in counts, that a clear of a channel's position counter
+    /// sets.</summary>
     /// <param name="channel">0..3.</param>
     public int GetEncoderResetValue(int channel)
     {
@@ -99,9 +108,10 @@ public sealed partial class Board {
                    (IntPtr h, out int v) => N.ZorEncGetEncoderResetValue(h, channel, out v));
     }
 
-    /// <summary>Sets the value a channel's position counter is reset to.</summary>
+    /// <summary>Sets the position, in counts, that a clear of a channel's position counter
+    /// sets.</summary>
     /// <param name="channel">0..3.</param>
-    /// <param name="value">The reset value.</param>
+    /// <param name="value">The position, in counts (the whole <c>int</c> range).</param>
     public void SetEncoderResetValue(int channel, int value)
     {
         Do(nameof(N.ZorEncSetEncoderResetValue),
@@ -124,16 +134,18 @@ public sealed partial class Board {
 
     // ---- board-wide settings and maintenance ----
 
-    /// <summary>The encoder resolution (three decimals).</summary>
+    /// <summary>The encoder resolution, in the board's unit, to three decimal places (kept in
+    /// thousandths), 0..4294967.295.</summary>
     public double GetEncoderResolution()
     {
         return Get(nameof(N.ZorEncGetEncoderResolution),
                    (IntPtr h, out double v) => N.ZorEncGetEncoderResolution(h, out v));
     }
 
-    /// <summary>Sets the encoder resolution, 0 &lt;= resolution &lt; 4294967.296, truncated to
-    /// thousandths as written: 1.005 stores 1005 thousandths.</summary>
-    /// <param name="resolution">The resolution.</param>
+    /// <summary>Sets the encoder resolution, in the board's unit, 0..4294967.295, kept in
+    /// thousandths: the decimal as written, cut to three places (1.005 stores 1005
+    /// thousandths, 1.0005 stores 1000).</summary>
+    /// <param name="resolution">The resolution, in the board's unit.</param>
     /// <exception cref="ZorEncParamException">Negative, too large, NaN or infinite.</exception>
     public void SetEncoderResolution(double resolution)
     {
@@ -141,21 +153,22 @@ public sealed partial class Board {
         Do(nameof(N.ZorEncSetEncoderResolution), h => N.ZorEncSetEncoderResolution(h, value));
     }
 
-    /// <summary>The firmware version (such as 1.5).</summary>
+    /// <summary>The firmware version, two decimal places (such as 1.5), 0..655.35.</summary>
     public double GetFirmwareVersion()
     {
         return Get(nameof(N.ZorEncGetFirmwareVersion),
                    (IntPtr h, out double v) => N.ZorEncGetFirmwareVersion(h, out v));
     }
 
-    /// <summary>The logic version.</summary>
+    /// <summary>The logic version, two decimal places, 0..42949672.95.</summary>
     public double GetLogicVersion()
     {
         return Get(nameof(N.ZorEncGetLogicVersion),
                    (IntPtr h, out double v) => N.ZorEncGetLogicVersion(h, out v));
     }
 
-    /// <summary>The positive run.</summary>
+    /// <summary>The positive run, in the board's unit: a 32-bit value the board gives its
+    /// meaning, passed through unchanged.</summary>
     public int GetPositiveRun()
     {
         return Get(nameof(N.ZorEncGetPositiveRun),
@@ -163,13 +176,14 @@ public sealed partial class Board {
     }
 
     /// <summary>Sets the positive run.</summary>
-    /// <param name="run">The raw value.</param>
+    /// <param name="run">Any 32-bit value, in the board's unit.</param>
     public void SetPositiveRun(int run)
     {
         Do(nameof(N.ZorEncSetPositiveRun), h => N.ZorEncSetPositiveRun(h, run));
     }
 
-    /// <summary>The negative run.</summary>
+    /// <summary>The negative run, in the board's unit: a 32-bit value the board gives its
+    /// meaning, passed through unchanged.</summary>
     public int GetNegativeRun()
     {
         return Get(nameof(N.ZorEncGetNegativeRun),
@@ -177,27 +191,29 @@ public sealed partial class Board {
     }
 
     /// <summary>Sets the negative run.</summary>
-    /// <param name="run">The raw value.</param>
+    /// <param name="run">Any 32-bit value, in the board's unit.</param>
     public void SetNegativeRun(int run)
     {
         Do(nameof(N.ZorEncSetNegativeRun), h => N.ZorEncSetNegativeRun(h, run));
     }
 
-    /// <summary>The trigger mode (raw).</summary>
+    /// <summary>The board's trigger mode, a code the board defines (passed through
+    /// unchanged).</summary>
     public int GetTrgMode()
     {
         return Get(nameof(N.ZorEncGetTrgMode),
                    (IntPtr h, out int v) => N.ZorEncGetTrgMode(h, out v));
     }
 
-    /// <summary>Sets the trigger mode (raw).</summary>
-    /// <param name="mode">The raw value.</param>
+    /// <summary>Sets the board's trigger mode.</summary>
+    /// <param name="mode">Any 32-bit value.</param>
     public void SetTrgMode(int mode)
     {
         Do(nameof(N.ZorEncSetTrgMode), h => N.ZorEncSetTrgMode(h, mode));
     }
 
-    /// <summary>A channel's virtual-encoder frequency (raw).</summary>
+    /// <summary>The frequency of a channel's virtual encoder, in the board's unit (the simulated
+    /// board counts this many per second), 0..int.MaxValue; 0 stops it.</summary>
     /// <param name="channel">0..3.</param>
     public int GetVirtualEncoderFrequency(int channel)
     {
@@ -205,25 +221,28 @@ public sealed partial class Board {
                    (IntPtr h, out int v) => N.ZorEncGetVirtualEncoderFrequency(h, channel, out v));
     }
 
-    /// <summary>Sets a channel's virtual-encoder frequency (raw).</summary>
+    /// <summary>Sets the frequency of a channel's virtual encoder.</summary>
     /// <param name="channel">0..3.</param>
-    /// <param name="frequency">The raw value.</param>
+    /// <param name="frequency">0..int.MaxValue, in the board's unit; 0 stops it.</param>
+    /// <exception cref="ZorEncParamException">A negative frequency; nothing is sent.</exception>
     public void SetVirtualEncoderFrequency(int channel, int frequency)
     {
+        ValueRanges.Check("virtual-encoder-frequency", "FREQUENCY", frequency,
+                          nameof(N.ZorEncSetVirtualEncoderFrequency));
         Do(nameof(N.ZorEncSetVirtualEncoderFrequency),
            h => N.ZorEncSetVirtualEncoderFrequency(h, channel, frequency));
     }
 
-    /// <summary>Loads the default parameters.</summary>
+    /// <summary>The board's default settings replace those in use (not saved).</summary>
     public void LoadDefaultParameters()
     {
         Do(nameof(N.ZorEncLoadDefaultParameters), h => N.ZorEncLoadDefaultParameters(h));
     }
 
-    /// <summary>Saves the settings to flash.</summary>
+    /// <summary>The board keeps its settings in use across power cycles.</summary>
     public void SaveFlash() { Do(nameof(N.ZorEncSaveFlash), h => N.ZorEncSaveFlash(h)); }
 
-    /// <summary>Loads the settings from flash.</summary>
+    /// <summary>The settings saved last replace those in use.</summary>
     public void LoadFlash() { Do(nameof(N.ZorEncLoadFlash), h => N.ZorEncLoadFlash(h)); }
 }
 }

@@ -7,7 +7,7 @@ public sealed partial class Board {
     /// <summary>Number of digital inputs (0..6).</summary>
     public const int DigitalInputs = 7;
 
-    /// <summary>The seven digital inputs, input 0 first.</summary>
+    /// <summary>The states of the seven digital inputs (true: on), input 0 first.</summary>
     public bool[] GetDigitalInputs()
     {
         int i0 = 0, i1 = 0, i2 = 0, i3 = 0, i4 = 0, i5 = 0, i6 = 0;
@@ -16,7 +16,7 @@ public sealed partial class Board {
         return new[] { i0 != 0, i1 != 0, i2 != 0, i3 != 0, i4 != 0, i5 != 0, i6 != 0 };
     }
 
-    /// <summary>The state of one digital input.</summary>
+    /// <summary>The state of one digital input (true: on).</summary>
     /// <param name="input">0..6.</param>
     public bool GetDigitalInput(int input)
     {
@@ -24,7 +24,8 @@ public sealed partial class Board {
                    (IntPtr h, out int v) => N.ZorEncGetDIState(h, input, out v)) != 0;
     }
 
-    /// <summary>The counter of a digital input.</summary>
+    /// <summary>The board's counter of a digital input (the simulated board counts rising edges),
+    /// 0..4294967295 as the board counts, returned as an <c>int</c>.</summary>
     /// <param name="input">0..6.</param>
     public int GetDigitalInputCount(int input)
     {
@@ -32,7 +33,8 @@ public sealed partial class Board {
                    (IntPtr h, out int v) => N.ZorEncGetDiCount(h, input, out v));
     }
 
-    /// <summary>A trigger channel's trigger count.</summary>
+    /// <summary>The triggers fired on a channel, a count (0..4294967295 as an
+    /// <c>int</c>).</summary>
     /// <param name="channel">0..3.</param>
     public int GetTriggerCount(int channel)
     {
@@ -40,7 +42,8 @@ public sealed partial class Board {
                    (IntPtr h, out int v) => N.ZorEncGetTriggerCount(h, channel, out v));
     }
 
-    /// <summary>A trigger channel's error count.</summary>
+    /// <summary>The trigger errors of a channel, a count the board keeps (0..4294967295 as an
+    /// <c>int</c>).</summary>
     /// <param name="channel">0..3.</param>
     public int GetTriggerErrorCount(int channel)
     {

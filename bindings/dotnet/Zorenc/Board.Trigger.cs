@@ -4,7 +4,8 @@ using N = Zorenc.NativeMethods;
 
 namespace Zorenc {
 public sealed partial class Board {
-    /// <summary>The control word of a trigger channel.</summary>
+    /// <summary>The control word of a trigger channel: nibbles 0-6 and bits 30 and 31, whose
+    /// meanings the board defines.</summary>
     /// <param name="channel">0..3.</param>
     public TriggerControls GetTriggerControls(int channel)
     {
@@ -23,31 +24,40 @@ public sealed partial class Board {
            h => N.ZorEncSetTriggerControls(h, channel, ref controls));
     }
 
-    /// <summary>Writes a control word packed by the library field by field: each nibble from the
-    /// low 4 bits of its argument, nibble 2 as 1 for a code of 2, 2 for 4 and 0 otherwise, bit30
-    /// and bit31 from their low bit.</summary>
+    /// <summary>Writes a control word packed by the library field by field: nibble 2 as 1 for
+    /// a code of 2, 2 for 4 and 0 for any other code.</summary>
     /// <param name="channel">0..3.</param>
-    /// <param name="nibble0">Bits 0-3.</param>
-    /// <param name="nibble1">Bits 4-7.</param>
-    /// <param name="nibble2Code">2 or 4 (bits 8-11 become 1 or 2), else 0.</param>
-    /// <param name="nibble3">Bits 12-15.</param>
-    /// <param name="nibble4">Bits 16-19.</param>
-    /// <param name="nibble5">Bits 20-23.</param>
-    /// <param name="nibble6">Bits 24-27.</param>
-    /// <param name="bit30">Bit 30.</param>
-    /// <param name="bit31">Bit 31.</param>
+    /// <param name="nibble0">Bits 0-3, 0..15.</param>
+    /// <param name="nibble1">Bits 4-7, 0..15.</param>
+    /// <param name="nibble2Code">0..15: 2 or 4 make bits 8-11 1 or 2, any other 0.</param>
+    /// <param name="nibble3">Bits 12-15, 0..15.</param>
+    /// <param name="nibble4">Bits 16-19, 0..15.</param>
+    /// <param name="nibble5">Bits 20-23, 0..15.</param>
+    /// <param name="nibble6">Bits 24-27, 0..15.</param>
+    /// <param name="bit30">Bit 30, 0 or 1.</param>
+    /// <param name="bit31">Bit 31, 0 or 1.</param>
+    /// <exception cref="ZorEncParamException">A field out of its range; nothing is
+    /// sent.</exception>
     public void SetTriggerControlsEachTrigger(int channel, int nibble0 = 0, int nibble1 = 0,
                                               int nibble2Code = 0, int nibble3 = 0, int nibble4 = 0,
                                               int nibble5 = 0, int nibble6 = 0, int bit30 = 0,
                                               int bit31 = 0)
     {
+        string function = nameof(N.ZorEncSetTriggerControlsEachTrigger);
+        string[] names = { "N0", "N1", "N2CODE", "N3", "N4", "N5", "N6", "BIT30", "BIT31" };
+        int[] fields = { nibble0, nibble1, nibble2Code, nibble3, nibble4,
+                         nibble5, nibble6, bit30,       bit31 };
+        for (int i = 0; i < names.Length; i++) {
+            ValueRanges.Check("trigger-controls", names[i], fields[i], function);
+        }
         Do(nameof(N.ZorEncSetTriggerControlsEachTrigger),
            h => N.ZorEncSetTriggerControlsEachTrigger(h, channel, nibble0, nibble1, nibble2Code,
                                                       nibble3, nibble4, nibble5, nibble6, bit30,
                                                       bit31));
     }
 
-    /// <summary>A trigger channel's generator as its two halves, 0..0xFFFF each.</summary>
+    /// <summary>A trigger channel's generator as its upper (bits 16-31) and lower (bits 0-15)
+    /// halves, 0..0xFFFF each, values the board defines.</summary>
     /// <param name="channel">0..3.</param>
     public (int Upper, int Lower) GetTriggerGenerator(int channel)
     {
@@ -61,14 +71,18 @@ public sealed partial class Board {
     /// <param name="channel">0..3.</param>
     /// <param name="upper">The upper half, 0..0xFFFF.</param>
     /// <param name="lower">The lower half, 0..0xFFFF.</param>
-    /// <exception cref="ZorEncParamException">A half out of 0..0xFFFF.</exception>
+    /// <exception cref="ZorEncParamException">A half out of 0..0xFFFF; nothing is
+    /// sent.</exception>
     public void SetTriggerGenerator(int channel, int upper, int lower)
     {
+        string function = nameof(N.ZorEncSetTriggerGenerator);
+        ValueRanges.Check("trigger-generator", "UPPER", upper, function);
+        ValueRanges.Check("trigger-generator", "LOWER", lower, function);
         Do(nameof(N.ZorEncSetTriggerGenerator),
            h => N.ZorEncSetTriggerGenerator(h, channel, upper, lower));
     }
 
-    /// <summary>A trigger channel's generator register as one raw word.</summary>
+    /// <summary>A trigger channel's generator register as one 32-bit word.</summary>
     /// <param name="channel">0..3.</param>
     public int GetTriggerGeneratorRoll(int channel)
     {
@@ -76,16 +90,17 @@ public sealed partial class Board {
                    (IntPtr h, out int v) => N.ZorEncGetTriggerGeneratorRoll(h, channel, out v));
     }
 
-    /// <summary>Sets a trigger channel's generator register as one raw word.</summary>
+    /// <summary>Sets a trigger channel's generator register as one 32-bit word.</summary>
     /// <param name="channel">0..3.</param>
-    /// <param name="value">The word.</param>
+    /// <param name="value">Any 32-bit value.</param>
     public void SetTriggerGeneratorRoll(int channel, int value)
     {
         Do(nameof(N.ZorEncSetTriggerGeneratorRoll),
            h => N.ZorEncSetTriggerGeneratorRoll(h, channel, value));
     }
 
-    /// <summary>A trigger channel's output mode (raw).</summary>
+    /// <summary>A trigger channel's output mode, a code the board defines (passed through
+    /// unchanged).</summary>
     /// <param name="channel">0..3.</param>
     public int GetTriggerOutputMode(int channel)
     {
@@ -93,16 +108,16 @@ public sealed partial class Board {
                    (IntPtr h, out int v) => N.ZorEncGetTriggerOutputMode(h, channel, out v));
     }
 
-    /// <summary>Sets a trigger channel's output mode (raw).</summary>
+    /// <summary>Sets a trigger channel's output mode.</summary>
     /// <param name="channel">0..3.</param>
-    /// <param name="mode">The raw value.</param>
+    /// <param name="mode">Any 32-bit value.</param>
     public void SetTriggerOutputMode(int channel, int mode)
     {
         Do(nameof(N.ZorEncSetTriggerOutputMode),
            h => N.ZorEncSetTriggerOutputMode(h, channel, mode));
     }
 
-    /// <summary>A trigger channel's position 0, in counts.</summary>
+    /// <summary>A trigger channel's first trigger position, in counts of its encoder.</summary>
     /// <param name="channel">0..3.</param>
     public int GetTriggerPosition0(int channel)
     {
@@ -110,16 +125,16 @@ public sealed partial class Board {
                    (IntPtr h, out int v) => N.ZorEncGetTriggerPosition0(h, channel, out v));
     }
 
-    /// <summary>Sets a trigger channel's position 0, in counts.</summary>
+    /// <summary>Sets a trigger channel's first trigger position.</summary>
     /// <param name="channel">0..3.</param>
-    /// <param name="position">The position.</param>
+    /// <param name="position">In counts (the whole <c>int</c> range).</param>
     public void SetTriggerPosition0(int channel, int position)
     {
         Do(nameof(N.ZorEncSetTriggerPosition0),
            h => N.ZorEncSetTriggerPosition0(h, channel, position));
     }
 
-    /// <summary>A trigger channel's position 1, in counts.</summary>
+    /// <summary>A trigger channel's second trigger position, in counts of its encoder.</summary>
     /// <param name="channel">0..3.</param>
     public int GetTriggerPosition1(int channel)
     {
@@ -127,21 +142,21 @@ public sealed partial class Board {
                    (IntPtr h, out int v) => N.ZorEncGetTriggerPosition1(h, channel, out v));
     }
 
-    /// <summary>Sets a trigger channel's position 1, in counts.</summary>
+    /// <summary>Sets a trigger channel's second trigger position.</summary>
     /// <param name="channel">0..3.</param>
-    /// <param name="position">The position.</param>
+    /// <param name="position">In counts (the whole <c>int</c> range).</param>
     public void SetTriggerPosition1(int channel, int position)
     {
         Do(nameof(N.ZorEncSetTriggerPosition1),
            h => N.ZorEncSetTriggerPosition1(h, channel, position));
     }
 
-    /// <summary>Sets trigger position 0 from micrometres (position x multiplier / period counts),
-    /// or from counts when convert is false.</summary>
+    /// <summary>Sets trigger position 0 from micrometres (position x multiplier / period counts,
+    /// truncated toward zero), or from counts when convert is false.</summary>
     /// <param name="channel">0..3.</param>
     /// <param name="position">The position in micrometres (or counts).</param>
-    /// <param name="multiplier">The encoder's multiplier.</param>
-    /// <param name="period">The length of one period in micrometres.</param>
+    /// <param name="multiplier">The number of counts that make one period.</param>
+    /// <param name="period">The micrometres of multiplier counts; not 0.</param>
     /// <param name="convert">Whether position is in micrometres.</param>
     public void SetTriggerPositionMicrometer0(int channel, int position, int multiplier,
                                               double period, bool convert = true)
@@ -155,8 +170,8 @@ public sealed partial class Board {
     /// 0.</summary>
     /// <param name="channel">0..3.</param>
     /// <param name="position">The position in micrometres (or counts).</param>
-    /// <param name="multiplier">The encoder's multiplier.</param>
-    /// <param name="period">The length of one period in micrometres.</param>
+    /// <param name="multiplier">The number of counts that make one period.</param>
+    /// <param name="period">The micrometres of multiplier counts; not 0.</param>
     /// <param name="convert">Whether position is in micrometres.</param>
     public void SetTriggerPositionMicrometer1(int channel, int position, int multiplier,
                                               double period, bool convert = true)
@@ -166,7 +181,8 @@ public sealed partial class Board {
                                                       convert ? 1 : 0));
     }
 
-    /// <summary>A trigger channel's pulse width (hundredths).</summary>
+    /// <summary>A trigger channel's pulse width, in the board's unit, to two decimal places
+    /// (kept in hundredths: 150 hundredths read as 1.5), -21474836.47..21474836.47.</summary>
     /// <param name="channel">0..3.</param>
     public double GetTriggerPulseWidth(int channel)
     {
@@ -179,10 +195,10 @@ public sealed partial class Board {
         return width;
     }
 
-    /// <summary>Sets a trigger channel's pulse width, truncated to hundredths as written (0.29
-    /// stores 29 hundredths).</summary>
+    /// <summary>Sets a trigger channel's pulse width, kept in hundredths: the decimal as
+    /// written, cut to two places (0.29 stores 29 hundredths, 0.299 also 29).</summary>
     /// <param name="channel">0..3.</param>
-    /// <param name="width">The width.</param>
+    /// <param name="width">In the board's unit, -21474836.47..21474836.47.</param>
     /// <exception cref="ZorEncParamException">Out of the register's range, NaN or
     /// infinite.</exception>
     public void SetTriggerPulseWidth(int channel, double width)
@@ -192,7 +208,8 @@ public sealed partial class Board {
            h => N.ZorEncSetTriggerPulseWidth(h, channel, value));
     }
 
-    /// <summary>A trigger channel's delay (hundredths).</summary>
+    /// <summary>A trigger channel's delay, in the board's unit, to two decimal places (kept in
+    /// hundredths: 29 hundredths read as 0.29), -21474836.47..21474836.47.</summary>
     /// <param name="channel">0..3.</param>
     public double GetTriggerDelay(int channel)
     {
@@ -200,10 +217,10 @@ public sealed partial class Board {
                    (IntPtr h, out double v) => N.ZorEncGetTriggerDelay(h, channel, out v));
     }
 
-    /// <summary>Sets a trigger channel's delay, truncated to hundredths as written (0.29 stores
-    /// 29 hundredths, -1.239 stores -123).</summary>
+    /// <summary>Sets a trigger channel's delay, kept in hundredths: the decimal as written, cut
+    /// to two places (0.29 stores 29 hundredths, -1.239 stores -123).</summary>
     /// <param name="channel">0..3.</param>
-    /// <param name="delay">The delay.</param>
+    /// <param name="delay">In the board's unit, -21474836.47..21474836.47.</param>
     /// <exception cref="ZorEncParamException">Out of the register's range, NaN or
     /// infinite.</exception>
     public void SetTriggerDelay(int channel, double delay)
@@ -212,7 +229,7 @@ public sealed partial class Board {
         Do(nameof(N.ZorEncSetTriggerDelay), h => N.ZorEncSetTriggerDelay(h, channel, value));
     }
 
-    /// <summary>A trigger channel's last index-trigger index.</summary>
+    /// <summary>The last index of a channel's index-trigger table in use, 0..239.</summary>
     /// <param name="channel">0..3.</param>
     public int GetIndexTriggerLastIndex(int channel)
     {
@@ -220,16 +237,21 @@ public sealed partial class Board {
                    (IntPtr h, out int v) => N.ZorEncGetIndexTriggerLastIndex(h, channel, out v));
     }
 
-    /// <summary>Sets a trigger channel's last index-trigger index.</summary>
+    /// <summary>Sets the last index of a channel's index-trigger table in use.</summary>
     /// <param name="channel">0..3.</param>
-    /// <param name="lastIndex">The index.</param>
+    /// <param name="lastIndex">0..239.</param>
+    /// <exception cref="ZorEncParamException">An index out of 0..239; nothing is
+    /// sent.</exception>
     public void SetIndexTriggerLastIndex(int channel, int lastIndex)
     {
+        ValueRanges.Check("index-trigger-last-index", "INDEX", lastIndex,
+                          nameof(N.ZorEncSetIndexTriggerLastIndex));
         Do(nameof(N.ZorEncSetIndexTriggerLastIndex),
            h => N.ZorEncSetIndexTriggerLastIndex(h, channel, lastIndex));
     }
 
-    /// <summary>The position of an index trigger of a channel.</summary>
+    /// <summary>The position of an index trigger of a channel, in counts of its
+    /// encoder.</summary>
     /// <param name="channel">0..3.</param>
     /// <param name="index">0..0xEF.</param>
     public int GetIndexTriggerPosition(int channel, int index)
@@ -242,7 +264,7 @@ public sealed partial class Board {
     /// <summary>Sets the position of an index trigger of a channel.</summary>
     /// <param name="channel">0..3.</param>
     /// <param name="index">0..0xEF.</param>
-    /// <param name="position">The position.</param>
+    /// <param name="position">In counts (the whole <c>int</c> range).</param>
     public void SetIndexTriggerPosition(int channel, int index, int position)
     {
         Do(nameof(N.ZorEncSetIndexTriggerPosition),
