@@ -35,16 +35,38 @@ cpu_seconds() {
         printf "%d\n", s }')
 }
 
+# Each stage's wall time and CPU time, printed when it ends and again, all of
+# them, at the end of the run (also when a stage fails: the summary then ends
+# with the failed one).
+times_table=()
+current_stage=""
 stage() {
-    local name=$1 t0 c0
+    local name=$1 t0 c0 line
     shift
     t0=$(date +%s)
     cpu_seconds
     c0=$cpu
+    current_stage=$name
+    stage_t0=$t0
     echo "== $name"
     "$@"
     cpu_seconds
+    line=$(printf '%5d s  %6d CPU-s  %s' $(($(date +%s) - t0)) $((cpu - c0)) "$name")
+    current_stage=""
+    times_table+=("$line")
     echo "== $name: $(($(date +%s) - t0)) s ($((cpu - c0)) CPU-s)"
+}
+stage_t0=0
+print_times() {
+    echo "== stage times (wall, CPU of the stage's own processes):"
+    local line
+    for line in "${times_table[@]}"; do
+        echo "   $line"
+    done
+    if [ -n "$current_stage" ]; then
+        printf '   %5d s  %6s CPU-s  %s (FAILED)\n' $(($(date +%s) - stage_t0)) - "$current_stage"
+    fi
+    echo "   $(printf '%5d s' $(($(date +%s) - started)))  all stages"
 }
 
 configure() { # dir, extra cmake args...
@@ -111,7 +133,8 @@ dotnet_stage() {
 
 # Background work ends with the script, by its process id.
 trap '[ -z "$background_pid" ] || kill -- "-$background_pid" 2>/dev/null
-      [ -z "$restore_pid" ] || kill "$restore_pid" 2>/dev/null' EXIT
+      [ -z "$restore_pid" ] || kill "$restore_pid" 2>/dev/null
+      print_times' EXIT
 
 stage setup bash scripts/setup.sh full
 start_background_builds
@@ -124,3 +147,4 @@ stage "fuzz" bash scripts/reliability.sh --run fuzz
 stage "sanitizers and valgrind" bash scripts/reliability.sh --run asan tsan valgrind
 cpu_seconds
 echo "== all stages: $(($(date +%s) - started)) s ($cpu CPU-s)"
+# (the EXIT trap prints every stage's time once more)
