@@ -173,7 +173,9 @@ internal static class Toolkit {
     // cdecl with plain names in every build; the file names differ by bitness alone,
     // as the board library's do: zorenc_tools_x64 (libzorenc_tools_x64.so on Linux,
     // zorenc_tools_x64.dll on Windows) and zorenc_tools_x32.dll. Requests are UTF-8
-    // text ended by a 0 (Request).
+    // text ended by a 0 (Request). A set per file, since the netstandard2.0 build
+    // serves .NET Framework, which has no resolver (NativeLibrary) to choose a file
+    // at run time and copies both companions into an AnyCPU program's folder.
     private static class X64 {
         private const string Library = "zorenc_tools_x64";
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl, ExactSpelling = true)]
