@@ -24,6 +24,7 @@ from importlib import metadata as _metadata
 
 from ._library import (
     LIBRARY_ENV,
+    QUIET_ENV,
     PROTOTYPES,
     Library,
     library_file_name,
@@ -60,6 +61,7 @@ from .errors import (
     ZorEncFrameError,
     ZorEncNotOpenError,
     ZorEncParamError,
+    ZorEncPortGone,
     ZorEncStatusError,
     ZorEncTimeout,
     describe,
@@ -76,6 +78,7 @@ __all__ = [
     "CODES",
     "DIGITAL_INPUTS",
     "LIBRARY_ENV",
+    "QUIET_ENV",
     "LINE_LIMIT",
     "PROTOTYPES",
     "TOOLS_LIBRARY_ENV",
@@ -117,6 +120,7 @@ __all__ = [
     "ZorEncFrameError",
     "ZorEncNotOpenError",
     "ZorEncParamError",
+    "ZorEncPortGone",
     "ZorEncStatusError",
     "ZorEncTimeout",
 ]
