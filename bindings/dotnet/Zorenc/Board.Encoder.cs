@@ -12,6 +12,7 @@ public sealed partial class Board {
     /// <param name="channel">0..3.</param>
     public int GetEncoderPosition(int channel)
     {
+        Require.Channel(channel);
         return Get(nameof(N.ZorEncGetEncoderPosition),
                    (IntPtr h, out int v) => N.ZorEncGetEncoderPosition(h, channel, out v));
     }
@@ -25,6 +26,7 @@ public sealed partial class Board {
     /// <param name="period">The length of multiplier counts.</param>
     public int GetEncoderPositionForAnalog(int channel, int multiplier, double period)
     {
+        Require.Channel(channel);
         return Get(nameof(N.ZorEncGetEncoderPositionForAnalog),
                    (IntPtr h, out int v) =>
                        N.ZorEncGetEncoderPositionForAnalog(h, channel, multiplier, period, out v));
@@ -38,6 +40,7 @@ public sealed partial class Board {
     /// <param name="period">The micrometres of multiplier counts.</param>
     public int GetEncoderPositionMicrometer(int channel, int multiplier, double period)
     {
+        Require.Channel(channel);
         return Get(nameof(N.ZorEncGetEncoderPositionMicrometer),
                    (IntPtr h, out int v) =>
                        N.ZorEncGetEncoderPositionMicrometer(h, channel, multiplier, period, out v));
@@ -48,6 +51,7 @@ public sealed partial class Board {
     /// <param name="channel">0..3.</param>
     public int GetEncoderDirection(int channel)
     {
+        Require.Channel(channel);
         return Get(nameof(N.ZorEncGetEncoderDirection),
                    (IntPtr h, out int v) => N.ZorEncGetEncoderDirection(h, channel, out v));
     }
@@ -57,6 +61,7 @@ public sealed partial class Board {
     /// <param name="direction">Any 32-bit value; 0 counts up.</param>
     public void SetEncoderDirection(int channel, int direction)
     {
+        Require.Channel(channel);
         Do(nameof(N.ZorEncSetEncoderDirection),
            h => N.ZorEncSetEncoderDirection(h, channel, direction));
     }
@@ -65,6 +70,7 @@ public sealed partial class Board {
     /// <param name="channel">0..3.</param>
     public int GetEncoderInversion(int channel)
     {
+        Require.Channel(channel);
         return Get(nameof(N.ZorEncGetEncoderInversion),
                    (IntPtr h, out int v) => N.ZorEncGetEncoderInversion(h, channel, out v));
     }
@@ -74,6 +80,7 @@ public sealed partial class Board {
     /// <param name="inversion">Any 32-bit value, as the direction.</param>
     public void SetEncoderInversion(int channel, int inversion)
     {
+        Require.Channel(channel);
         Do(nameof(N.ZorEncSetEncoderInversion),
            h => N.ZorEncSetEncoderInversion(h, channel, inversion));
     }
@@ -81,8 +88,9 @@ public sealed partial class Board {
     /// <summary>A channel's multiplier for analog encoders, a whole number of the board's,
     /// 0..int.MaxValue.</summary>
     /// <param name="channel">0..3.</param>
-    public int GetEncoderMultiForAnalog(int channel)
+    public int GetEncoderMultiplierForAnalog(int channel)
     {
+        Require.Channel(channel);
         return Get(nameof(N.ZorEncGetEncoderMultiForAnalog),
                    (IntPtr h, out int v) => N.ZorEncGetEncoderMultiForAnalog(h, channel, out v));
     }
@@ -91,8 +99,9 @@ public sealed partial class Board {
     /// <param name="channel">0..3.</param>
     /// <param name="multiplier">0..int.MaxValue.</param>
     /// <exception cref="ZorEncParamException">A negative multiplier; nothing is sent.</exception>
-    public void SetEncoderMultiForAnalog(int channel, int multiplier)
+    public void SetEncoderMultiplierForAnalog(int channel, int multiplier)
     {
+        Require.Channel(channel);
         ValueRanges.Check("encoder-multi-for-analog", "MULTIPLIER", multiplier,
                           nameof(N.ZorEncSetEncoderMultiForAnalog));
         Do(nameof(N.ZorEncSetEncoderMultiForAnalog),
@@ -104,6 +113,7 @@ public sealed partial class Board {
     /// <param name="channel">0..3.</param>
     public int GetEncoderResetValue(int channel)
     {
+        Require.Channel(channel);
         return Get(nameof(N.ZorEncGetEncoderResetValue),
                    (IntPtr h, out int v) => N.ZorEncGetEncoderResetValue(h, channel, out v));
     }
@@ -114,6 +124,7 @@ public sealed partial class Board {
     /// <param name="value">The position, in counts (the whole <c>int</c> range).</param>
     public void SetEncoderResetValue(int channel, int value)
     {
+        Require.Channel(channel);
         Do(nameof(N.ZorEncSetEncoderResetValue),
            h => N.ZorEncSetEncoderResetValue(h, channel, value));
     }
@@ -122,6 +133,7 @@ public sealed partial class Board {
     /// <param name="channel">0..3.</param>
     public void StartCalibration(int channel)
     {
+        Require.Channel(channel);
         Do(nameof(N.ZorEncStartCalibration), h => N.ZorEncStartCalibration(h, channel));
     }
 
@@ -129,6 +141,7 @@ public sealed partial class Board {
     /// <param name="channel">0..3.</param>
     public void StopCalibration(int channel)
     {
+        Require.Channel(channel);
         Do(nameof(N.ZorEncStopCalibration), h => N.ZorEncStopCalibration(h, channel));
     }
 
@@ -199,7 +212,7 @@ public sealed partial class Board {
 
     /// <summary>The board's trigger mode, a code the board defines (passed through
     /// unchanged).</summary>
-    public int GetTrgMode()
+    public int GetTriggerMode()
     {
         return Get(nameof(N.ZorEncGetTrgMode),
                    (IntPtr h, out int v) => N.ZorEncGetTrgMode(h, out v));
@@ -207,16 +220,40 @@ public sealed partial class Board {
 
     /// <summary>Sets the board's trigger mode.</summary>
     /// <param name="mode">Any 32-bit value.</param>
-    public void SetTrgMode(int mode)
+    public void SetTriggerMode(int mode)
     {
         Do(nameof(N.ZorEncSetTrgMode), h => N.ZorEncSetTrgMode(h, mode));
     }
+
+    /// <summary>The name of earlier releases of <see cref="GetTriggerMode"/>.</summary>
+    [Obsolete("Use GetTriggerMode.")]
+    public int GetTrgMode() => GetTriggerMode();
+
+    /// <summary>The name of earlier releases of <see cref="SetTriggerMode"/>.</summary>
+    /// <param name="mode">Any 32-bit value.</param>
+    [Obsolete("Use SetTriggerMode.")]
+    public void SetTrgMode(int mode) => SetTriggerMode(mode);
+
+    /// <summary>The name of earlier releases of
+    /// <see cref="GetEncoderMultiplierForAnalog"/>.</summary>
+    /// <param name="channel">0..3.</param>
+    [Obsolete("Use GetEncoderMultiplierForAnalog.")]
+    public int GetEncoderMultiForAnalog(int channel) => GetEncoderMultiplierForAnalog(channel);
+
+    /// <summary>The name of earlier releases of
+    /// <see cref="SetEncoderMultiplierForAnalog"/>.</summary>
+    /// <param name="channel">0..3.</param>
+    /// <param name="multiplier">0..int.MaxValue.</param>
+    [Obsolete("Use SetEncoderMultiplierForAnalog.")]
+    public void SetEncoderMultiForAnalog(int channel, int multiplier) =>
+        SetEncoderMultiplierForAnalog(channel, multiplier);
 
     /// <summary>The frequency of a channel's virtual encoder, in the board's unit (the simulated
     /// board counts this many per second), 0..int.MaxValue; 0 stops it.</summary>
     /// <param name="channel">0..3.</param>
     public int GetVirtualEncoderFrequency(int channel)
     {
+        Require.Channel(channel);
         return Get(nameof(N.ZorEncGetVirtualEncoderFrequency),
                    (IntPtr h, out int v) => N.ZorEncGetVirtualEncoderFrequency(h, channel, out v));
     }
@@ -227,6 +264,7 @@ public sealed partial class Board {
     /// <exception cref="ZorEncParamException">A negative frequency; nothing is sent.</exception>
     public void SetVirtualEncoderFrequency(int channel, int frequency)
     {
+        Require.Channel(channel);
         ValueRanges.Check("virtual-encoder-frequency", "FREQUENCY", frequency,
                           nameof(N.ZorEncSetVirtualEncoderFrequency));
         Do(nameof(N.ZorEncSetVirtualEncoderFrequency),

@@ -20,6 +20,7 @@ public sealed partial class Board {
     /// <param name="input">0..6.</param>
     public bool GetDigitalInput(int input)
     {
+        Require.Input(input);
         return Get(nameof(N.ZorEncGetDIState),
                    (IntPtr h, out int v) => N.ZorEncGetDIState(h, input, out v)) != 0;
     }
@@ -29,6 +30,7 @@ public sealed partial class Board {
     /// <param name="input">0..6.</param>
     public int GetDigitalInputCount(int input)
     {
+        Require.Input(input);
         return Get(nameof(N.ZorEncGetDiCount),
                    (IntPtr h, out int v) => N.ZorEncGetDiCount(h, input, out v));
     }
@@ -38,6 +40,7 @@ public sealed partial class Board {
     /// <param name="channel">0..3.</param>
     public int GetTriggerCount(int channel)
     {
+        Require.Channel(channel);
         return Get(nameof(N.ZorEncGetTriggerCount),
                    (IntPtr h, out int v) => N.ZorEncGetTriggerCount(h, channel, out v));
     }
@@ -47,6 +50,7 @@ public sealed partial class Board {
     /// <param name="channel">0..3.</param>
     public int GetTriggerErrorCount(int channel)
     {
+        Require.Channel(channel);
         return Get(nameof(N.ZorEncGetTriggerErrorCount),
                    (IntPtr h, out int v) => N.ZorEncGetTriggerErrorCount(h, channel, out v));
     }
@@ -64,6 +68,7 @@ public sealed partial class Board {
     /// <param name="input">0..6.</param>
     public void ClearDigitalInputCount(int input)
     {
+        Require.Input(input);
         Do(nameof(N.ZorEncClearDiCount), h => N.ZorEncClearDiCount(h, input));
     }
 
@@ -77,6 +82,7 @@ public sealed partial class Board {
     /// <param name="channel">0..3.</param>
     public void ClearTriggerCount(int channel)
     {
+        Require.Channel(channel);
         Do(nameof(N.ZorEncClearTriggerCount), h => N.ZorEncClearTriggerCount(h, channel));
     }
 
@@ -90,6 +96,7 @@ public sealed partial class Board {
     /// <param name="channel">0..3.</param>
     public void ClearEncoderPosition(int channel)
     {
+        Require.Channel(channel);
         Do(nameof(N.ZorEncClearEncoderPosition), h => N.ZorEncClearEncoderPosition(h, channel));
     }
 
@@ -103,6 +110,7 @@ public sealed partial class Board {
     /// <param name="channel">0..3.</param>
     public void ClearErrorCount(int channel)
     {
+        Require.Channel(channel);
         Do(nameof(N.ZorEncClearErrorCount), h => N.ZorEncClearErrorCount(h, channel));
     }
 }
