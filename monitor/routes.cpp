@@ -230,7 +230,7 @@ void Monitor::Route(const HttpRequest &request, Reply &reply)
             }));
         });
     } else if (path == "/api/config/check") {
-        only(post);
+        only(kPost);
         // The file alone, no board: its faults, or what it holds and its warnings.
         const companion::Config config = companion::RequestedConfig(Body(request));
         reply(Success({{"entries", config.entries.size()}, {"warnings", config.warnings}}));
