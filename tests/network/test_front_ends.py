@@ -71,6 +71,29 @@ class FrontEnds(unittest.TestCase):
                 self.assertIn("cannot open " + name, result.stderr)
                 self.assertLess(time.monotonic() - started, 5)
 
+    def test_status_watch_waits_for_the_server_and_goes_on(self):
+        watch = subprocess.Popen([ARGS.tool, "--port", PORT, "--json", "status", "--watch",
+                                  "--for", "8"], stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+                                 text=True)
+        try:
+            ready, _, _ = select.select([watch.stdout], [], [], 10)
+            self.assertTrue(ready, "no refresh within 10 s")
+            control("stop-server")
+            time.sleep(1.5)
+            control("start-server")
+            self.assertEqual(watch.wait(timeout=20), 0)
+            stderr = watch.stderr.read()
+            times = [json.loads(line)["elapsed"] for line in watch.stdout.read().splitlines()]
+        finally:
+            if watch.poll() is None:
+                watch.kill()
+                watch.wait()
+            watch.stdout.close()
+            watch.stderr.close()
+        self.assertIn(f"zorenc: the port {PORT} is gone; waiting for it to come back", stderr)
+        self.assertIn(f"zorenc: the port {PORT} is back", stderr)
+        self.assertGreater(max(times), 7)  # refreshed again once the server was back
+
     def test_the_monitor_reconnects_when_the_server_comes_back(self):
         monitor = subprocess.Popen([ARGS.tool, "--port", PORT, "monitor", "--listen", "127.0.0.1:0"],
                                    stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
