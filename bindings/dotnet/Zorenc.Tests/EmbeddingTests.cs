@@ -27,7 +27,7 @@ public sealed class EmbeddingTests : IClassFixture<Sim> {
     [Theory]
     [MemberData(nameof(Arguments))]
     public void ArgumentExceptionsNameTheArgumentAndItsValue(Action<Board> call, Type type,
-                                                            string param, object value)
+                                                             string param, object value)
     {
         using var board = new Board(sim.Port);
         var e = Assert.IsAssignableFrom<ArgumentOutOfRangeException>(
@@ -47,19 +47,24 @@ public sealed class EmbeddingTests : IClassFixture<Sim> {
         var status = Assert.Throws<ZorEncStatusException>(() => board.GetLogicVersion());
         Assert.Equal("unknown address", status.StatusName);
         Assert.StartsWith("The board refused the request with status 0x02: unknown address " +
-                          "(ZORENC_STATUS 0x0002, ZorEncGetLogicVersion)", status.Message);
+                              "(ZORENC_STATUS 0x0002, ZorEncGetLogicVersion)",
+                          status.Message);
         board.Fault(SimCommands.Silence);
         var timeout = Assert.Throws<ZorEncTimeoutException>(() => board.GetLogicVersion());
         Assert.Equal("No reply from the board within 1000 ms (ZORENC_ERR_TIMEOUT 0xFFF9, " +
-                     "ZorEncGetLogicVersion)", timeout.Message);
-        var missing = Assert.Throws<ZorEncNotOpenException>(() => new Board("/dev/zorenc-missing0"));
-        Assert.StartsWith("Cannot open port '/dev/zorenc-missing0': no such device;", missing.Message);
+                         "ZorEncGetLogicVersion)",
+                     timeout.Message);
+        var missing =
+            Assert.Throws<ZorEncNotOpenException>(() => new Board("/dev/zorenc-missing0"));
+        Assert.StartsWith("Cannot open port '/dev/zorenc-missing0': no such device;",
+                          missing.Message);
     }
 
     [Fact]
     public void APortThatIsGoneIsNotATimeoutAndReopens()
     {
-        string link = Path.Combine(Path.GetTempPath(), "zorenc-gone-" + Guid.NewGuid().ToString("N"));
+        string link =
+            Path.Combine(Path.GetTempPath(), "zorenc-gone-" + Guid.NewGuid().ToString("N"));
         using var unpluggable = new Sim("--link " + link);
         using var board = new Board(link);
         board.SetTriggerDelay(1, 2.5);

@@ -32,8 +32,8 @@ public sealed partial class Board : IDisposable {
     private int owner; // managed id of the thread inside a call, 0 when none
     private int disposing;
     private ExceptionDispatchInfo? handlerError;
-    private string? openedAs;   // the name or identity Open was given
-    private bool expectOpen;    // opened, and not closed by ClosePort
+    private string? openedAs; // the name or identity Open was given
+    private bool expectOpen;  // opened, and not closed by ClosePort
 
     /// <summary>Creates a handler with a closed port; <see cref="Open"/> it later.</summary>
     /// <exception cref="OutOfMemoryException">The library could not create a handler.</exception>
@@ -111,8 +111,8 @@ public sealed partial class Board : IDisposable {
         port = ResolvePort(port);
         if (!Invoke(h => NativeMethods.ZorEncOpen(h, port))) {
             throw new ZorEncNotOpenException(nameof(NativeMethods.ZorEncOpen),
-                                             "cannot open port '" + port + "': " +
-                                                 PortPresence.OpenFailureReason(port));
+                                             "cannot open port '" + port +
+                                                 "': " + PortPresence.OpenFailureReason(port));
         }
         Port = port;
         openedAs = given;

@@ -27,15 +27,24 @@ public static class BoardStatus {
     public static string? Name(byte status)
     {
         switch (status) {
-        case UnknownCommand: return "unknown command";
-        case UnknownAddress: return "unknown address";
-        case ReadOnly: return "write to a read-only register";
-        case WriteOnly: return "read of a write-only register";
-        case BadChecksum: return "the request's checksum did not match";
-        case BadValue: return "a value the register does not take";
-        case FlashError: return "flash error";
-        case NotRecorded: return "replay: the capture holds no such request";
-        default: return null;
+        case UnknownCommand:
+            return "unknown command";
+        case UnknownAddress:
+            return "unknown address";
+        case ReadOnly:
+            return "write to a read-only register";
+        case WriteOnly:
+            return "read of a write-only register";
+        case BadChecksum:
+            return "the request's checksum did not match";
+        case BadValue:
+            return "a value the register does not take";
+        case FlashError:
+            return "flash error";
+        case NotRecorded:
+            return "replay: the capture holds no such request";
+        default:
+            return null;
         }
     }
 }

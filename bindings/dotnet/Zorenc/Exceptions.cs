@@ -351,11 +351,13 @@ internal static class ErrorText {
         if (!string.IsNullOrEmpty(detail)) {
             words = detail + "; " + words;
         }
-        string where = ResultCodeTexts.Name(code) + " 0x" + code.ToString("X4");
+        string
+            where = ResultCodeTexts.Name(code) + " 0x" + code.ToString("X4");
         if (!string.IsNullOrEmpty(function)) {
-            where += ", " + function;
+                where += ", " + function;
         }
-        return Capitalized(words) + " (" + where + ")";
+        return Capitalized(words) + " (" +
+               where + ")";
     }
 
     /// <summary>What a code means in words; a board status by its name.</summary>

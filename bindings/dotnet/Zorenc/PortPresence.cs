@@ -29,8 +29,8 @@ internal static class PortPresence {
         if (!RuntimeInformation.IsOSPlatform(OSPlatform.Windows)) {
             return !File.Exists(name);
         }
-        string device = name.StartsWith(@"\\.\", StringComparison.Ordinal) ? name.Substring(4)
-                                                                            : name;
+        string device =
+            name.StartsWith(@"\\.\", StringComparison.Ordinal) ? name.Substring(4) : name;
         var target = new char[512];
         return QueryDosDevice(device, target, target.Length) == 0 &&
                Marshal.GetLastWin32Error() == ErrorFileNotFound;
@@ -50,7 +50,8 @@ internal static class PortPresence {
     private static string LocalReason(string name)
     {
         if (RuntimeInformation.IsOSPlatform(OSPlatform.Windows)) {
-            string path = name.StartsWith(@"\\.\", StringComparison.Ordinal) ? name : @"\\.\" + name;
+            string path =
+                name.StartsWith(@"\\.\", StringComparison.Ordinal) ? name : @"\\.\" + name;
             IntPtr file = CreateFile(path, GenericRead | GenericWrite, 0, IntPtr.Zero, OpenExisting,
                                      0, IntPtr.Zero);
             if (file == new IntPtr(-1)) {
@@ -65,8 +66,7 @@ internal static class PortPresence {
             return Directory.Exists(name) ? "not a serial device" : "no such device";
         }
         try {
-            using (new FileStream(name, FileMode.Open, FileAccess.ReadWrite)) {
-            }
+            using (new FileStream(name, FileMode.Open, FileAccess.ReadWrite)) {}
         } catch (UnauthorizedAccessException) {
             return "permission denied (is your user in the group that owns the port, such as " +
                    "dialout?)";
@@ -87,7 +87,8 @@ internal static class PortPresence {
             return "not a network port name (rfc2217://HOST:PORT or socket://HOST:PORT, PORT 1 " +
                    "to 65535)";
         }
-        using (var client = new TcpClient()) {
+        using (var client = new TcpClient())
+        {
             try {
                 if (!client.ConnectAsync(host, port).Wait(TimeSpan.FromSeconds(3))) {
                     return "no answer from " + host + ":" + port + " within 3 s";

@@ -33,10 +33,10 @@ internal static class ValueRanges {
             if (range.Setting == setting && range.Value == value) {
                 if (given < range.Min || given > range.Max) {
                     string name = paramName ?? value.ToLowerInvariant();
-                    throw new ZorEncParamException(
-                        function, name, given,
-                        name + " " + given + " is out of range " + range.Min + ".." + range.Max +
-                            " (" + setting + ")");
+                    throw new ZorEncParamException(function, name, given,
+                                                   name + " " + given + " is out of range " +
+                                                       range.Min + ".." + range.Max + " (" +
+                                                       setting + ")");
                 }
                 return given;
             }
