@@ -132,6 +132,49 @@ class FrontEnds(unittest.TestCase):
             monitor.stdout.close()
             monitor.stderr.close()
 
+    def test_python_tells_a_closed_connection_from_a_silent_board(self):
+        if not ARGS.python or not os.path.exists(ARGS.python):
+            self.skipTest("no installed package")
+        script = ("import sys, time, zorenc\n"
+                  "with zorenc.Board(sys.argv[1]) as board:\n"
+                  "    board.firmware_version()\n"
+                  "    print('ready', flush=True)\n"
+                  "    sys.stdin.readline()\n"
+                  "    try:\n"
+                  "        board.firmware_version()\n"
+                  "    except zorenc.ZorEncPortGone as e:\n"
+                  "        print('gone', isinstance(e, TimeoutError), flush=True)\n"
+                  "    sys.stdin.readline()\n"
+                  "    deadline = time.monotonic() + 10\n"
+                  "    while True:\n"
+                  "        try:\n"
+                  "            board.reopen()\n"
+                  "            break\n"
+                  "        except zorenc.ZorEncNotOpenError:\n"
+                  "            if time.monotonic() > deadline:\n"
+                  "                raise\n"
+                  "            time.sleep(0.1)\n"
+                  "    print('back', board.firmware_version(), flush=True)\n")
+        child = subprocess.Popen([ARGS.python, "-c", script, PORT], stdin=subprocess.PIPE,
+                                 stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
+        try:
+            self.assertEqual(child.stdout.readline().strip(), "ready")
+            control("stop-server")
+            child.stdin.write("\n")
+            child.stdin.flush()
+            self.assertEqual(child.stdout.readline().strip(), "gone False")
+            control("start-server")
+            child.stdin.write("\n")
+            child.stdin.flush()
+            self.assertTrue(child.stdout.readline().startswith("back "))
+            self.assertEqual(child.wait(timeout=20), 0, child.stderr.read())
+        finally:
+            if child.poll() is None:
+                child.kill()
+                child.wait()
+            for stream in (child.stdin, child.stdout, child.stderr):
+                stream.close()
+
     def test_the_python_package_opens_the_url(self):
         if not ARGS.python or not os.path.exists(ARGS.python):
             self.skipTest("no installed package")
