@@ -18,6 +18,16 @@ int64_t Millis(double seconds)
     return std::llround(seconds * 1000.0);
 }
 
+// One sample's positions, channel 0 first.
+companion::Json PositionsJson(const PositionSample &s)
+{
+    companion::Json positions = companion::Json::array();
+    for (int32_t ch = 0; ch < BOARD_CHANNELS; ++ch) {
+        positions.push_back(s.position[ch]);
+    }
+    return positions;
+}
+
 std::string Event(const char *name, const companion::Json &data)
 {
     return std::string("event: ") + name +
@@ -131,7 +141,7 @@ void Monitor::Push()
         Json positions = Json::array();
         for (const PositionSample &s : pending_) {
             t.push_back(Millis(s.t));
-            positions.push_back({s.position[0], s.position[1], s.position[2], s.position[3]});
+            positions.push_back(PositionsJson(s));
         }
         pending_.clear();
         quietMs_ = 0;
@@ -167,20 +177,22 @@ HttpResponse Monitor::OpenStream()
     }
     if (havePositions_) {
         const PositionSample &s = lastPositions_;
-        response.body +=
-            Event("samples",
-                  {{"t_ms", {Millis(s.t)}},
-                   {"positions", {{s.position[0], s.position[1], s.position[2], s.position[3]}}}});
+        response.body += Event(
+            "samples", {{"t_ms", {Millis(s.t)}}, {"positions", Json::array({PositionsJson(s)})}});
     }
     return response;
 }
 
 Monitor::Json Monitor::SessionJson() const
 {
-    return {
-        {"token", security_->Token()},   {"port", shownPort_}, {"version", ZORENC_VERSION_STRING},
-        {"state", StateJson()},          {"push_ms", kPushMs}, {"channels", BOARD_CHANNELS},
-        {"inputs", BOARD_DIGITAL_INPUTS}};
+    return {{"token", security_->Token()},
+            {"port", shownPort_},
+            {"version", ZORENC_VERSION_STRING},
+            {"state", StateJson()},
+            {"push_ms", kPushMs},
+            {"channels", BOARD_CHANNELS},
+            {"inputs", BOARD_DIGITAL_INPUTS},
+            {"indexes", BOARD_INDEX_TRIGGERS}};
 }
 
 } // namespace zorenc::monitor

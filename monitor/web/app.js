@@ -86,8 +86,9 @@ const page = (() => {
     try {
       const session = await api.session();
       $("port").textContent = session.port || "?";
-      plots.setup(session.channels || 4);
-      setupInputs(session.inputs || 7);
+      // The board's counts come from the monitor (the register table it is built with).
+      plots.setup(session.channels);
+      setupInputs(session.inputs);
       if (session.state) {
         showState(session.state);
       }
