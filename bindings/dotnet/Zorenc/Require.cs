@@ -17,7 +17,7 @@ internal static class Require {
 
     internal static void Index(int index, [CallerMemberName] string method = "")
     {
-        InRange(index, 0xEF, "index", method);
+        InRange(index, Board.IndexTriggers - 1, "index", method);
     }
 
     private static void InRange(int value, int last, string name, string method)
