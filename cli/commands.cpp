@@ -24,7 +24,10 @@ const std::vector<Command> kCommands = {
      "  --for SECONDS    with --watch: stop after SECONDS\n"
      "  --interval MS    with --watch: refresh every MS milliseconds (50..10000, default 250)\n"
      "\n"
-     "Either way the port is closed cleanly and the exit status is 0. --json prints one object\n"
+     "Either way the port is closed cleanly and the exit status is 0. When the port is gone\n"
+     "(an adapter unplugged, a network connection closed), --watch says so on stderr, opens it\n"
+     "again every half second and goes on once it is back; --for's end while it is gone is exit\n"
+     "status 1, \"the port NAME is gone\". --json prints one object\n"
      "{\"channels\": [{channel, position, trigger_count, trigger_error_count, direction}...],\n"
      "\"inputs\": [7 states]}; with --watch one such object per line, with \"elapsed\" seconds.\n",
      kOptWatch | kOptFor | kOptInterval, PlanStatus},

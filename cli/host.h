@@ -1,22 +1,15 @@
-// What the tool needs from the operating system beyond the library: quieting
-// stdout (the companion's), Ctrl-C, sleeping and the terminal. The POSIX and
+// What the tool needs from the operating system beyond the library: Ctrl-C,
+// sleeping and the terminal. The POSIX and
 // Windows versions live side by side in host.cpp.
 #pragma once
 
 #include <string>
-
-#include "quiet_stdout.h"
 
 #ifndef _WIN32
 #include <signal.h>
 #endif
 
 namespace zorenc::cli {
-
-// Sends stdout to the null device for its lifetime, so that the library's
-// "connected!!!!!" and close_handle() lines do not reach the tool's output
-// (JSON above all): the companion library's, shared with the probe.
-using companion::QuietStdout;
 
 // Makes Ctrl-C (SIGINT, SIGTERM; Ctrl-C, Ctrl-Break and closing the console
 // on Windows) raise a flag instead of ending the process.

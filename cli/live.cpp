@@ -127,6 +127,39 @@ double Seconds(Clock::duration d)
     return std::chrono::duration<double>(d).count();
 }
 
+bool FoundPortGone(const Session &session, const Failure &failure)
+{
+    const Json result = failure.Details().value("result", Json());
+    return failure.Kind() == "board" && result.is_number_unsigned() &&
+           session.Gone(result.get<ZorEncResult>());
+}
+
+// Waits for a port that is gone to come back, opening it again every half
+// second, until end or Ctrl-C; says so on stderr. True when it opened.
+bool WaitForPort(Session &session, Clock::time_point end)
+{
+    constexpr int kRetryMs = 500;
+    std::fprintf(stderr, "zorenc: the port %s is gone; waiting for it to come back (%s)\n",
+                 session.Port().c_str(),
+                 end == Clock::time_point::max() ? "Ctrl-C ends it"
+                                                 : "until --for ends, or Ctrl-C");
+    while (!Interrupted() && Clock::now() < end) {
+        const Clock::time_point next =
+            std::min(end, Clock::now() + std::chrono::milliseconds(kRetryMs));
+        while (!Interrupted() && Clock::now() < next) {
+            SleepMs(50);
+        }
+        if (Interrupted()) {
+            return false;
+        }
+        if (session.Reopen()) {
+            std::fprintf(stderr, "zorenc: the port %s is back\n", session.Port().c_str());
+            return true;
+        }
+    }
+    return false;
+}
+
 // Refreshes the status until the time is up or Ctrl-C. On a terminal the
 // view is redrawn in place; otherwise each refresh follows the last, and
 // with --json each is one line of JSON. Returns the snapshots' count.
@@ -141,7 +174,26 @@ int Watch(Session &session, const WatchPlan &plan, const WatchHook &hook)
     size_t drawn = 0;
     int tick = 0;
     while (true) {
-        const Snapshot snap = ReadStatus(session);
+        Snapshot snap;
+        try {
+            snap = ReadStatus(session);
+        } catch (const Failure &failure) {
+            // status --watch outlives an unplugged adapter or a dropped
+            // connection, as the monitor does; the tour does not.
+            if (hook || !FoundPortGone(session, failure)) {
+                throw;
+            }
+            const Clock::time_point end =
+                plan.seconds > 0 ? start + limit : Clock::time_point::max();
+            if (!WaitForPort(session, end)) {
+                if (Interrupted()) {
+                    break;
+                }
+                throw; // the time was up first
+            }
+            drawn = 0; // the announcements came between: draw anew below them
+            continue;
+        }
         const double elapsed = Seconds(Clock::now() - start);
         if (plan.json) {
             Json object = StatusJson(snap);

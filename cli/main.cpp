@@ -6,6 +6,7 @@
 #include "cli.h"
 #include "commands.h"
 #include "failure.h"
+#include "library_quiet.h"
 #include "session.h"
 #include "zorenc.h"
 
@@ -96,6 +97,10 @@ int Run(int argc, char **argv, std::string &current)
 int main(int argc, char **argv)
 {
     using namespace zorenc::cli;
+    // The tool's stdout is its output (JSON above all): the library's
+    // "connected!!!!!" and close lines never belong there. Set before any
+    // thread starts; whatever the environment said.
+    zorenc::companion::QuietLibrary(true);
     std::string current;
     try {
         return Run(argc, argv, current);

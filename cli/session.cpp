@@ -114,30 +114,19 @@ Session::Session(const Invocation &inv)
         try {
             companion::StartCapture(handle_, options);
         } catch (const Failure &error) {
-            {
-                QuietStdout quiet;
-                ZorEncCloseHandler(handle_);
-            }
+            ZorEncCloseHandler(handle_);
             handle_ = 0;
             throw UsageFailure(std::string("--capture: ") + error.what());
         }
         capture_ = inv.capture;
     }
-    bool open = false;
-    {
-        QuietStdout quiet;
-        open = ZorEncOpen(handle_, port_.c_str());
-    }
-    if (!open) {
+    if (!ZorEncOpen(handle_, port_.c_str())) {
         const std::string reason = companion::OpenFailureReason(port_);
         if (!capture_.empty()) {
             companion::StopCapture(handle_); // the file keeps its headers: nothing was sent
             capture_.clear();
         }
-        {
-            QuietStdout quiet;
-            ZorEncCloseHandler(handle_);
-        }
+        ZorEncCloseHandler(handle_);
         handle_ = 0;
         throw BoardFailure("cannot open " + port_ + ": " + reason);
     }
@@ -168,7 +157,6 @@ Session::~Session()
 {
     EndCapture();
     if (handle_ != 0) {
-        QuietStdout quiet;
         ZorEncClose(handle_);
         ZorEncCloseHandler(handle_);
     }
@@ -177,6 +165,25 @@ Session::~Session()
 bool Session::Simulated() const
 {
     return sim_ != nullptr;
+}
+
+bool Session::Gone(ZorEncResult result) const
+{
+    return companion::PortGone(handle_, port_, result);
+}
+
+std::string Session::GoneAdvice() const
+{
+    return companion::IsNetworkPortName(port_)
+               ? "; its connection closed: check the server and the network, then run the "
+                 "command again"
+               : "; check the cable or the adapter, then run the command again";
+}
+
+bool Session::Reopen()
+{
+    ZorEncClose(handle_); // ZORENC_ERR_NOT_OPEN when the library closed it already
+    return ZorEncOpen(handle_, port_.c_str());
 }
 
 void Session::Check(ZorEncResult result, const std::string &what) const
@@ -195,6 +202,18 @@ void Session::Run(const std::function<void(Session &)> &work)
         }
         std::string advice;
         const ZorEncResult code = result.get<ZorEncResult>();
+        if (failure.Details().value("reason", "") != "port-gone" && Gone(code)) {
+            // The companion's words end with the result's text: the port is
+            // the news, not the time-out.
+            std::string what = failure.what();
+            const std::string text = ": " + companion::ResultText(code);
+            if (what.size() > text.size() &&
+                what.compare(what.size() - text.size(), text.size(), text) == 0) {
+                what.resize(what.size() - text.size());
+            }
+            const Failure gone = companion::PortGoneFailure(what, port_, code);
+            throw Failure("board", std::string(gone.what()) + GoneAdvice(), gone.Details());
+        }
         if (code == ZORENC_ERR_TIMEOUT) {
             advice = "; check that the board is powered and connected to " + port_;
         } else if (code == ZORENC_ERR_CHECKSUM || code == ZORENC_ERR_FRAME) {

@@ -31,8 +31,18 @@ public:
     // ZORENC_OK (the companion's CheckResult).
     void Check(ZorEncResult result, const std::string &what) const;
 
+    // Whether the port is gone rather than the board silent, after a call
+    // answered result (the companion's PortGone; never for --sim).
+    bool Gone(ZorEncResult result) const;
+
+    // Closes the port, if the library has not, and opens it again by the
+    // same name: true when it opened.
+    bool Reopen();
+
     // Runs a command's work on the board. A failed call gets the tool's
-    // advice after the companion's words: what to check on this port.
+    // advice after the companion's words: what to check on this port. A
+    // failure that found the port gone says "the port NAME is gone" (detail
+    // "reason": "port-gone") instead of the time-out.
     void Run(const std::function<void(Session &)> &work);
 
     // Ends the --capture file, if any: false, with the reason on stderr, when
@@ -41,6 +51,8 @@ public:
     bool EndCapture();
 
 private:
+    std::string GoneAdvice() const;
+
     struct Sim;
     std::unique_ptr<Sim> sim_;
     ZorEncHandle handle_ = 0;

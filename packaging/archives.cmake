@@ -12,6 +12,11 @@
 #                                                  Wireshark dissector of
 #                                                  NATIVE_DIR
 #
+# Every binary in an archive is stripped (the install's --strip); its debug
+# information goes to <archive name>.debug.zip beside the archive, one
+# <path in the archive>.debug file per binary, which the stripped binary names
+# (.gnu_debuglink). GNU objcopy does both, for ELF and PE alike.
+#
 # The version is read from each build's zorenc_version.h; builds of different
 # versions are refused. The trees are left in OUT_DIR/stage.
 cmake_minimum_required(VERSION 3.20)
@@ -32,6 +37,11 @@ function(read_version dir out)
     set(${out} ${version} PARENT_SCOPE)
 endfunction()
 
+find_program(ZORENC_OBJCOPY NAMES objcopy)
+if(NOT ZORENC_OBJCOPY)
+    message(FATAL_ERROR "archives.cmake: objcopy not found (binutils)")
+endif()
+
 function(run)
     execute_process(COMMAND ${ARGN} RESULT_VARIABLE rc OUTPUT_QUIET)
     if(NOT rc EQUAL 0)
@@ -44,9 +54,36 @@ endfunction()
 function(make_archive name format)
     set(tree ${OUT_DIR}/stage/${name})
     file(REMOVE_RECURSE ${tree})
+    set(full ${OUT_DIR}/stage/${name}.unstripped)
+    set(debug ${OUT_DIR}/stage/${name}.debug)
+    file(REMOVE_RECURSE ${full} ${debug})
     foreach(dir IN LISTS ARGN)
         run(${CMAKE_COMMAND} --install ${dir} --prefix ${tree} --strip)
+        run(${CMAKE_COMMAND} --install ${dir} --prefix ${full})
     endforeach()
+    # The binaries: what the unstripped install holds that carries debug sections.
+    file(GLOB_RECURSE installed RELATIVE ${full} ${full}/bin/* ${full}/lib/*)
+    foreach(file IN LISTS installed)
+        if(IS_SYMLINK ${full}/${file} OR NOT file MATCHES "(\\.so[.0-9]*|\\.dll|\\.exe|^bin/[^.]+)$")
+            continue()
+        endif()
+        get_filename_component(folder ${debug}/${file} DIRECTORY)
+        get_filename_component(base ${file} NAME)
+        file(MAKE_DIRECTORY ${folder})
+        execute_process(COMMAND ${ZORENC_OBJCOPY} --only-keep-debug ${full}/${file}
+                                ${debug}/${file}.debug RESULT_VARIABLE rc OUTPUT_QUIET ERROR_QUIET)
+        if(NOT rc EQUAL 0)
+            continue() # not an object file (a script)
+        endif()
+        run(${ZORENC_OBJCOPY} --add-gnu-debuglink=${debug}/${file}.debug ${tree}/${file})
+    endforeach()
+    file(REMOVE_RECURSE ${full})
+    file(REMOVE ${OUT_DIR}/${name}.debug.zip)
+    execute_process(COMMAND ${CMAKE_COMMAND} -E tar cf ${OUT_DIR}/${name}.debug.zip --format=zip .
+        WORKING_DIRECTORY ${debug} RESULT_VARIABLE rc)
+    if(NOT rc EQUAL 0)
+        message(FATAL_ERROR "archives.cmake: cannot write ${OUT_DIR}/${name}.debug.zip")
+    endif()
     if(format STREQUAL "zip")
         set(archive ${OUT_DIR}/${name}.zip)
         set(tar_args cf ${archive} --format=zip)
@@ -68,7 +105,7 @@ function(make_archive name format)
     if(NOT rc EQUAL 0)
         message(FATAL_ERROR "archives.cmake: cannot write ${archive}")
     endif()
-    message(STATUS "Archive: ${archive}")
+    message(STATUS "Archive: ${archive} (debug information: ${OUT_DIR}/${name}.debug.zip)")
 endfunction()
 
 read_version(${NATIVE_DIR} version)

@@ -91,7 +91,14 @@ std::string CSharp()
         out << "    /// <summary>" << s.meaning << "</summary>\n    " << s.name << " = "
             << Hex(s.code) << ",\n";
     }
-    out << "}\n}\n";
+    out << "}\n\n"
+        << "/// <summary>The meaning of each status, for messages.</summary>\n"
+        << "internal static class SimStatusNames {\n"
+        << "    internal static string? Of(byte status)\n    {\n        switch (status) {\n";
+    for (const Status &s : kStatuses) {
+        out << "        case " << Hex(s.code) << ":\n            return \"" << s.meaning << "\";\n";
+    }
+    out << "        default:\n            return null;\n        }\n    }\n}\n}\n";
     return out.str();
 }
 

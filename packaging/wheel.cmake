@@ -8,7 +8,9 @@
 #
 # Each FILES entry is copied into the package folder under <name> (stripped,
 # and without a build tree's run path), so OUT_DIR gets
-# zorenc-<version>-py3-none-<platform>.whl with exactly those native files.
+# zorenc-<version>-py3-none-<platform>.whl with exactly those native files,
+# and, with STRIP, zorenc-<version>-<platform>.debug.zip beside it with their
+# debug information (<name>.debug each; the stripped files name them).
 # The build is offline: python3 -m build --no-isolation, no index.
 cmake_minimum_required(VERSION 3.21)
 
@@ -41,12 +43,37 @@ foreach(entry IN LISTS entries)
         file(RPATH_REMOVE FILE ${to})
     endif()
     if(STRIP)
+        # The debug information first, into the symbols zip beside the wheel;
+        # the stripped file names its .debug file (.gnu_debuglink).
+        string(REGEX REPLACE "strip$" "objcopy" objcopy "${STRIP}")
+        get_filename_component(name ${to} NAME)
+        set(debug ${STAGE_DIR}/debug/${name}.debug)
+        file(MAKE_DIRECTORY ${STAGE_DIR}/debug)
+        execute_process(COMMAND ${objcopy} --only-keep-debug ${to} ${debug} RESULT_VARIABLE rc)
+        if(NOT rc EQUAL 0)
+            message(FATAL_ERROR "wheel.cmake: ${objcopy} --only-keep-debug ${to} failed")
+        endif()
         execute_process(COMMAND ${STRIP} ${to} RESULT_VARIABLE rc)
         if(NOT rc EQUAL 0)
             message(FATAL_ERROR "wheel.cmake: ${STRIP} ${to} failed")
         endif()
+        execute_process(COMMAND ${objcopy} --add-gnu-debuglink=${debug} ${to} RESULT_VARIABLE rc)
+        if(NOT rc EQUAL 0)
+            message(FATAL_ERROR "wheel.cmake: ${objcopy} --add-gnu-debuglink ${to} failed")
+        endif()
     endif()
 endforeach()
+if(EXISTS ${STAGE_DIR}/debug)
+    set(symbols ${OUT_DIR}/zorenc-${VERSION}-${PLATFORM}.debug.zip)
+    file(REMOVE ${symbols})
+    execute_process(COMMAND ${CMAKE_COMMAND} -E tar cf ${symbols} --format=zip .
+        WORKING_DIRECTORY ${STAGE_DIR}/debug RESULT_VARIABLE rc)
+    if(NOT rc EQUAL 0)
+        message(FATAL_ERROR "wheel.cmake: cannot write ${symbols}")
+    endif()
+    # Not part of the package itself.
+    file(REMOVE_RECURSE ${STAGE_DIR}/debug)
+endif()
 
 set(wheel ${OUT_DIR}/zorenc-${VERSION}-py3-none-${PLATFORM}.whl)
 file(REMOVE ${wheel})

@@ -6,7 +6,9 @@
 #include <string>
 #include <vector>
 
+#include "failure.h"
 #include "json.h"
+#include "zorenc.h"
 
 namespace zorenc::companion {
 
@@ -58,8 +60,9 @@ std::vector<PortInfo> ListPorts(const std::string &sysfsRoot = {});
 void SortPorts(std::vector<PortInfo> &ports);
 
 // Probes every port at once, each on a thread of its own with a handler of
-// its own, so that the whole probe lasts about one reply deadline (1 s). The
-// library's open and close messages on stdout are silenced meanwhile.
+// its own, so that the whole probe lasts about one reply deadline (1 s). It
+// sets ZORENC_QUIET=1 first unless the variable is set (QuietLibrary), so the
+// library's open and close lines stay off stdout.
 std::vector<ProbeResult> ProbePorts(const std::vector<std::string> &names);
 
 // The listed ports plus the extra ones, probed when asked.
@@ -83,8 +86,34 @@ std::string ResolvePort(const std::string &identity, const FindOptions &options)
 std::string UsbSerialNumber(const std::string &name, const std::string &sysfsRoot = {});
 
 // Why ZorEncOpen refused a port, as well as the system tells: "no such
-// device", "permission denied (...)", "not a serial device".
+// device", "permission denied (...)", "not a serial device"; for the network
+// names (rfc2217://HOST:PORT, socket://HOST:PORT) "cannot resolve host
+// HOST", "connection refused by HOST:PORT", "no answer from HOST:PORT
+// within 3 s", or "not a network port name (...)", from a connection tried
+// here (closed at once).
 std::string OpenFailureReason(const std::string &port);
+
+// OpenFailureReason of a network port name.
+std::string NetworkOpenFailureReason(const std::string &name);
+
+// Whether name is a network port name (rfc2217:// or socket://, any case).
+bool IsNetworkPortName(const std::string &name);
+
+// Whether the device node of a local port no longer exists (an adapter
+// pulled out, a simulated board unplugged). False for network names.
+bool PortVanished(const std::string &name);
+
+// Whether the port that handle had open as name is gone rather than silent,
+// after a call answered result: the library closed it (a network connection
+// that the server or the network closed answers ZORENC_ERR_NOT_OPEN at once
+// and leaves the handle closed; so does a driver that kept a cancelled
+// operation), or its device node vanished. Never for a board's status byte
+// or success: the board answered.
+bool PortGone(ZorEncHandle handle, const std::string &name, ZorEncResult result);
+
+// The board Failure of a call that found the port gone: "<what>: the port
+// NAME is gone", with the details "result" and "reason": "port-gone".
+Failure PortGoneFailure(const std::string &what, const std::string &name, ZorEncResult result);
 
 // The JSON record of a port (snake_case keys; "probe" only when probed).
 Json PortJson(const PortRecord &record);

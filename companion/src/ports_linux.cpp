@@ -134,6 +134,9 @@ std::vector<PortInfo> ListPorts(const std::string &sysfsRoot)
 
 std::string OpenFailureReason(const std::string &port)
 {
+    if (IsNetworkPortName(port)) {
+        return NetworkOpenFailureReason(port);
+    }
     struct stat st;
     if (stat(port.c_str(), &st) != 0) {
         if (errno == ENOENT || errno == ENOTDIR) {

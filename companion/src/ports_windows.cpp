@@ -186,8 +186,11 @@ std::vector<PortInfo> ListPorts(const std::string &)
     return ports;
 }
 
-std::string OpenFailureReason(const std::string &)
+std::string OpenFailureReason(const std::string &port)
 {
+    if (IsNetworkPortName(port)) {
+        return NetworkOpenFailureReason(port);
+    }
     return "no such port, or it is in use by another program";
 }
 

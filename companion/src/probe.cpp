@@ -5,8 +5,8 @@
 #include <memory>
 #include <mutex>
 
+#include "library_quiet.h"
 #include "ports.h"
-#include "quiet_stdout.h"
 #include "threads.h"
 #include "zorenc.h"
 #include "zorenc_codes.h"
@@ -74,21 +74,6 @@ ProbeResult OpenFailure(const std::string &name)
 #endif
 }
 
-// Whether a port that opened has since gone (an adapter pulled out, a
-// simulated board stopped): its transaction then ends as a time-out.
-bool PortGone(const std::string &name)
-{
-#if defined(_WIN32)
-    const std::string device = name.rfind("\\\\.\\", 0) == 0 ? name.substr(4) : name;
-    char target[512];
-    return QueryDosDeviceA(device.c_str(), target, sizeof target) == 0 &&
-           GetLastError() == ERROR_FILE_NOT_FOUND;
-#else
-    struct stat st;
-    return stat(name.c_str(), &st) != 0 && errno == ENOENT;
-#endif
-}
-
 std::string ResultText(ZorEncResult result)
 {
     const ZorEncCodeInfo info = ZorEncDescribe(result);
@@ -110,7 +95,7 @@ ProbeResult ProbeOne(ZorEncHandle handle, const std::string &name)
         if (ZorEncGetLogicVersion(handle, &logic) == ZORENC_OK) {
             probe.logicVersion = logic;
         }
-    } else if (PortGone(name)) {
+    } else if (PortGone(handle, name, result)) {
         probe.result = "error";
         probe.error = "the port went away during the probe";
     } else if (result == ZORENC_ERR_TIMEOUT) {
@@ -144,6 +129,9 @@ std::vector<ProbeResult> ProbePorts(const std::vector<std::string> &names)
 
     // Handlers are created and destroyed here, on the calling thread, so the
     // threads only open, read and close ports of their own handlers.
+    // Set before any handler exists and any thread starts: the opens and
+    // closes below print nothing unless the program asked for the lines.
+    QuietLibrary(false);
     std::vector<ZorEncHandle> handles(names.size(), 0);
     for (auto &handle : handles) {
         handle = ZorEncCreateHandler();
@@ -152,7 +140,6 @@ std::vector<ProbeResult> ProbePorts(const std::vector<std::string> &names)
     std::vector<std::size_t> threadPort; // the port each thread probes
     threads.reserve(names.size());
     {
-        QuietStdout quiet;
         for (std::size_t i = 0; i < names.size(); ++i) {
             const ZorEncHandle handle = handles[i];
             const std::string name = names[i];

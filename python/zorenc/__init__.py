@@ -24,6 +24,7 @@ from importlib import metadata as _metadata
 
 from ._library import (
     LIBRARY_ENV,
+    QUIET_ENV,
     PROTOTYPES,
     Library,
     library_file_name,
@@ -61,6 +62,7 @@ from .errors import (
     ZorEncFrameError,
     ZorEncNotOpenError,
     ZorEncParamError,
+    ZorEncPortGone,
     ZorEncStatusError,
     ZorEncTimeout,
     describe,
@@ -78,6 +80,7 @@ __all__ = [
     "DIGITAL_INPUTS",
     "INDEX_TRIGGERS",
     "LIBRARY_ENV",
+    "QUIET_ENV",
     "LINE_LIMIT",
     "PROTOTYPES",
     "TOOLS_LIBRARY_ENV",
@@ -119,6 +122,7 @@ __all__ = [
     "ZorEncFrameError",
     "ZorEncNotOpenError",
     "ZorEncParamError",
+    "ZorEncPortGone",
     "ZorEncStatusError",
     "ZorEncTimeout",
 ]

@@ -48,6 +48,13 @@ from typing import (
 #: Environment variable naming the library file to load.
 LIBRARY_ENV = "ZORENC_LIBRARY"
 
+#: Environment variable that silences the library's fixed lines on stdout
+#: ("connected!!!!!", the close_handle() lines).  The package sets it to "1"
+#: before it loads the library unless it is set already: set it to "0" (in
+#: the environment, or in os.environ at any time before the call) to keep
+#: the lines.  The library reads it at each open and close.
+QUIET_ENV = "ZORENC_QUIET"
+
 #: The package's own folder: a wheel carries its platform's library here.
 PACKAGE_DIR = os.path.dirname(os.path.abspath(__file__))
 
@@ -258,6 +265,13 @@ def loaded_once(key: str, make: Callable[[], _L]) -> _L:
         return cast(_L, _loaded[key])
 
 
+def quiet_by_default() -> None:
+    """Sets ``ZORENC_QUIET=1`` unless the program or its user has set the
+    variable (to anything, "0" included).  os.environ reaches the C library:
+    putenv on POSIX, SetEnvironmentVariableW on Windows."""
+    os.environ.setdefault(QUIET_ENV, "1")
+
+
 class _DlInfo(ctypes.Structure):
     _fields_ = [
         ("dli_fname", c_char_p),
@@ -373,6 +387,7 @@ class Library:
     functions: Dict[str, Any]
 
     def __init__(self, path: Optional[PathArg] = None) -> None:
+        quiet_by_default()
         loader = ctypes.WinDLL if STDCALL else ctypes.CDLL  # type: ignore[attr-defined]
         dll, candidate = load_first(_candidates(path), loader, "the zorenc library",
                                     f"pass its path or set {LIBRARY_ENV}")

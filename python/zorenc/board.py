@@ -46,10 +46,12 @@ from .errors import (
     ZORENC_ERR_CHANNEL,
     ZORENC_ERR_NOT_OPEN,
     ZORENC_ERR_PARAM,
+    ZORENC_ERR_TIMEOUT,
     ZorEncChecksumError,
     ZorEncError,
     ZorEncFrameError,
     ZorEncNotOpenError,
+    ZorEncPortGone,
     ZorEncStatusError,
     error_for,
 )
@@ -200,6 +202,26 @@ class Abort:
 # C type; these refuse such values instead, with the library's codes.
 
 
+def _is_network_name(name: str) -> bool:
+    scheme, sep, _ = name.partition("://")
+    return bool(sep) and scheme.lower() in ("rfc2217", "socket")
+
+
+def _vanished(name: str) -> bool:
+    """Whether the device of a local port no longer exists (never for a
+    network name)."""
+    if _is_network_name(name):
+        return False
+    if sys.platform == "win32":
+        device = name[4:] if name.startswith("\\\\.\\") else name
+        target = ctypes.create_unicode_buffer(512)
+        kernel32 = ctypes.WinDLL("kernel32", use_last_error=True)
+        if kernel32.QueryDosDeviceW(device, target, len(target)):
+            return False
+        return bool(ctypes.get_last_error() == 2)  # ERROR_FILE_NOT_FOUND
+    return not os.path.exists(name)
+
+
 def _refuse(code: int, what: str, value: object) -> ZorEncError:
     return error_for(code, detail=f"{what} {value!r} is out of range")
 
@@ -310,6 +332,9 @@ class Board:
         self._lock = threading.Lock()
         self._owner: Optional[int] = None
         self._port: Optional[str] = None
+        self._opened_as: Optional[PortName] = None  # the name or identity given
+        self._expect_open = False  # opened, and not closed by close_port()
+        self._candidates: Tuple[str, ...] = ()
         # Callback objects the library holds pointers to, and the exceptions
         # the callbacks raised during the current call.
         self._callbacks: Dict[str, object] = {}
@@ -351,11 +376,20 @@ class Board:
         if self._capture is not None:
             self._capture.note(int(cast(int, result)))
 
+    def _error(self, result: int, name: str) -> ZorEncError:
+        """The exception of a failed call: ZorEncPortGone when the port is
+        gone rather than the board silent."""
+        if result in (ZORENC_ERR_TIMEOUT, ZORENC_ERR_NOT_OPEN) and self._expect_open:
+            assert self._port is not None
+            if not self._invoke("ZorEncIsOpen") or _vanished(self._port):
+                return ZorEncPortGone(result, name, port=self._port)
+        return error_for(result, name)
+
     def _do(self, name: str, *args: object) -> None:
         result = self._invoke(name, *args)
         self._noted(result)
         if result:
-            raise error_for(int(result), name)
+            raise self._error(int(result), name)
 
     def _get(self, name: str, ctype: "Type[_SimpleCData[_T]]", *args: object) -> _T:
         out = ctype()
@@ -367,7 +401,7 @@ class Board:
         result = int(self._invoke(name, *args, byref(out)))
         self._noted(result)
         if result:
-            error = error_for(result, name)
+            error = self._error(result, name)
             if isinstance(error, (ZorEncStatusError, ZorEncChecksumError)):
                 error.value = out.value  # a reply came, with its value
             raise error
@@ -411,7 +445,12 @@ class Board:
 
         An open port stays open on its first name.  Raises
         :class:`ZorEncNotOpenError` when the port cannot be opened.
+
+        A port that goes away later (an adapter pulled out, a network
+        connection closed) makes calls raise :class:`ZorEncPortGone`;
+        :meth:`reopen` opens it again.
         """
+        given = port
         if isinstance(port, str) and is_identity(port):
             port = resolve_port(port, candidates, library=self._lib)
         name = port if isinstance(port, bytes) else os.fsencode(port)
@@ -420,9 +459,27 @@ class Board:
                 ZORENC_ERR_NOT_OPEN, "ZorEncOpen", f"cannot open port {os.fsdecode(name)!r}"
             )
         self._port = os.fsdecode(name)
+        self._opened_as = given
+        self._candidates = tuple(candidates)
+        self._expect_open = True
+
+    def reopen(self) -> None:
+        """Closes the port, if the library has not already, and opens it again
+        as it was first opened: by the same name, or by the same identity
+        (``"serial:SN"``, ``"auto"``: the adapter may have come back under
+        another name).  The handler, its callbacks and a running capture stay.
+
+        Raises :class:`ZorEncNotOpenError` while the port is still gone (try
+        again later) and RuntimeError when the board was never opened.
+        """
+        if self._opened_as is None:
+            raise RuntimeError("reopen: this board has not been opened")
+        self._invoke("ZorEncClose")  # ZORENC_ERR_NOT_OPEN when already closed
+        self.open(self._opened_as, candidates=self._candidates)
 
     def close_port(self) -> None:
         """Closes the port and keeps the handler and its callbacks."""
+        self._expect_open = False
         result = self._invoke("ZorEncClose")
         if result == ZORENC_ERR_NOT_OPEN:
             raise error_for(ZORENC_ERR_NOT_OPEN, "ZorEncClose")
@@ -443,6 +500,7 @@ class Board:
             # once no call on any board runs, without holding up this
             # board's lock meanwhile.
             self._finalizer.detach()
+            self._expect_open = False
             handle, self._handle = self._handle, 0
         close_handler = self._fn["ZorEncCloseHandler"]
         try:

@@ -11,7 +11,7 @@ The names and meanings below are those of ``zorenc_codes.h``.
 
 from __future__ import annotations
 
-from typing import Dict, NamedTuple, Optional, Tuple, Type
+from typing import Any, Dict, NamedTuple, Optional, Tuple, Type
 
 ZORENC_OK = 0x0000
 ZORENC_ERR_CHECKSUM = 0x00FA
@@ -96,7 +96,7 @@ class ZorEncError(Exception):
             text = f"{function}: {text}"
         super().__init__(text)
 
-    def __reduce__(self) -> Tuple[Type["ZorEncError"], Tuple[int, Optional[str]]]:
+    def __reduce__(self) -> Tuple[Any, Tuple[Any, ...]]:
         # Rebuilt from its own arguments, not from the formatted text.
         return (type(self), (self.code, self.function))
 
@@ -108,6 +108,28 @@ class ZorEncTimeout(ZorEncError, TimeoutError):
 class ZorEncNotOpenError(ZorEncError):
     """The handler is not valid or its port is not open (``ZORENC_ERR_NOT_OPEN``);
     also raised when a port cannot be opened."""
+
+
+class ZorEncPortGone(ZorEncError):
+    """The port is gone, not merely silent: its device vanished (an adapter
+    pulled out), or the library closed it (a network connection that the
+    server or the network closed, a driver that gave up on the port).
+
+    ``code`` is what the call answered (``ZORENC_ERR_TIMEOUT`` or
+    ``ZORENC_ERR_NOT_OPEN``); ``port`` is the port's name.  Not a
+    :class:`TimeoutError`: waiting longer does not help.
+    :meth:`zorenc.Board.reopen` opens the same port again once it is back.
+    """
+
+    port: Optional[str] = None
+
+    def __init__(self, code: int, function: Optional[str] = None, detail: Optional[str] = None,
+                 port: Optional[str] = None):
+        self.port = port
+        super().__init__(code, function, detail or (f"the port {port} is gone" if port else None))
+
+    def __reduce__(self) -> Tuple[Any, Tuple[Any, ...]]:
+        return (type(self), (self.code, self.function, None, self.port))
 
 
 class ZorEncChecksumError(ZorEncError):

@@ -16,6 +16,7 @@ import enum
 import os
 import selectors
 import shutil
+import signal
 import subprocess
 import tempfile
 import time
@@ -206,6 +207,22 @@ class SimulatedBoard:
         if self._messages is not None:
             self._messages.close()
             self._messages = None
+
+    def unplug(self) -> None:
+        """Takes the port away (SIGUSR1): its pty and ``--link`` go, the
+        board keeps its state.  :meth:`plug` brings a new pty back."""
+        self._signal(signal.SIGUSR1)
+
+    def plug(self) -> None:
+        """Plugs the port back in (SIGUSR2): a new pty; a ``--link`` given in
+        ``extra_args`` follows it, :attr:`port` does not."""
+        self._signal(signal.SIGUSR2)
+
+    def _signal(self, number: int) -> None:
+        if not self.running:
+            raise RuntimeError("the simulated board is not running")
+        assert self._process is not None
+        self._process.send_signal(number)
 
     def board(self, **kwargs: object) -> Board:
         """A :class:`zorenc.Board` opened on this simulated board."""

@@ -474,16 +474,24 @@ class FailuresTests(unittest.TestCase):
         finally:
             board.stop()
 
-    def test_board_gone_while_watching(self):
-        board = SimBoard()
-        watch = subprocess.Popen([TOOL, "--port", board.port, "--json", "status", "--watch"],
+    def test_watch_waits_for_a_port_that_is_gone(self):
+        # Unplugged and plugged back in: the watch announces both on stderr
+        # and goes on; unplugged for good, --for ends it with "is gone".
+        link = os.path.join(os.getcwd(), "zorenc-watch-port")
+        board = SimBoard("--link", link)
+        watch = subprocess.Popen([TOOL, "--port", link, "--json", "status", "--watch", "--for", "6"],
                                  stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
         try:
             ready, _, _ = select.select([watch.stdout], [], [], 5)
             self.assertTrue(ready, "no refresh within 5 s")
-            board.stop()
-            self.assertEqual(watch.wait(timeout=5), 1)
-            self.assertIn("(ZORENC_ERR_TIMEOUT)", watch.stderr.read())
+            board.process.send_signal(signal.SIGUSR1)
+            time.sleep(1.5)
+            board.process.send_signal(signal.SIGUSR2)
+            time.sleep(1.5)
+            board.process.send_signal(signal.SIGUSR1)
+            self.assertEqual(watch.wait(timeout=10), 1)
+            stderr = watch.stderr.read()
+            frames = [json.loads(line) for line in watch.stdout.read().splitlines()]
         finally:
             if watch.poll() is None:
                 watch.kill()
@@ -491,6 +499,26 @@ class FailuresTests(unittest.TestCase):
             watch.stdout.close()
             watch.stderr.close()
             board.stop()
+        gone = f"zorenc: the port {link} is gone; waiting for it to come back"
+        self.assertEqual(stderr.count(gone), 2, stderr)
+        self.assertIn(f"zorenc: the port {link} is back\n", stderr)
+        self.assertRegex(stderr, f"the port {re.escape(link)} is gone; check the cable")
+        self.assertNotIn("ZORENC_ERR_TIMEOUT", stderr)
+        back = [f["elapsed"] for f in frames if f["elapsed"] > 2.5]
+        self.assertTrue(back, "no refresh after the port came back")
+
+    def test_network_ports_say_why_they_did_not_open(self):
+        for name, reason in [
+            ("rfc2217://127.0.0.1:1", "connection refused by 127.0.0.1:1"),
+            ("socket://no-such-host.invalid:4001", "cannot resolve host no-such-host.invalid"),
+            ("socket://127.0.0.1", "not a network port name"),
+            ("socket://[::1:4001", "not a network port name"),
+        ]:
+            with self.subTest(name=name):
+                result = run("--port", name, "info")
+                self.assertEqual(result.returncode, 1)
+                self.assertTrue(result.stderr.startswith(f"zorenc: cannot open {name}: {reason}"),
+                                result.stderr)
 
 
 class LiveTests(BoardCase):

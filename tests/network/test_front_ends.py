@@ -71,6 +71,29 @@ class FrontEnds(unittest.TestCase):
                 self.assertIn("cannot open " + name, result.stderr)
                 self.assertLess(time.monotonic() - started, 5)
 
+    def test_status_watch_waits_for_the_server_and_goes_on(self):
+        watch = subprocess.Popen([ARGS.tool, "--port", PORT, "--json", "status", "--watch",
+                                  "--for", "8"], stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+                                 text=True)
+        try:
+            ready, _, _ = select.select([watch.stdout], [], [], 10)
+            self.assertTrue(ready, "no refresh within 10 s")
+            control("stop-server")
+            time.sleep(1.5)
+            control("start-server")
+            self.assertEqual(watch.wait(timeout=20), 0)
+            stderr = watch.stderr.read()
+            times = [json.loads(line)["elapsed"] for line in watch.stdout.read().splitlines()]
+        finally:
+            if watch.poll() is None:
+                watch.kill()
+                watch.wait()
+            watch.stdout.close()
+            watch.stderr.close()
+        self.assertIn(f"zorenc: the port {PORT} is gone; waiting for it to come back", stderr)
+        self.assertIn(f"zorenc: the port {PORT} is back", stderr)
+        self.assertGreater(max(times), 7)  # refreshed again once the server was back
+
     def test_the_monitor_reconnects_when_the_server_comes_back(self):
         monitor = subprocess.Popen([ARGS.tool, "--port", PORT, "monitor", "--listen", "127.0.0.1:0"],
                                    stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
@@ -108,6 +131,49 @@ class FrontEnds(unittest.TestCase):
                 monitor.wait()
             monitor.stdout.close()
             monitor.stderr.close()
+
+    def test_python_tells_a_closed_connection_from_a_silent_board(self):
+        if not ARGS.python or not os.path.exists(ARGS.python):
+            self.skipTest("no installed package")
+        script = ("import sys, time, zorenc\n"
+                  "with zorenc.Board(sys.argv[1]) as board:\n"
+                  "    board.firmware_version()\n"
+                  "    print('ready', flush=True)\n"
+                  "    sys.stdin.readline()\n"
+                  "    try:\n"
+                  "        board.firmware_version()\n"
+                  "    except zorenc.ZorEncPortGone as e:\n"
+                  "        print('gone', isinstance(e, TimeoutError), flush=True)\n"
+                  "    sys.stdin.readline()\n"
+                  "    deadline = time.monotonic() + 10\n"
+                  "    while True:\n"
+                  "        try:\n"
+                  "            board.reopen()\n"
+                  "            break\n"
+                  "        except zorenc.ZorEncNotOpenError:\n"
+                  "            if time.monotonic() > deadline:\n"
+                  "                raise\n"
+                  "            time.sleep(0.1)\n"
+                  "    print('back', board.firmware_version(), flush=True)\n")
+        child = subprocess.Popen([ARGS.python, "-c", script, PORT], stdin=subprocess.PIPE,
+                                 stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
+        try:
+            self.assertEqual(child.stdout.readline().strip(), "ready")
+            control("stop-server")
+            child.stdin.write("\n")
+            child.stdin.flush()
+            self.assertEqual(child.stdout.readline().strip(), "gone False")
+            control("start-server")
+            child.stdin.write("\n")
+            child.stdin.flush()
+            self.assertTrue(child.stdout.readline().startswith("back "))
+            self.assertEqual(child.wait(timeout=20), 0, child.stderr.read())
+        finally:
+            if child.poll() is None:
+                child.kill()
+                child.wait()
+            for stream in (child.stdin, child.stdout, child.stderr):
+                stream.close()
 
     def test_the_python_package_opens_the_url(self):
         if not ARGS.python or not os.path.exists(ARGS.python):

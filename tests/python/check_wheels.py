@@ -66,6 +66,8 @@ def check(path, platform, version, sources, extract):
             want = ("pe", PE_MACHINES[platform]) if platform in PE_MACHINES else ("elf", ELF_X86_64)
             if machine(data) != want:
                 faults.append(f"{name} is {machine(data)}, want {want}")
+            if b".debug_info" in data:
+                faults.append(f"{name} carries debug information")
             if name == "zorenc-sim" and not (member.external_attr >> 16) & stat.S_IXUSR:
                 faults.append("zorenc-sim is not executable")
             if extract and platform in PE_MACHINES:
@@ -73,6 +75,15 @@ def check(path, platform, version, sources, extract):
                 os.makedirs(folder, exist_ok=True)
                 with open(os.path.join(folder, name), "wb") as out:
                     out.write(data)
+    # The debug information stripped from the native files, beside the wheel.
+    symbols = os.path.join(os.path.dirname(path), f"zorenc-{version}-{platform}.debug.zip")
+    if not os.path.exists(symbols):
+        faults.append(f"no {os.path.basename(symbols)} beside it")
+    else:
+        with zipfile.ZipFile(symbols) as z:
+            held = {n.lstrip("./") for n in z.namelist()}
+        faults += [f"{os.path.basename(symbols)} lacks {n}.debug"
+                   for n in sorted(NATIVE[platform]) if n + ".debug" not in held]
     return [f"{os.path.basename(path)}: {f}" for f in faults]
 
 

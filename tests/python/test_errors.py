@@ -1,6 +1,10 @@
 """Each exception class raised by a real failure of the library or the board."""
 
 import math
+import os
+import subprocess
+import sys
+import tempfile
 import time
 import unittest
 
@@ -134,6 +138,60 @@ class SilentBoard(unittest.TestCase):
                 board.firmware_version()
             self.assertGreaterEqual(time.monotonic() - started, 0.9)
             self.assertLess(time.monotonic() - started, BOUND)
+
+
+class GonePorts(unittest.TestCase):
+    def test_an_unplugged_port_is_gone_not_silent_and_reopens(self):
+        library()
+        with tempfile.TemporaryDirectory(dir=os.getcwd()) as scratch:
+            link = os.path.join(scratch, "port")
+            with QuietStdout(), simulated_board(extra_args=["--link", link]) as sim, \
+                    zorenc.Board(link) as board:
+                board.set_trigger_delay(1, 2.5)
+                sim.unplug()
+                started = time.monotonic()
+                with self.assertRaises(zorenc.ZorEncPortGone) as caught:
+                    board.firmware_version()
+                self.assertLess(time.monotonic() - started, BOUND)
+                self.assertNotIsInstance(caught.exception, TimeoutError)
+                self.assertEqual(caught.exception.port, link)
+                self.assertIn(f"the port {link} is gone", str(caught.exception))
+                with self.assertRaises(zorenc.ZorEncNotOpenError):
+                    board.reopen()  # not back yet
+                sim.plug()
+                deadline = time.monotonic() + BOUND
+                while True:
+                    try:
+                        board.reopen()
+                        break
+                    except zorenc.ZorEncNotOpenError:
+                        self.assertLess(time.monotonic(), deadline, "the port did not come back")
+                        time.sleep(0.05)
+                self.assertEqual(board.trigger_delay(1), 2.5)  # the same board, state kept
+
+    def test_reopen_needs_an_opened_board(self):
+        with zorenc.Board(library=library()) as board, self.assertRaises(RuntimeError):
+            board.reopen()
+
+
+class LibraryLines(unittest.TestCase):
+    """The package sets ZORENC_QUIET before it loads the library; a value the
+    program's environment gives wins."""
+
+    def test_lines_only_when_asked_for(self):
+        script = ("import zorenc\n"
+                  "try:\n    zorenc.Board('/dev/ttyZORENC-missing0')\n"
+                  "except zorenc.ZorEncNotOpenError:\n    pass\n")
+        for quiet, printed in [(None, False), ("0", True), ("1", False)]:
+            env = dict(os.environ)
+            env.pop("ZORENC_QUIET", None)
+            if quiet is not None:
+                env["ZORENC_QUIET"] = quiet
+            with self.subTest(quiet=quiet):
+                out = subprocess.run([sys.executable, "-c", script], env=env, capture_output=True,
+                                     text=True, timeout=30)
+                self.assertEqual(out.returncode, 0, out.stderr)
+                self.assertEqual("connecting failed." in out.stdout, printed, out.stdout)
 
 
 class ClosedPorts(SimTestCase):

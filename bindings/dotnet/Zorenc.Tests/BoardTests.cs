@@ -33,7 +33,7 @@ public sealed class BoardTests : IClassFixture<Sim> {
     // One setter and getter of each family, name first; trigger values keep their decimals.
     public static TheoryData<string, Action<Board>, Func<Board, object>, object> Families => new() {
         { "encoder", b => b.SetEncoderResetValue(1, -42), b => b.GetEncoderResetValue(1), -42 },
-        { "device", b => b.SetTrgMode(2), b => b.GetTrgMode(), 2 },
+        { "device", b => b.SetTriggerMode(2), b => b.GetTriggerMode(), 2 },
         { "firmware",
           _ =>
           {},
@@ -162,7 +162,7 @@ public sealed class BoardTests : IClassFixture<Sim> {
     {
         var unknown = Assert.IsType<ZorEncException>(ZorEncException.For(0x1234, "ZorEncX"));
         Assert.Equal("ZORENC_UNKNOWN", unknown.Name);
-        Assert.StartsWith("ZorEncX: ZORENC_UNKNOWN (0x1234)", unknown.Message);
+        Assert.Equal("An unknown result code (ZORENC_UNKNOWN 0x1234, ZorEncX)", unknown.Message);
         Assert.Throws<ArgumentException>(() => ZorEncException.For(ZorEncResultCode.Ok));
     }
 
@@ -234,13 +234,13 @@ public void EventsSeeFramesAndOutliveCollections()
 
     EventHandler<FrameEventArgs> throwing = (_, _) => throw new InvalidTimeZoneException("handler");
     board.FrameReceived += throwing;
-    Assert.Throws<InvalidTimeZoneException>(() => board.GetTrgMode());
+    Assert.Throws<InvalidTimeZoneException>(() => board.GetTriggerMode());
     board.FrameReceived -= throwing;
-    EventHandler<FrameEventArgs> reentrant = (_, _) => board.GetTrgMode();
+    EventHandler<FrameEventArgs> reentrant = (_, _) => board.GetTriggerMode();
     board.FrameSent += reentrant;
-    Assert.Throws<InvalidOperationException>(() => board.GetTrgMode());
+    Assert.Throws<InvalidOperationException>(() => board.GetTriggerMode());
     board.FrameSent -= reentrant;
-    board.GetTrgMode();
+    board.GetTriggerMode();
     Assert.Equal(5, sent.Count);
 }
 

@@ -45,9 +45,12 @@ internal static class Native {
 public sealed class Sim : IDisposable {
     private readonly Process process;
 
-    public Sim()
+    public Sim() : this("") {}
+
+    /// <summary>A zorenc-sim with further options, such as <c>--link PATH</c>.</summary>
+    internal Sim(string options)
     {
-        var start = new ProcessStartInfo(Native.Simulator, "--test-commands") {
+        var start = new ProcessStartInfo(Native.Simulator, ("--test-commands " + options).Trim()) {
             UseShellExecute = false,
             RedirectStandardOutput = true,
             RedirectStandardInput = true,
@@ -63,6 +66,13 @@ public sealed class Sim : IDisposable {
     }
 
     public string Port { get; }
+
+    /// <summary>Sends SIGUSR1 (unplug the port) or SIGUSR2 (plug it back in).</summary>
+    public void Signal(string name)
+    {
+        using var kill = Process.Start("kill", "-" + name + " " + process.Id)!;
+        kill.WaitForExit(5000);
+    }
 
     public void Dispose()
     {

@@ -9,6 +9,7 @@ public sealed partial class Board {
     /// <param name="channel">0..3.</param>
     public int GetEncoderPosition(int channel)
     {
+        Require.Channel(channel);
         return Get(nameof(N.ZorEncGetEncoderPosition),
                    (IntPtr h, out int v) => N.ZorEncGetEncoderPosition(h, channel, out v));
     }
@@ -22,6 +23,7 @@ public sealed partial class Board {
     /// <param name="period">The length of multiplier counts.</param>
     public int GetEncoderPositionForAnalog(int channel, int multiplier, double period)
     {
+        Require.Channel(channel);
         return Get(nameof(N.ZorEncGetEncoderPositionForAnalog),
                    (IntPtr h, out int v) =>
                        N.ZorEncGetEncoderPositionForAnalog(h, channel, multiplier, period, out v));
@@ -35,6 +37,7 @@ public sealed partial class Board {
     /// <param name="period">The micrometres of multiplier counts.</param>
     public int GetEncoderPositionMicrometer(int channel, int multiplier, double period)
     {
+        Require.Channel(channel);
         return Get(nameof(N.ZorEncGetEncoderPositionMicrometer),
                    (IntPtr h, out int v) =>
                        N.ZorEncGetEncoderPositionMicrometer(h, channel, multiplier, period, out v));
@@ -45,6 +48,7 @@ public sealed partial class Board {
     /// <param name="channel">0..3.</param>
     public int GetEncoderDirection(int channel)
     {
+        Require.Channel(channel);
         return Get(nameof(N.ZorEncGetEncoderDirection),
                    (IntPtr h, out int v) => N.ZorEncGetEncoderDirection(h, channel, out v));
     }
@@ -54,6 +58,7 @@ public sealed partial class Board {
     /// <param name="direction">Any 32-bit value; 0 counts up.</param>
     public void SetEncoderDirection(int channel, int direction)
     {
+        Require.Channel(channel);
         Do(nameof(N.ZorEncSetEncoderDirection),
            h => N.ZorEncSetEncoderDirection(h, channel, direction));
     }
@@ -62,6 +67,7 @@ public sealed partial class Board {
     /// <param name="channel">0..3.</param>
     public int GetEncoderInversion(int channel)
     {
+        Require.Channel(channel);
         return Get(nameof(N.ZorEncGetEncoderInversion),
                    (IntPtr h, out int v) => N.ZorEncGetEncoderInversion(h, channel, out v));
     }
@@ -71,6 +77,7 @@ public sealed partial class Board {
     /// <param name="inversion">Any 32-bit value, as the direction.</param>
     public void SetEncoderInversion(int channel, int inversion)
     {
+        Require.Channel(channel);
         Do(nameof(N.ZorEncSetEncoderInversion),
            h => N.ZorEncSetEncoderInversion(h, channel, inversion));
     }
@@ -78,8 +85,9 @@ public sealed partial class Board {
     /// <summary>A channel's multiplier for analog encoders, a whole number of the board's,
     /// 0..int.MaxValue.</summary>
     /// <param name="channel">0..3.</param>
-    public int GetEncoderMultiForAnalog(int channel)
+    public int GetEncoderMultiplierForAnalog(int channel)
     {
+        Require.Channel(channel);
         return Get(nameof(N.ZorEncGetEncoderMultiForAnalog),
                    (IntPtr h, out int v) => N.ZorEncGetEncoderMultiForAnalog(h, channel, out v));
     }
@@ -88,8 +96,9 @@ public sealed partial class Board {
     /// <param name="channel">0..3.</param>
     /// <param name="multiplier">0..int.MaxValue.</param>
     /// <exception cref="ZorEncParamException">A negative multiplier; nothing is sent.</exception>
-    public void SetEncoderMultiForAnalog(int channel, int multiplier)
+    public void SetEncoderMultiplierForAnalog(int channel, int multiplier)
     {
+        Require.Channel(channel);
         ValueRanges.Check("encoder-multi-for-analog", "MULTIPLIER", multiplier,
                           nameof(N.ZorEncSetEncoderMultiForAnalog));
         Do(nameof(N.ZorEncSetEncoderMultiForAnalog),
@@ -101,6 +110,7 @@ public sealed partial class Board {
     /// <param name="channel">0..3.</param>
     public int GetEncoderResetValue(int channel)
     {
+        Require.Channel(channel);
         return Get(nameof(N.ZorEncGetEncoderResetValue),
                    (IntPtr h, out int v) => N.ZorEncGetEncoderResetValue(h, channel, out v));
     }
@@ -111,6 +121,7 @@ public sealed partial class Board {
     /// <param name="value">The position, in counts (the whole <c>int</c> range).</param>
     public void SetEncoderResetValue(int channel, int value)
     {
+        Require.Channel(channel);
         Do(nameof(N.ZorEncSetEncoderResetValue),
            h => N.ZorEncSetEncoderResetValue(h, channel, value));
     }
@@ -119,6 +130,7 @@ public sealed partial class Board {
     /// <param name="channel">0..3.</param>
     public void StartCalibration(int channel)
     {
+        Require.Channel(channel);
         Do(nameof(N.ZorEncStartCalibration), h => N.ZorEncStartCalibration(h, channel));
     }
 
@@ -126,6 +138,7 @@ public sealed partial class Board {
     /// <param name="channel">0..3.</param>
     public void StopCalibration(int channel)
     {
+        Require.Channel(channel);
         Do(nameof(N.ZorEncStopCalibration), h => N.ZorEncStopCalibration(h, channel));
     }
 
@@ -196,7 +209,7 @@ public sealed partial class Board {
 
     /// <summary>The board's trigger mode, a code the board defines (passed through
     /// unchanged).</summary>
-    public int GetTrgMode()
+    public int GetTriggerMode()
     {
         return Get(nameof(N.ZorEncGetTrgMode),
                    (IntPtr h, out int v) => N.ZorEncGetTrgMode(h, out v));
@@ -204,16 +217,40 @@ public sealed partial class Board {
 
     /// <summary>Sets the board's trigger mode.</summary>
     /// <param name="mode">Any 32-bit value.</param>
-    public void SetTrgMode(int mode)
+    public void SetTriggerMode(int mode)
     {
         Do(nameof(N.ZorEncSetTrgMode), h => N.ZorEncSetTrgMode(h, mode));
     }
+
+    /// <summary>The name of earlier releases of <see cref="GetTriggerMode"/>.</summary>
+    [Obsolete("Use GetTriggerMode.")]
+    public int GetTrgMode() => GetTriggerMode();
+
+    /// <summary>The name of earlier releases of <see cref="SetTriggerMode"/>.</summary>
+    /// <param name="mode">Any 32-bit value.</param>
+    [Obsolete("Use SetTriggerMode.")]
+    public void SetTrgMode(int mode) => SetTriggerMode(mode);
+
+    /// <summary>The name of earlier releases of
+    /// <see cref="GetEncoderMultiplierForAnalog"/>.</summary>
+    /// <param name="channel">0..3.</param>
+    [Obsolete("Use GetEncoderMultiplierForAnalog.")]
+    public int GetEncoderMultiForAnalog(int channel) => GetEncoderMultiplierForAnalog(channel);
+
+    /// <summary>The name of earlier releases of
+    /// <see cref="SetEncoderMultiplierForAnalog"/>.</summary>
+    /// <param name="channel">0..3.</param>
+    /// <param name="multiplier">0..int.MaxValue.</param>
+    [Obsolete("Use SetEncoderMultiplierForAnalog.")]
+    public void SetEncoderMultiForAnalog(int channel, int multiplier) =>
+        SetEncoderMultiplierForAnalog(channel, multiplier);
 
     /// <summary>The frequency of a channel's virtual encoder, in the board's unit (the simulated
     /// board counts this many per second), 0..int.MaxValue; 0 stops it.</summary>
     /// <param name="channel">0..3.</param>
     public int GetVirtualEncoderFrequency(int channel)
     {
+        Require.Channel(channel);
         return Get(nameof(N.ZorEncGetVirtualEncoderFrequency),
                    (IntPtr h, out int v) => N.ZorEncGetVirtualEncoderFrequency(h, channel, out v));
     }
@@ -224,6 +261,7 @@ public sealed partial class Board {
     /// <exception cref="ZorEncParamException">A negative frequency; nothing is sent.</exception>
     public void SetVirtualEncoderFrequency(int channel, int frequency)
     {
+        Require.Channel(channel);
         ValueRanges.Check("virtual-encoder-frequency", "FREQUENCY", frequency,
                           nameof(N.ZorEncSetVirtualEncoderFrequency));
         Do(nameof(N.ZorEncSetVirtualEncoderFrequency),

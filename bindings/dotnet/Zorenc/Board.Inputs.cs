@@ -17,6 +17,7 @@ public sealed partial class Board {
     /// <param name="input">0..6.</param>
     public bool GetDigitalInput(int input)
     {
+        Require.Input(input);
         return Get(nameof(N.ZorEncGetDIState),
                    (IntPtr h, out int v) => N.ZorEncGetDIState(h, input, out v)) != 0;
     }
@@ -26,6 +27,7 @@ public sealed partial class Board {
     /// <param name="input">0..6.</param>
     public int GetDigitalInputCount(int input)
     {
+        Require.Input(input);
         return Get(nameof(N.ZorEncGetDiCount),
                    (IntPtr h, out int v) => N.ZorEncGetDiCount(h, input, out v));
     }
@@ -35,6 +37,7 @@ public sealed partial class Board {
     /// <param name="channel">0..3.</param>
     public int GetTriggerCount(int channel)
     {
+        Require.Channel(channel);
         return Get(nameof(N.ZorEncGetTriggerCount),
                    (IntPtr h, out int v) => N.ZorEncGetTriggerCount(h, channel, out v));
     }
@@ -44,6 +47,7 @@ public sealed partial class Board {
     /// <param name="channel">0..3.</param>
     public int GetTriggerErrorCount(int channel)
     {
+        Require.Channel(channel);
         return Get(nameof(N.ZorEncGetTriggerErrorCount),
                    (IntPtr h, out int v) => N.ZorEncGetTriggerErrorCount(h, channel, out v));
     }
@@ -61,6 +65,7 @@ public sealed partial class Board {
     /// <param name="input">0..6.</param>
     public void ClearDigitalInputCount(int input)
     {
+        Require.Input(input);
         Do(nameof(N.ZorEncClearDiCount), h => N.ZorEncClearDiCount(h, input));
     }
 
@@ -74,6 +79,7 @@ public sealed partial class Board {
     /// <param name="channel">0..3.</param>
     public void ClearTriggerCount(int channel)
     {
+        Require.Channel(channel);
         Do(nameof(N.ZorEncClearTriggerCount), h => N.ZorEncClearTriggerCount(h, channel));
     }
 
@@ -87,6 +93,7 @@ public sealed partial class Board {
     /// <param name="channel">0..3.</param>
     public void ClearEncoderPosition(int channel)
     {
+        Require.Channel(channel);
         Do(nameof(N.ZorEncClearEncoderPosition), h => N.ZorEncClearEncoderPosition(h, channel));
     }
 
@@ -100,6 +107,7 @@ public sealed partial class Board {
     /// <param name="channel">0..3.</param>
     public void ClearErrorCount(int channel)
     {
+        Require.Channel(channel);
         Do(nameof(N.ZorEncClearErrorCount), h => N.ZorEncClearErrorCount(h, channel));
     }
 }

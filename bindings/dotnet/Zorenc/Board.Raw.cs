@@ -126,7 +126,7 @@ public sealed partial class Board {
             throw new ZorEncAbortedException(function, token);
         }
         if (result != ZorEncResultCode.Ok) {
-            throw ZorEncException.For(result, function);
+            throw Failure(result, function);
         }
     }
 
@@ -144,7 +144,7 @@ public sealed partial class Board {
             if (result >= 1 && result <= 255) {
                 throw new ZorEncStatusException((byte)result, function, reply);
             }
-            throw ZorEncException.For(result, function);
+            throw Failure(result, function);
         }
     }
 }

@@ -9,6 +9,7 @@ public sealed partial class Board {
     /// <param name="channel">0..3.</param>
     public TriggerControls GetTriggerControls(int channel)
     {
+        Require.Channel(channel);
         return Get(nameof(N.ZorEncGetTriggerControls),
                    (IntPtr h, out TriggerControls v) =>
                        N.ZorEncGetTriggerControls(h, channel, out v));
@@ -20,6 +21,7 @@ public sealed partial class Board {
     /// one by one).</param>
     public void SetTriggerControls(int channel, TriggerControls controls)
     {
+        Require.Channel(channel);
         Do(nameof(N.ZorEncSetTriggerControls),
            h => N.ZorEncSetTriggerControls(h, channel, ref controls));
     }
@@ -43,12 +45,16 @@ public sealed partial class Board {
                                               int nibble5 = 0, int nibble6 = 0, int bit30 = 0,
                                               int bit31 = 0)
     {
+        Require.Channel(channel);
         string function = nameof(N.ZorEncSetTriggerControlsEachTrigger);
         string[] names = { "N0", "N1", "N2CODE", "N3", "N4", "N5", "N6", "BIT30", "BIT31" };
+        string[] parameters = { nameof(nibble0), nameof(nibble1), nameof(nibble2Code),
+                                nameof(nibble3), nameof(nibble4), nameof(nibble5),
+                                nameof(nibble6), nameof(bit30),   nameof(bit31) };
         int[] fields = { nibble0, nibble1, nibble2Code, nibble3, nibble4,
                          nibble5, nibble6, bit30,       bit31 };
         for (int i = 0; i < names.Length; i++) {
-            ValueRanges.Check("trigger-controls", names[i], fields[i], function);
+            ValueRanges.Check("trigger-controls", names[i], fields[i], function, parameters[i]);
         }
         Do(nameof(N.ZorEncSetTriggerControlsEachTrigger),
            h => N.ZorEncSetTriggerControlsEachTrigger(h, channel, nibble0, nibble1, nibble2Code,
@@ -61,6 +67,7 @@ public sealed partial class Board {
     /// <param name="channel">0..3.</param>
     public (int Upper, int Lower) GetTriggerGenerator(int channel)
     {
+        Require.Channel(channel);
         int upper = 0, lower = 0;
         Do(nameof(N.ZorEncGetTriggerGenerator),
            h => N.ZorEncGetTriggerGenerator(h, channel, out upper, out lower));
@@ -75,6 +82,7 @@ public sealed partial class Board {
     /// sent.</exception>
     public void SetTriggerGenerator(int channel, int upper, int lower)
     {
+        Require.Channel(channel);
         string function = nameof(N.ZorEncSetTriggerGenerator);
         ValueRanges.Check("trigger-generator", "UPPER", upper, function);
         ValueRanges.Check("trigger-generator", "LOWER", lower, function);
@@ -86,6 +94,7 @@ public sealed partial class Board {
     /// <param name="channel">0..3.</param>
     public int GetTriggerGeneratorRoll(int channel)
     {
+        Require.Channel(channel);
         return Get(nameof(N.ZorEncGetTriggerGeneratorRoll),
                    (IntPtr h, out int v) => N.ZorEncGetTriggerGeneratorRoll(h, channel, out v));
     }
@@ -95,6 +104,7 @@ public sealed partial class Board {
     /// <param name="value">Any 32-bit value.</param>
     public void SetTriggerGeneratorRoll(int channel, int value)
     {
+        Require.Channel(channel);
         Do(nameof(N.ZorEncSetTriggerGeneratorRoll),
            h => N.ZorEncSetTriggerGeneratorRoll(h, channel, value));
     }
@@ -104,6 +114,7 @@ public sealed partial class Board {
     /// <param name="channel">0..3.</param>
     public int GetTriggerOutputMode(int channel)
     {
+        Require.Channel(channel);
         return Get(nameof(N.ZorEncGetTriggerOutputMode),
                    (IntPtr h, out int v) => N.ZorEncGetTriggerOutputMode(h, channel, out v));
     }
@@ -113,6 +124,7 @@ public sealed partial class Board {
     /// <param name="mode">Any 32-bit value.</param>
     public void SetTriggerOutputMode(int channel, int mode)
     {
+        Require.Channel(channel);
         Do(nameof(N.ZorEncSetTriggerOutputMode),
            h => N.ZorEncSetTriggerOutputMode(h, channel, mode));
     }
@@ -121,6 +133,7 @@ public sealed partial class Board {
     /// <param name="channel">0..3.</param>
     public int GetTriggerPosition0(int channel)
     {
+        Require.Channel(channel);
         return Get(nameof(N.ZorEncGetTriggerPosition0),
                    (IntPtr h, out int v) => N.ZorEncGetTriggerPosition0(h, channel, out v));
     }
@@ -130,6 +143,7 @@ public sealed partial class Board {
     /// <param name="position">In counts (the whole <c>int</c> range).</param>
     public void SetTriggerPosition0(int channel, int position)
     {
+        Require.Channel(channel);
         Do(nameof(N.ZorEncSetTriggerPosition0),
            h => N.ZorEncSetTriggerPosition0(h, channel, position));
     }
@@ -138,6 +152,7 @@ public sealed partial class Board {
     /// <param name="channel">0..3.</param>
     public int GetTriggerPosition1(int channel)
     {
+        Require.Channel(channel);
         return Get(nameof(N.ZorEncGetTriggerPosition1),
                    (IntPtr h, out int v) => N.ZorEncGetTriggerPosition1(h, channel, out v));
     }
@@ -147,6 +162,7 @@ public sealed partial class Board {
     /// <param name="position">In counts (the whole <c>int</c> range).</param>
     public void SetTriggerPosition1(int channel, int position)
     {
+        Require.Channel(channel);
         Do(nameof(N.ZorEncSetTriggerPosition1),
            h => N.ZorEncSetTriggerPosition1(h, channel, position));
     }
@@ -161,6 +177,7 @@ public sealed partial class Board {
     public void SetTriggerPositionMicrometer0(int channel, int position, int multiplier,
                                               double period, bool convert = true)
     {
+        Require.Channel(channel);
         Do(nameof(N.ZorEncSetTriggerPositionMicrometer0),
            h => N.ZorEncSetTriggerPositionMicrometer0(h, channel, position, multiplier, period,
                                                       convert ? 1 : 0));
@@ -176,6 +193,7 @@ public sealed partial class Board {
     public void SetTriggerPositionMicrometer1(int channel, int position, int multiplier,
                                               double period, bool convert = true)
     {
+        Require.Channel(channel);
         Do(nameof(N.ZorEncSetTriggerPositionMicrometer1),
            h => N.ZorEncSetTriggerPositionMicrometer1(h, channel, position, multiplier, period,
                                                       convert ? 1 : 0));
@@ -186,11 +204,12 @@ public sealed partial class Board {
     /// <param name="channel">0..3.</param>
     public double GetTriggerPulseWidth(int channel)
     {
+        Require.Channel(channel);
         double width = 0;
         // This one function gives its result code as a double.
         double result = Invoke(h => N.ZorEncGetTriggerPulseWidth(h, channel, out width));
         if (result != 0) {
-            throw ZorEncException.For((uint)result, nameof(N.ZorEncGetTriggerPulseWidth));
+            throw Failure((uint)result, nameof(N.ZorEncGetTriggerPulseWidth));
         }
         return width;
     }
@@ -203,6 +222,7 @@ public sealed partial class Board {
     /// infinite.</exception>
     public void SetTriggerPulseWidth(int channel, double width)
     {
+        Require.Channel(channel);
         double value = ExactDecimal.ForLibrary(width, 100);
         Do(nameof(N.ZorEncSetTriggerPulseWidth),
            h => N.ZorEncSetTriggerPulseWidth(h, channel, value));
@@ -213,6 +233,7 @@ public sealed partial class Board {
     /// <param name="channel">0..3.</param>
     public double GetTriggerDelay(int channel)
     {
+        Require.Channel(channel);
         return Get(nameof(N.ZorEncGetTriggerDelay),
                    (IntPtr h, out double v) => N.ZorEncGetTriggerDelay(h, channel, out v));
     }
@@ -225,6 +246,7 @@ public sealed partial class Board {
     /// infinite.</exception>
     public void SetTriggerDelay(int channel, double delay)
     {
+        Require.Channel(channel);
         double value = ExactDecimal.ForLibrary(delay, 100);
         Do(nameof(N.ZorEncSetTriggerDelay), h => N.ZorEncSetTriggerDelay(h, channel, value));
     }
@@ -233,6 +255,7 @@ public sealed partial class Board {
     /// <param name="channel">0..3.</param>
     public int GetIndexTriggerLastIndex(int channel)
     {
+        Require.Channel(channel);
         return Get(nameof(N.ZorEncGetIndexTriggerLastIndex),
                    (IntPtr h, out int v) => N.ZorEncGetIndexTriggerLastIndex(h, channel, out v));
     }
@@ -244,8 +267,9 @@ public sealed partial class Board {
     /// sent.</exception>
     public void SetIndexTriggerLastIndex(int channel, int lastIndex)
     {
+        Require.Channel(channel);
         ValueRanges.Check("index-trigger-last-index", "INDEX", lastIndex,
-                          nameof(N.ZorEncSetIndexTriggerLastIndex));
+                          nameof(N.ZorEncSetIndexTriggerLastIndex), nameof(lastIndex));
         Do(nameof(N.ZorEncSetIndexTriggerLastIndex),
            h => N.ZorEncSetIndexTriggerLastIndex(h, channel, lastIndex));
     }
@@ -256,6 +280,8 @@ public sealed partial class Board {
     /// <param name="index">0..0xEF.</param>
     public int GetIndexTriggerPosition(int channel, int index)
     {
+        Require.Channel(channel);
+        Require.Index(index);
         return Get(nameof(N.ZorEncGetIndexTriggerPosition),
                    (IntPtr h, out int v) =>
                        N.ZorEncGetIndexTriggerPosition(h, channel, index, out v));
@@ -267,6 +293,8 @@ public sealed partial class Board {
     /// <param name="position">In counts (the whole <c>int</c> range).</param>
     public void SetIndexTriggerPosition(int channel, int index, int position)
     {
+        Require.Channel(channel);
+        Require.Index(index);
         Do(nameof(N.ZorEncSetIndexTriggerPosition),
            h => N.ZorEncSetIndexTriggerPosition(h, channel, index, position));
     }

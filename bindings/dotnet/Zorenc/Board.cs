@@ -32,6 +32,8 @@ public sealed partial class Board : IDisposable {
     private int owner; // managed id of the thread inside a call, 0 when none
     private int disposing;
     private ExceptionDispatchInfo? handlerError;
+    private string? openedAs; // the name or identity Open was given
+    private bool expectOpen;  // opened, and not closed by ClosePort
 
     /// <summary>Creates a handler with a closed port; <see cref="Open"/> it later.</summary>
     /// <exception cref="OutOfMemoryException">The library could not create a handler.</exception>
@@ -105,12 +107,36 @@ public sealed partial class Board : IDisposable {
         if (port == null) {
             throw new ArgumentNullException(nameof(port));
         }
+        string given = port;
         port = ResolvePort(port);
         if (!Invoke(h => NativeMethods.ZorEncOpen(h, port))) {
             throw new ZorEncNotOpenException(nameof(NativeMethods.ZorEncOpen),
-                                             "cannot open port '" + port + "'");
+                                             "cannot open port '" + port +
+                                                 "': " + PortPresence.OpenFailureReason(port));
         }
         Port = port;
+        openedAs = given;
+        expectOpen = true;
+    }
+
+    /// <summary>Closes the port, if the library has not already, and opens it again as it
+    /// was first opened: by the same name, or by the same identity (<c>serial:SN</c>,
+    /// <c>auto</c>: the adapter may have come back under another name). The handler, its
+    /// event handlers and a running capture stay. For use after
+    /// <see cref="ZorEncPortGoneException"/>.</summary>
+    /// <exception cref="InvalidOperationException">The board was never opened.</exception>
+    /// <exception cref="ZorEncNotOpenException">The port is still gone (try again
+    /// later).</exception>
+    /// <exception cref="ZorEncNotFoundException">No port or several match the
+    /// identity.</exception>
+    public void Reopen()
+    {
+        string? given = openedAs;
+        if (given == null) {
+            throw new InvalidOperationException("Reopen: this board has not been opened");
+        }
+        Invoke(h => NativeMethods.ZorEncClose(h)); // ZORENC_ERR_NOT_OPEN when already closed
+        Open(given);
     }
 
     /// <summary>Closes the port and keeps the handler and its event handlers; <see cref="Open"/>
@@ -119,6 +145,7 @@ public sealed partial class Board : IDisposable {
     /// <exception cref="System.IO.IOException">The port did not close.</exception>
     public void ClosePort()
     {
+        expectOpen = false;
         int result = Invoke(h => NativeMethods.ZorEncClose(h));
         if (result == unchecked((int)ZorEncResultCode.NotOpen)) {
             throw new ZorEncNotOpenException(nameof(NativeMethods.ZorEncClose));
@@ -218,8 +245,21 @@ public sealed partial class Board : IDisposable {
     {
         uint result = Invoke(call);
         if (result != ZorEncResultCode.Ok) {
-            throw ZorEncException.For(result, function);
+            throw Failure(result, function);
         }
+    }
+
+    /// <summary>The exception of a failed call: <see cref="ZorEncPortGoneException"/> when
+    /// the port is gone rather than the board silent.</summary>
+    private Exception Failure(uint result, string function)
+    {
+        string? port = Port;
+        if ((result == ZorEncResultCode.Timeout || result == ZorEncResultCode.NotOpen) &&
+            expectOpen && port != null && handle != IntPtr.Zero &&
+            (!Invoke(h => NativeMethods.ZorEncIsOpen(h)) || PortPresence.Vanished(port))) {
+            return new ZorEncPortGoneException(result, function, port);
+        }
+        return ZorEncException.For(result, function);
     }
 
     private T Get<T>(string function, OutCall<T> call)

@@ -147,8 +147,47 @@ public sealed class ZorEncStatusException : ZorEncException {
     /// <summary>The board's status byte (the same as <see cref="ZorEncException.Code"/>).</summary>
     public byte Status => (byte)Code;
 
+    /// <summary>The status byte's name, as <see cref="BoardStatus.Name"/> gives it ("unknown
+    /// address"), or null.</summary>
+    public string? StatusName => BoardStatus.Name(Status);
+
     /// <summary>The reply's register value, when the call was a raw transaction.</summary>
     public uint? Value { get; }
+}
+
+/// <summary>The port is gone, not merely silent: its device vanished (an adapter pulled out)
+/// or the library closed it (a network connection that the server or the network closed, a
+/// driver that gave up on the port). An <see cref="System.IO.IOException"/>, not a
+/// <see cref="TimeoutException"/>: waiting longer does not help; <see cref="Board.Reopen"/>
+/// opens the port again once it is back.</summary>
+public sealed class ZorEncPortGoneException : System.IO.IOException, IZorEncError {
+    /// <summary>A port-gone exception.</summary>
+    /// <param name="code">What the call answered (<c>ZORENC_ERR_TIMEOUT</c> or
+    /// <c>ZORENC_ERR_NOT_OPEN</c>).</param>
+    /// <param name="function">The C function that gave it, if known.</param>
+    /// <param name="port">The port's name.</param>
+    public ZorEncPortGoneException(uint code, string? function, string port)
+        : base(ErrorText.Format(code, function, "the port " + port + " is gone"))
+    {
+        Code = code;
+        Function = function;
+        Port = port;
+    }
+
+    /// <summary>The name of the port that is gone.</summary>
+    public string Port { get; }
+
+    /// <inheritdoc/>
+    public uint Code { get; }
+
+    /// <inheritdoc/>
+    public string Name => ResultCodeTexts.Name(Code);
+
+    /// <inheritdoc/>
+    public string Meaning => ResultCodeTexts.Meaning(Code);
+
+    /// <inheritdoc/>
+    public string? Function { get; }
 }
 
 /// <summary>The board did not answer within 1000 ms (<c>ZORENC_ERR_TIMEOUT</c>); a
@@ -189,6 +228,36 @@ public sealed class ZorEncChannelException : ArgumentOutOfRangeException, IZorEn
         Function = function;
     }
 
+    /// <summary>A channel exception for an argument, with its name and value
+    /// (<see cref="ArgumentException.ParamName"/>,
+    /// <see cref="ArgumentOutOfRangeException.ActualValue"/>).</summary>
+    /// <param name="function">The method or C function refused.</param>
+    /// <param name="paramName">The argument's name, such as <c>channel</c>.</param>
+    /// <param name="actualValue">The value given.</param>
+    /// <param name="detail">Further words for the message, if any.</param>
+    public ZorEncChannelException(string? function, string paramName, object? actualValue,
+                                  string? detail)
+        : base(paramName, actualValue, ErrorText.Format(ZorEncResultCode.Channel, function, detail))
+    {
+        Function = function;
+    }
+
+    /// <inheritdoc/>
+    public override string Message => MessageWithoutArgumentNote(base.Message, ParamName);
+
+    // ArgumentException appends " (Parameter 'channel')" and "Actual value was 4." on lines
+    // of their own; the message already says both in words, so they go on one line.
+    internal static string MessageWithoutArgumentNote(string message, string? paramName)
+    {
+        int end = message.IndexOfAny(new[] { '\r', '\n' });
+        string first = end < 0 ? message : message.Substring(0, end);
+        string note = " (Parameter '" + paramName + "')";
+        if (paramName != null && first.EndsWith(note, StringComparison.Ordinal)) {
+            first = first.Substring(0, first.Length - note.Length);
+        }
+        return first;
+    }
+
     /// <inheritdoc/>
     public uint Code => ZorEncResultCode.Channel;
 
@@ -204,15 +273,33 @@ public sealed class ZorEncChannelException : ArgumentOutOfRangeException, IZorEn
 
 /// <summary>A value the library cannot represent or take: NaN, too large, a count of 0...
 /// (<c>ZORENC_ERR_PARAM</c>); an <see cref="ArgumentException"/>. Nothing was sent.</summary>
-public sealed class ZorEncParamException : ArgumentException, IZorEncError {
+public sealed class ZorEncParamException : ArgumentOutOfRangeException, IZorEncError {
     /// <summary>A parameter exception.</summary>
     /// <param name="function">The C function that gave it, if known.</param>
     /// <param name="detail">Further words for the message, if any.</param>
     public ZorEncParamException(string? function = null, string? detail = null)
-        : base(ErrorText.Format(ZorEncResultCode.Param, function, detail))
+        : base(null, ErrorText.Format(ZorEncResultCode.Param, function, detail))
     {
         Function = function;
     }
+
+    /// <summary>A parameter exception for an argument, with its name and value
+    /// (<see cref="ArgumentException.ParamName"/>,
+    /// <see cref="ArgumentOutOfRangeException.ActualValue"/>).</summary>
+    /// <param name="function">The method or C function refused.</param>
+    /// <param name="paramName">The argument's name, such as <c>multiplier</c>.</param>
+    /// <param name="actualValue">The value given.</param>
+    /// <param name="detail">Further words for the message, if any.</param>
+    public ZorEncParamException(string? function, string paramName, object? actualValue,
+                                string? detail)
+        : base(paramName, actualValue, ErrorText.Format(ZorEncResultCode.Param, function, detail))
+    {
+        Function = function;
+    }
+
+    /// <inheritdoc/>
+    public override string Message =>
+        ZorEncChannelException.MessageWithoutArgumentNote(base.Message, ParamName);
 
     /// <inheritdoc/>
     public uint Code => ZorEncResultCode.Param;
@@ -254,14 +341,37 @@ public sealed class ZorEncAbortedException : OperationCanceledException, IZorEnc
 }
 
 internal static class ErrorText {
+    /// <summary>The message of a code: the words first ("channel 4 is not 0..3", else what
+    /// the code means, with a board status by its name), then the code and the function in
+    /// parentheses, for the log reader: "no reply from the board within 1000 ms
+    /// (ZORENC_ERR_TIMEOUT 0xFFF9, ZorEncGetTriggerDelay)".</summary>
     internal static string Format(uint code, string? function, string? detail)
     {
-        string text = ResultCodeTexts.Name(code) + " (0x" + code.ToString("X4") +
-                      "): " + ResultCodeTexts.Meaning(code);
+        string words = Words(code);
         if (!string.IsNullOrEmpty(detail)) {
-            text += "; " + detail;
+            words = detail + "; " + words;
         }
-        return string.IsNullOrEmpty(function) ? text : function + ": " + text;
+        string
+            where = ResultCodeTexts.Name(code) + " 0x" + code.ToString("X4");
+        if (!string.IsNullOrEmpty(function)) {
+                where += ", " + function;
+        }
+        return Capitalized(words) + " (" +
+               where + ")";
     }
+
+    /// <summary>What a code means in words; a board status by its name.</summary>
+    internal static string Words(uint code)
+    {
+        if (code >= 1 && code <= 255 && code != ZorEncResultCode.Checksum) {
+            string? name = BoardStatus.Name((byte)code);
+            return "the board refused the request with status 0x" + code.ToString("X2") +
+                   (name != null ? ": " + name : "");
+        }
+        return ResultCodeTexts.Meaning(code);
+    }
+
+    private static string Capitalized(string text) =>
+        text.Length == 0 ? text : char.ToUpperInvariant(text[0]) + text.Substring(1);
 }
 }

@@ -35,7 +35,11 @@ internal static class HandlerTable {
     }
 
     /// <summary>Creates a handler once no call runs.</summary>
-    internal static IntPtr Create() { return Change(() => NativeMethods.ZorEncCreateHandler()); }
+    internal static IntPtr Create()
+    {
+        LibraryLines.ApplyDefault(); // before the first open can print
+        return Change(() => NativeMethods.ZorEncCreateHandler());
+    }
 
     /// <summary>Destroys a handler once no call runs.</summary>
     internal static void Close(IntPtr handle)

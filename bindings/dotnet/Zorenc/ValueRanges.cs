@@ -25,14 +25,18 @@ internal static class ValueRanges {
 
     /// <summary>given, when it lies in the range of value of setting; else throws
     /// <see cref="ZorEncParamException"/> naming function and the range.</summary>
-    internal static int Check(string setting, string value, int given, string function)
+    // paramName: the argument's name for ParamName (default: value in lower case).
+    internal static int Check(string setting, string value, int given, string function,
+                              string? paramName = null)
     {
         foreach (var range in Table) {
             if (range.Setting == setting && range.Value == value) {
                 if (given < range.Min || given > range.Max) {
-                    throw new ZorEncParamException(
-                        function, value + " " + given + " is out of range " + range.Min + ".." +
-                                      range.Max + " (" + setting + ")");
+                    string name = paramName ?? value.ToLowerInvariant();
+                    throw new ZorEncParamException(function, name, given,
+                                                   name + " " + given + " is out of range " +
+                                                       range.Min + ".." + range.Max + " (" +
+                                                       setting + ")");
                 }
                 return given;
             }

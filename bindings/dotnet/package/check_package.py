@@ -3,10 +3,13 @@
 
 usage: check_package.py NUPKG OTHER_NUPKG VERSION
 Fails on a missing entry (the companion library beside each native library,
-the LICENSE file the nuspec names), a version other than the project's, or an entry
+the LICENSE file the nuspec names), a version other than the project's, an entry
 whose contents differ between the two packs (the .psmdcp and .nuspec files,
-which NuGet stamps, apart).
+which NuGet stamps, apart), a native library that still carries debug
+information, a package of 5 MB or more, or no Zorenc.VERSION.debug.zip beside
+it holding the debug information of each native library.
 """
+import os
 import re
 import sys
 import zipfile
@@ -28,6 +31,7 @@ ENTRIES = [
     "runtimes/linux-x64/native/libzorenc_tools_x64.so",
 ]
 STAMPED = (".psmdcp", ".nuspec")
+SIZE_LIMIT = 5 * 1000 * 1000
 
 
 def main():
@@ -50,7 +54,22 @@ def main():
         for name in sorted(names & set(b.namelist())):
             if not name.endswith(STAMPED) and a.read(name) != b.read(name):
                 errors.append(f"{name} differs between the two packs")
+        for name in sorted(n for n in names if n.startswith("runtimes/")):
+            if b".debug_info" in a.read(name):
+                errors.append(f"{name} carries debug information")
         print("\n".join(sorted(names)))
+    size = os.path.getsize(path)
+    if size >= SIZE_LIMIT:
+        errors.append(f"the package is {size} bytes, not under {SIZE_LIMIT}")
+    debug = os.path.join(os.path.dirname(path), f"Zorenc.{version}.debug.zip")
+    if not os.path.exists(debug):
+        errors.append(f"no {debug}")
+    else:
+        with zipfile.ZipFile(debug) as z:
+            held = set(z.namelist())
+        wanted = {e[len("runtimes/"):].replace("/native/", "/") + ".debug"
+                  for e in ENTRIES if e.startswith("runtimes/")}
+        errors += [f"{debug} lacks {w}" for w in sorted(wanted - held)]
     for e in errors:
         print("FAIL:", e)
     print(f"{len(names)} entries; {len(errors)} problems")

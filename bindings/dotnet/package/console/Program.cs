@@ -17,7 +17,7 @@ try {
     double delay = board.GetTriggerDelay(0);
     board.Send((byte)'F', 1 | 1 << 8); // the simulated board ignores the next request
     try {
-        board.GetTrgMode();
+        board.GetTriggerMode();
         Console.WriteLine("consumer: no time-out");
         return 1;
     } catch (TimeoutException e) {
