@@ -10,6 +10,10 @@
 #include "failure.h"
 #include "zorenc_version.h"
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 namespace zorenc::monitor {
 
 namespace asio = boost::asio;
@@ -43,7 +47,7 @@ companion::Json PositionsJson(const PositionSample &s)
 void QuietLibrary()
 {
 #ifdef _WIN32
-    _putenv_s("ZORENC_QUIET", "1");
+    SetEnvironmentVariableA("ZORENC_QUIET", "1"); // where the library reads it there
 #else
     setenv("ZORENC_QUIET", "1", 1);
 #endif

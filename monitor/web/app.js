@@ -86,6 +86,12 @@ const page = (() => {
     try {
       const session = await api.session();
       $("port").textContent = session.port || "?";
+      const several = (session.boards || []).length > 1;
+      $("back").hidden = !several;
+      if (several) {
+        $("board-name").textContent = session.board;
+        document.title = `${session.board}: zorenc monitor`;
+      }
       plots.setup(session.channels || 4);
       setupInputs(session.inputs || 7);
       if (session.state) {
@@ -101,7 +107,7 @@ const page = (() => {
   }
 
   function listen() {
-    stream = new EventSource("/api/events");
+    stream = new EventSource(`${api.base}/api/events`);
     const on = (name, handler) => stream.addEventListener(name, (event) => {
       try {
         handler(JSON.parse(event.data));
@@ -125,6 +131,19 @@ const page = (() => {
 
   return {
     async start() {
+      // A monitor of several boards opens on the overview; each board has
+      // this page at /board/NAME/.
+      if (!api.base) {
+        try {
+          const session = await api.get("/api/session");
+          if (!session.board) {
+            overview.start();
+            return;
+          }
+        } catch (error) {
+          // The board page's own connection handling reports it.
+        }
+      }
       actions.setup();
       await connected();
       listen();
