@@ -56,7 +56,7 @@ def until(check, what, deadline_s=10.0):
 class Fleet:
     """Simulated boards, one monitor watching all of them as --port NAME=LINK."""
 
-    def __init__(self, label, names):
+    def __init__(self, label, names, listen=("--listen", "127.0.0.1:0")):
         self.dir = os.path.join(WORK, f"fleet-{label}-{os.getpid()}")
         os.makedirs(self.dir, exist_ok=True)
         self.sims = {}
@@ -71,15 +71,17 @@ class Fleet:
                     stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
                 self.sims[name].stdout.readline()
             ports = [arg for name in names for arg in ("--port", f"{name}={self.links[name]}")]
-            self.monitor = subprocess.Popen([TOOL, *ports, "monitor", "--listen", "127.0.0.1:0"],
+            self.monitor = subprocess.Popen([TOOL, *ports, "monitor", *listen],
                                             stdout=subprocess.PIPE, stderr=subprocess.PIPE,
                                             text=True)
             ready, _, _ = select.select([self.monitor.stdout], [], [], 10)
             line = self.monitor.stdout.readline().strip() if ready else ""
             if "http://" not in line:
                 raise RuntimeError("the monitor printed no URL: " + line)
-            self.url = line[line.index("http://"):].rstrip("/")
-            self.token = self.get("/api/session")[1]["result"]["token"]
+            url = urllib.parse.urlsplit(line[line.index("http://"):])
+            self.secret = urllib.parse.parse_qs(url.query).get("secret", [""])[0]
+            self.url = f"http://127.0.0.1:{url.port}"
+            self.token = self.get("/api/session?secret=" + self.secret)[1]["result"]["token"]
         except Exception:
             self.close()
             raise
@@ -154,6 +156,30 @@ class FleetTests(unittest.TestCase):
                            "both boards answered", 5)
             self.assertEqual([b["name"] for b in boards], ["left", "right"])
             self.assertEqual(boards[0]["state"]["state"], "connected")
+        finally:
+            fleet.close()
+
+
+    def test_metrics_beyond_loopback_need_the_secret_as_bearer_and_a_known_host(self):
+        fleet = Fleet("bearer", ["a"], ("--listen", "0.0.0.0:0", "--allow-host", "scraper.example"))
+        try:
+            bearer = {"Authorization": "Bearer " + fleet.secret}
+            cases = [
+                ({}, 403),
+                ({"Authorization": "Bearer " + fleet.secret[:-1]}, 403),
+                (bearer, 200),
+                ({**bearer, "Host": "elsewhere.example:" + fleet.url.rsplit(":", 1)[1]}, 403),
+                ({**bearer, "Host": "scraper.example:" + fleet.url.rsplit(":", 1)[1]}, 200),
+            ]
+            for headers, expected in cases:
+                with self.subTest(headers=headers):
+                    status, text = fetch(fleet.url + "/metrics", headers=headers)
+                    self.assertEqual(status, expected, text[:200])
+                    if status == 200:
+                        self.assertIn('zorenc_board_up{board="a"}', text)
+            # It only reads.
+            status, _ = fetch(fleet.url + "/metrics", b"", {**bearer, "X-Zorenc-Token": fleet.token})
+            self.assertEqual(status, 405)
         finally:
             fleet.close()
 
