@@ -21,8 +21,16 @@ import urllib.request
 
 from test_monitor import SIM, TOOL, WORK, stop
 
-PROMETHEUS = os.environ.get("PROMETHEUS", "")
-PROMTOOL = os.environ.get("PROMTOOL", "")
+
+
+def program(variable, name):
+    """The program CMake found (its NOTFOUND value: none), else the one on PATH."""
+    found = os.environ.get(variable, "")
+    return "" if found.endswith("NOTFOUND") else found or shutil.which(name) or ""
+
+
+PROMETHEUS = program("PROMETHEUS", "prometheus")
+PROMTOOL = program("PROMTOOL", "promtool")
 RULES = os.environ.get("ZORENC_RULES", "")
 
 
