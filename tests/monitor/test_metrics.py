@@ -157,7 +157,7 @@ class FleetTests(unittest.TestCase):
             status, doc = fleet.post("/board/right/api/settings/trigger-delay",
                                      {"channel": 1, "values": ["12"]})
             self.assertEqual(status, 200, doc)
-            self.assertTrue(fleet.writes("right"))
+            until(lambda: fleet.writes("right"), "the write in right's request log", 2)
             self.assertFalse(fleet.writes("left"))
             boards = until(lambda: [b for b in fleet.get("/api/boards")[1]["result"]
                                     if b["last_answer"] and b["firmware"]],
