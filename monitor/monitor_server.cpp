@@ -26,20 +26,21 @@ int64_t Millis(double seconds)
     return std::llround(seconds * 1000.0);
 }
 
+// One sample's positions, channel 0 first.
+companion::Json PositionsJson(const PositionSample &s)
+{
+    companion::Json positions = companion::Json::array();
+    for (int32_t ch = 0; ch < BOARD_CHANNELS; ++ch) {
+        positions.push_back(s.position[ch]);
+    }
+    return positions;
+}
+
 std::string Event(const char *name, const companion::Json &data)
 {
     return std::string("event: ") + name +
            "\ndata: " + data.dump(-1, ' ', false, companion::Json::error_handler_t::replace) +
            "\n\n";
-}
-
-companion::Json PositionsJson(const PositionSample &s)
-{
-    companion::Json list = companion::Json::array();
-    for (int ch = 0; ch < BOARD_CHANNELS; ++ch) {
-        list.push_back(s.position[ch]);
-    }
-    return list;
 }
 
 } // namespace
@@ -276,9 +277,13 @@ Monitor::Json Monitor::SessionJson(const Board *board) const
     for (const auto &b : boards_) {
         names.push_back(b->name);
     }
-    Json session = {
-        {"token", security_->Token()}, {"version", ZORENC_VERSION_STRING}, {"push_ms", kPushMs},
-        {"channels", BOARD_CHANNELS},  {"inputs", BOARD_DIGITAL_INPUTS},   {"boards", names}};
+    Json session = {{"token", security_->Token()},
+                    {"version", ZORENC_VERSION_STRING},
+                    {"push_ms", kPushMs},
+                    {"channels", BOARD_CHANNELS},
+                    {"inputs", BOARD_DIGITAL_INPUTS},
+                    {"indexes", BOARD_INDEX_TRIGGERS},
+                    {"boards", names}};
     if (board != nullptr) {
         session["board"] = board->name;
         session["port"] = board->shownPort;

@@ -71,16 +71,10 @@ constexpr uint32_t kOffsetBinaryZero = 0x80000000u;
 constexpr uint32_t kFirmwareVersionValue = 0x00000096; // 1.50
 constexpr uint32_t kLogicVersionValue = 0x000000CA;    // 2.02
 
-// Status bytes of a reply.
-constexpr uint8_t kStatusOk = 0x00;
-constexpr uint8_t kStatusUnknownCommand = 0x01; // command byte not understood
-constexpr uint8_t kStatusUnknownAddress = 0x02; // no register there
-constexpr uint8_t kStatusReadOnly = 0x03;       // write to a read-only register
-constexpr uint8_t kStatusWriteOnly = 0x04;      // read of a write-only register
-constexpr uint8_t kStatusBadChecksum = 0x05;    // the request's checksum did not match
-constexpr uint8_t kStatusBadValue = 0x06;       // a command register got a value it does not take
-constexpr uint8_t kStatusFlashError = 0x07;     // the flash file could not be read or written
-constexpr uint8_t kStatusNotRecorded = 0x08;    // replay: the capture holds no such request
+// Status bytes of a reply: kStatusOk, kStatusUnknownAddress, ... (their codes
+// and meanings are the rows of device/sim_statuses.inc).
+#define ZORSIM_STATUS(name, code, meaning) constexpr uint8_t kStatus##name = code;
+#include "device/sim_statuses.inc"
 
 // Command bytes of the test commands (only with Options::testCommands).
 constexpr uint8_t kCmdPoke = 'P';          // store value at address, no side effects

@@ -59,78 +59,66 @@ bool FileExists(const std::string &path)
 
 } // namespace
 
+namespace {
+
+// What the board holds at every address, from the register table; the
+// RegisterSpec of each instance, null where the board has no register.
+struct AddressMap {
+    std::vector<const RegisterSpec *> spec = std::vector<const RegisterSpec *>(0x10000, nullptr);
+    AddressMap()
+    {
+        for (const RegisterSpec &r : kRegisterTable) {
+            ForEachInstance(r.placement, r.address,
+                            [&](uint16_t address, int32_t, int32_t) { spec[address] = &r; });
+        }
+    }
+};
+
+const RegisterSpec *SpecAt(uint16_t address)
+{
+    static const AddressMap map;
+    return map.spec[address];
+}
+
+} // namespace
+
 Access AccessOf(uint16_t address)
 {
-    if (address < reg::kVencFrequency) {
-        const unsigned offset = address & 0xFF;
-        if (offset >= reg::kIdxTrgPosition) {
-            return Access::kReadWrite;
-        }
-        switch (offset) {
-        case reg::kTrgControl:
-        case reg::kTrgGenerator:
-        case reg::kTrgPosition0:
-        case reg::kTrgPosition1:
-        case reg::kEncMultiAnalog:
-        case reg::kEncDirection:
-        case reg::kTrgOutputMode:
-        case reg::kTrgPulseWidth:
-        case reg::kTrgDelay:
-        case reg::kEncResetValue:
-        case reg::kIdxTrgLastIndex:
-            return Access::kReadWrite;
-        case reg::kEncCalibration:
-            return Access::kWriteOnly;
-        default:
-            return Access::kNone;
-        }
-    }
-    if (address < reg::kVencFrequency + kChannels) {
-        return Access::kReadWrite;
-    }
-    if (address >= reg::kDiState && address < reg::kTrgErrorCount + kChannels) {
-        return Access::kReadOnly;
-    }
-    switch (address) {
-    case reg::kFirmwareVersion:
-    case reg::kLogicVersion:
-        return Access::kReadOnly;
-    case reg::kLoadDefaults:
-    case reg::kSaveFlash:
-    case reg::kLoadFlash:
-    case reg::kClear:
-        return Access::kWriteOnly;
-    case reg::kEncResolution:
-    case reg::kPositiveRun:
-    case reg::kNegativeRun:
-    case reg::kTrgMode:
-        return Access::kReadWrite;
-    default:
+    const RegisterSpec *spec = SpecAt(address);
+    if (spec == nullptr) {
         return Access::kNone;
     }
+    switch (spec->access) {
+    case RegisterAccess::kRead:
+        return Access::kReadOnly;
+    case RegisterAccess::kWrite:
+        return Access::kWriteOnly;
+    case RegisterAccess::kReadWrite:
+        break;
+    }
+    return Access::kReadWrite;
 }
 
 uint32_t DefaultOf(uint16_t address)
 {
-    if (address < reg::kVencFrequency) {
-        const unsigned offset = address & 0xFF;
-        if (offset >= reg::kIdxTrgPosition) {
-            return kOffsetBinaryZero;
-        }
-        switch (offset) {
-        case reg::kTrgPosition0:
-        case reg::kTrgPosition1:
-        case reg::kEncResetValue:
-            return kOffsetBinaryZero;
-        case reg::kEncMultiAnalog:
-            return 4;
-        case reg::kTrgPulseWidth:
-            return 100; // 1.00
-        default:
-            return 0;
-        }
+    const RegisterSpec *spec = SpecAt(address);
+    if (spec == nullptr) {
+        return 0;
     }
-    return address == reg::kEncResolution ? 1000 : 0; // resolution 1.000
+    const auto is = [spec](uint16_t address, RegisterPlacement placement) {
+        return spec->address == address && spec->placement == placement;
+    };
+    if (is(REG_ENC_MULTI_ANALOG, RegisterPlacement::kChannelBlock)) {
+        return 4;
+    }
+    if (is(REG_TRG_PULSE_WIDTH, RegisterPlacement::kChannelBlock)) {
+        return 100; // 1.00
+    }
+    if (is(REG_ENC_RESOLUTION, RegisterPlacement::kBoard)) {
+        return 1000; // 1.000
+    }
+    // Positions start at 0: offset binary's zero.
+    return spec->encoding == RegisterEncoding::kOffsetBinary ? kOffsetBinaryZero : 0;
 }
 
 Model::Model(std::string flashFile) : flashFile_(std::move(flashFile)), registers_(0x10000, 0) {}

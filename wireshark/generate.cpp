@@ -1,7 +1,9 @@
 // zorenc-wireshark-generate TEMPLATE OUTPUT: writes the Wireshark dissector
-// zorenc.lua from its template, with the register table, the status codes
-// and the test commands taken from the register map and the simulated
-// board's codes, so that the dissector never holds a copy of its own.
+// zorenc.lua from its template, with the register table, the status codes,
+// the number of digital inputs and the test commands taken from the register
+// table (device/register_table.inc through the companion's register map),
+// device/sim_statuses.inc and the simulated board's codes, so that the
+// dissector never holds a copy of its own.
 #include <cstdio>
 #include <fstream>
 #include <iostream>
@@ -39,6 +41,8 @@ const char *EncodingName(companion::Encoding encoding)
         return "inputs";
     case Encoding::kCommand:
         return "command";
+    case Encoding::kClearMask:
+        return "clear_mask";
     }
     return "raw";
 }
@@ -107,22 +111,16 @@ std::string RegisterTable()
         uint8_t code;
         const char *meaning;
     } statuses[] = {
-        {zorsim::kStatusOk, "done"},
-        {zorsim::kStatusUnknownCommand, "unknown command"},
-        {zorsim::kStatusUnknownAddress, "unknown address"},
-        {zorsim::kStatusReadOnly, "write to a read-only register"},
-        {zorsim::kStatusWriteOnly, "read of a write-only register"},
-        {zorsim::kStatusBadChecksum, "the request's checksum did not match"},
-        {zorsim::kStatusBadValue, "a value the register does not take"},
-        {zorsim::kStatusFlashError, "flash error"},
-        {zorsim::kStatusNotRecorded, "replay: the capture holds no such request"},
+#define ZORSIM_STATUS(name, code, meaning) {code, meaning},
+#include "device/sim_statuses.inc"
     };
     for (const auto &s : statuses) {
         char line[120];
         std::snprintf(line, sizeof line, "    [0x%02X] = \"%s\",\n", s.code, s.meaning);
         out << line;
     }
-    out << "}\n\n";
+    out << "}\n\n-- Digital inputs of the board (bits of REG_DI_STATE)\nlocal DIGITAL_INPUTS = "
+        << BOARD_DIGITAL_INPUTS << "\n\n";
     out << TestCommandTable();
     return out.str();
 }

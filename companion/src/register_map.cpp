@@ -8,80 +8,23 @@ namespace zorenc::companion {
 
 namespace {
 
-#define REGISTER(name, placement, encoding, readable)                                              \
-    RegisterInfo                                                                                   \
-    {                                                                                              \
-#name, name, Placement::placement, Encoding::encoding, readable                            \
+const std::vector<RegisterInfo> kMap = [] {
+    std::vector<RegisterInfo> map;
+    for (const RegisterSpec &spec : kRegisterTable) {
+        map.push_back(RegisterInfo{spec.name, spec.address, spec.placement, spec.encoding,
+                                   Readable(spec.access), Writable(spec.access)});
     }
-
-const std::vector<RegisterInfo> kMap = {
-    REGISTER(REG_TRG_CONTROL, kChannelBlock, kControls, true),
-    REGISTER(REG_TRG_GENERATOR, kChannelBlock, kGenerator, true),
-    REGISTER(REG_TRG_POSITION0, kChannelBlock, kOffsetBinary, true),
-    REGISTER(REG_TRG_POSITION1, kChannelBlock, kOffsetBinary, true),
-    REGISTER(REG_ENC_MULTI_ANALOG, kChannelBlock, kRaw, true),
-    REGISTER(REG_ENC_CALIBRATION, kChannelBlock, kCommand, false),
-    REGISTER(REG_ENC_DIRECTION, kChannelBlock, kRaw, true),
-    REGISTER(REG_TRG_OUTPUT_MODE, kChannelBlock, kRaw, true),
-    REGISTER(REG_TRG_PULSE_WIDTH, kChannelBlock, kHundredths, true),
-    REGISTER(REG_TRG_DELAY, kChannelBlock, kHundredths, true),
-    REGISTER(REG_ENC_RESET_VALUE, kChannelBlock, kOffsetBinary, true),
-    REGISTER(REG_IDX_TRG_LAST_INDEX, kChannelBlock, kRaw, true),
-    REGISTER(REG_IDX_TRG_POSITION, kIndexTable, kOffsetBinary, true),
-    REGISTER(REG_VENC_FREQUENCY, kPerChannel, kRaw, true),
-    REGISTER(REG_DI_STATE, kBoard, kInputs, true),
-    REGISTER(REG_DI_COUNT, kPerInput, kRaw, true),
-    REGISTER(REG_TRG_COUNT, kPerChannel, kRaw, true),
-    REGISTER(REG_ENC_POSITION, kPerChannel, kOffsetBinary, true),
-    REGISTER(REG_TRG_ERROR_COUNT, kPerChannel, kRaw, true),
-    REGISTER(REG_FIRMWARE_VERSION, kBoard, kFirmware, true),
-    REGISTER(REG_LOGIC_VERSION, kBoard, kLogic, true),
-    REGISTER(REG_LOAD_DEFAULTS, kBoard, kCommand, false),
-    REGISTER(REG_SAVE_FLASH, kBoard, kCommand, false),
-    REGISTER(REG_LOAD_FLASH, kBoard, kCommand, false),
-    REGISTER(REG_CLEAR, kBoard, kCommand, false),
-    REGISTER(REG_ENC_RESOLUTION, kBoard, kThousandths, true),
-    REGISTER(REG_POSITIVE_RUN, kBoard, kRaw, true),
-    REGISTER(REG_NEGATIVE_RUN, kBoard, kRaw, true),
-    REGISTER(REG_TRG_MODE, kBoard, kRaw, true),
-};
-
-#undef REGISTER
+    return map;
+}();
 
 // Every instance of one register.
 std::vector<RegisterAt> Instances(const RegisterInfo &info)
 {
     std::vector<RegisterAt> list;
-    auto add = [&](uint16_t address, int32_t channel, int32_t index) {
-        list.push_back(RegisterAt{&info, address, channel, index});
-    };
-    switch (info.placement) {
-    case Placement::kBoard:
-        add(info.base, -1, -1);
-        break;
-    case Placement::kChannelBlock:
-        for (int32_t ch = 0; ch < BOARD_CHANNELS; ++ch) {
-            add(ChannelRegister(ch, info.base), ch, -1);
-        }
-        break;
-    case Placement::kPerChannel:
-        for (int32_t ch = 0; ch < BOARD_CHANNELS; ++ch) {
-            add(GlobalRegister(info.base, ch), ch, -1);
-        }
-        break;
-    case Placement::kPerInput:
-        for (int32_t n = 0; n < BOARD_DIGITAL_INPUTS; ++n) {
-            add(GlobalRegister(info.base, n), n, -1);
-        }
-        break;
-    case Placement::kIndexTable:
-        for (int32_t ch = 0; ch < BOARD_CHANNELS; ++ch) {
-            for (int32_t i = 0; i < BOARD_INDEX_TRIGGERS; ++i) {
-                add(IndexTriggerRegister(ch, i), ch, i);
-            }
-        }
-        break;
-    }
+    ForEachInstance(info.placement, info.base,
+                    [&](uint16_t address, int32_t number, int32_t index) {
+                        list.push_back(RegisterAt{&info, address, number, index});
+                    });
     return list;
 }
 
@@ -172,6 +115,7 @@ std::string DecodeText(Encoding encoding, uint32_t raw)
     switch (encoding) {
     case Encoding::kRaw:
     case Encoding::kCommand:
+    case Encoding::kClearMask:
         return std::to_string(Signed(raw));
     case Encoding::kOffsetBinary:
         return std::to_string(FromOffsetBinary(raw));
@@ -203,6 +147,7 @@ Json DecodeJson(Encoding encoding, uint32_t raw)
     switch (encoding) {
     case Encoding::kRaw:
     case Encoding::kCommand:
+    case Encoding::kClearMask:
         return Signed(raw);
     case Encoding::kOffsetBinary:
         return FromOffsetBinary(raw);

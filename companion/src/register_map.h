@@ -6,31 +6,15 @@
 #include <string>
 #include <vector>
 
+#include "device/registers.h"
 #include "json.h"
 
 namespace zorenc::companion {
 
-enum class Encoding {
-    kRaw,          // 32-bit value, shown signed
-    kOffsetBinary, // signed position: raw - 0x80000000
-    kHundredths,   // signed hundredths
-    kThousandths,  // unsigned thousandths
-    kFirmware,     // low 16 bits: version x 100
-    kLogic,        // version x 100, unsigned
-    kControls,     // trigger-control word
-    kGenerator,    // upper and lower 16-bit halves
-    kInputs,       // bits 0-6: digital inputs
-    kCommand,      // written only
-};
-
-// How the instances of a register are numbered.
-enum class Placement {
-    kBoard,        // one register
-    kChannelBlock, // channel x 0x100 + offset
-    kPerChannel,   // base + channel
-    kPerInput,     // base + input
-    kIndexTable,   // channel x 0x100 + 0x10 + index
-};
+// The table's own types (device/registers.h, one row per register in
+// device/register_table.inc).
+using Encoding = ::RegisterEncoding;
+using Placement = ::RegisterPlacement;
 
 struct RegisterInfo {
     const char *name; // REG_...
@@ -38,6 +22,7 @@ struct RegisterInfo {
     Placement placement;
     Encoding encoding;
     bool readable;
+    bool writable;
 };
 
 // One register instance at an address.

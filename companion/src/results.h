@@ -10,8 +10,10 @@
 namespace zorenc::companion {
 
 // The status zorenc-sim --replay answers to a request that its captures do
-// not hold (sim/board.h, kStatusNotRecorded).
-constexpr ZorEncResult kStatusNotRecorded = 0x08;
+// not hold (device/sim_statuses.inc, NotRecorded).
+#define ZORSIM_STATUS(name, code, meaning) constexpr ZorEncResult kSimStatus##name = code;
+#include "device/sim_statuses.inc"
+constexpr ZorEncResult kStatusNotRecorded = kSimStatusNotRecorded;
 
 // "no reply from the board within 1000 ms (ZORENC_ERR_TIMEOUT)"; a board's
 // status byte and an unknown code also show their number:

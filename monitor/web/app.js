@@ -92,8 +92,9 @@ const page = (() => {
         $("board-name").textContent = session.board;
         document.title = `${session.board}: zorenc monitor`;
       }
-      plots.setup(session.channels || 4);
-      setupInputs(session.inputs || 7);
+      // The board's counts come from the monitor (the register table it is built with).
+      plots.setup(session.channels);
+      setupInputs(session.inputs);
       if (session.state) {
         showState(session.state);
       }

@@ -169,8 +169,9 @@ const settingsForm = (() => {
 
   return {
     async setup(session) {
-      fillSelect("settings-channel", session.channels || 4);
-      fillSelect("settings-input", session.inputs || 7);
+      fillSelect("settings-channel", session.channels);
+      fillSelect("settings-input", session.inputs);
+      $("settings-index").max = String(session.indexes - 1);
       if (table.length) {
         return;
       }

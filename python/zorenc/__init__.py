@@ -41,7 +41,8 @@ from ._tools import (
     load_tools,
 )
 from .ports import PortInfo, ProbeResult, find_boards, list_ports, resolve_port
-from .board import CHANNELS, DIGITAL_INPUTS, LINE_LIMIT, Abort, Board, TriggerControls
+from ._board import CHANNELS, DIGITAL_INPUTS, INDEX_TRIGGERS
+from .board import LINE_LIMIT, Abort, Board, TriggerControls
 from .errors import (
     CODES,
     ZORENC_ERR_ABORTED,
@@ -75,6 +76,7 @@ __all__ = [
     "CHANNELS",
     "CODES",
     "DIGITAL_INPUTS",
+    "INDEX_TRIGGERS",
     "LIBRARY_ENV",
     "LINE_LIMIT",
     "PROTOTYPES",

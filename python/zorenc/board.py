@@ -53,14 +53,12 @@ from .errors import (
     ZorEncStatusError,
     error_for,
 )
+from ._board import CHANNELS, DIGITAL_INPUTS
 from .ports import is_identity, resolve_port
 
 PortName = Union[str, bytes, "os.PathLike[str]"]
 FrameCallback = Callable[[bytes], None]
 
-#: Number of encoder and trigger channels, and of digital inputs.
-CHANNELS = 4
-DIGITAL_INPUTS = 7
 #: Bytes a line read (:meth:`Board.read_until`) gathers at most.
 LINE_LIMIT = 128
 

@@ -22,6 +22,7 @@ import time
 import weakref
 from typing import IO, List, Optional, Sequence, Union
 
+from ._board import Status as Status  # the simulated board's status bytes
 from .board import Board
 
 #: Environment variable naming the zorenc-sim program.
@@ -43,19 +44,6 @@ class Fault(enum.IntEnum):
     DOUBLE_REPLY = 6  #: the reply sent twice
     TRUNCATE = 7  #: the last param bytes (default 1) cut off
     LATE = 8  #: reply param ms later, serving later requests meanwhile
-
-
-class Status(enum.IntEnum):
-    """Status bytes of the simulated board's replies."""
-
-    OK = 0
-    UNKNOWN_COMMAND = 1
-    UNKNOWN_ADDRESS = 2
-    READ_ONLY = 3
-    WRITE_ONLY = 4
-    BAD_CHECKSUM = 5
-    BAD_VALUE = 6
-    FLASH_ERROR = 7
 
 
 def find_simulator(executable: Optional[Union[str, "os.PathLike[str]"]] = None) -> str:

@@ -1,7 +1,7 @@
-// The board's register map: every register the library touches, the address
-// arithmetic and the bits of the clear register. Self-contained (only
-// <cstdint>), so that the simulated board, the command-line tool and the tests
-// can share it with the library.
+// The board's register map: every register the library touches (from the one
+// table, register_table.inc), the address arithmetic and the bits of the clear
+// register. Self-contained (only <cstdint>), so that the simulated board, the
+// companion library, the generators and the tests share it with the library.
 //
 // A register address is an unsigned 16-bit number and a register value 32 bits.
 // Each of the four channels owns a block at channel x 0x100; registers with one
@@ -16,40 +16,60 @@ inline constexpr int32_t BOARD_CHANNELS = 4;
 inline constexpr int32_t BOARD_DIGITAL_INPUTS = 7;
 inline constexpr int32_t BOARD_INDEX_TRIGGERS = 0xF0; // offsets 0x10 to 0xFF of the block
 
-// ---- Channel block: offsets from channel x 0x100 -------------------------------------------
-inline constexpr uint16_t REG_TRG_CONTROL = 0x00;        // trigger-control word
-inline constexpr uint16_t REG_TRG_GENERATOR = 0x01;      // upper and lower 16-bit halves
-inline constexpr uint16_t REG_TRG_POSITION0 = 0x02;      // offset binary
-inline constexpr uint16_t REG_TRG_POSITION1 = 0x03;      // offset binary
-inline constexpr uint16_t REG_ENC_MULTI_ANALOG = 0x04;   // raw
-inline constexpr uint16_t REG_ENC_CALIBRATION = 0x05;    // write: 1 starts, 0 stops
-inline constexpr uint16_t REG_ENC_DIRECTION = 0x07;      // raw; also the inversion
-inline constexpr uint16_t REG_TRG_OUTPUT_MODE = 0x08;    // raw
-inline constexpr uint16_t REG_TRG_PULSE_WIDTH = 0x09;    // signed hundredths
-inline constexpr uint16_t REG_TRG_DELAY = 0x0A;          // signed hundredths
-inline constexpr uint16_t REG_ENC_RESET_VALUE = 0x0B;    // offset binary
-inline constexpr uint16_t REG_IDX_TRG_LAST_INDEX = 0x0C; // raw
-inline constexpr uint16_t REG_IDX_TRG_POSITION = 0x10;   // + index, offset binary
+// How a register's instances lie, what the board lets a host do with them, and
+// how their 32 bits read (register_table.inc explains each).
+enum class RegisterPlacement : uint8_t {
+    kBoard,
+    kChannelBlock,
+    kPerChannel,
+    kPerInput,
+    kIndexTable
+};
+enum class RegisterAccess : uint8_t { kRead = 1, kWrite = 2, kReadWrite = 3 };
+enum class RegisterEncoding : uint8_t {
+    kRaw,          // 32-bit value, shown signed
+    kOffsetBinary, // signed position: raw - 0x80000000
+    kHundredths,   // signed hundredths
+    kThousandths,  // unsigned thousandths
+    kFirmware,     // low 16 bits: version x 100
+    kLogic,        // version x 100, unsigned
+    kControls,     // trigger-control word
+    kGenerator,    // upper and lower 16-bit halves
+    kInputs,       // bit n: digital input n
+    kCommand,      // written only: a command value
+    kClearMask,    // written only: the bits of the clear register (below)
+};
 
-// ---- Global block: base + channel or input number ------------------------------------------
-inline constexpr uint16_t REG_VENC_FREQUENCY = 0x0400;  // + channel, raw
-inline constexpr uint16_t REG_DI_STATE = 0x0500;        // bit n: digital input n
-inline constexpr uint16_t REG_DI_COUNT = 0x0501;        // + input, raw, read only
-inline constexpr uint16_t REG_TRG_COUNT = 0x0508;       // + channel, raw, read only
-inline constexpr uint16_t REG_ENC_POSITION = 0x050C;    // + channel, offset binary, read only
-inline constexpr uint16_t REG_TRG_ERROR_COUNT = 0x0510; // + channel, raw, read only
+struct RegisterSpec {
+    const char *name; // REG_...
+    uint16_t address; // the offset in the channel block, or the (base) address
+    RegisterPlacement placement;
+    RegisterAccess access;
+    RegisterEncoding encoding;
+};
 
-// ---- Board-wide registers ------------------------------------------------------------------
-inline constexpr uint16_t REG_FIRMWARE_VERSION = 0xF000; // low 16 bits: version x 100
-inline constexpr uint16_t REG_LOGIC_VERSION = 0xF001;    // version x 100, unsigned
-inline constexpr uint16_t REG_LOAD_DEFAULTS = 0xF002;    // write 1
-inline constexpr uint16_t REG_SAVE_FLASH = 0xF003;       // write 1
-inline constexpr uint16_t REG_LOAD_FLASH = 0xF004;       // write 1
-inline constexpr uint16_t REG_CLEAR = 0xF005;            // write a clear mask
-inline constexpr uint16_t REG_ENC_RESOLUTION = 0xF006;   // unsigned thousandths
-inline constexpr uint16_t REG_POSITIVE_RUN = 0xF008;     // raw
-inline constexpr uint16_t REG_NEGATIVE_RUN = 0xF009;     // raw
-inline constexpr uint16_t REG_TRG_MODE = 0xF00A;         // raw
+// One REG_ constant per register: its offset in the channel block, or its
+// (base) address.
+#define ZORENC_REGISTER(name, address, placement, access, encoding)                                \
+    inline constexpr uint16_t name = address;
+#include "register_table.inc"
+
+// The whole table, in the order of register_table.inc.
+inline constexpr RegisterSpec kRegisterTable[] = {
+#define ZORENC_REGISTER(name, address, placement, access, encoding)                                \
+    {#name, address, RegisterPlacement::placement, RegisterAccess::access,                         \
+     RegisterEncoding::encoding},
+#include "register_table.inc"
+};
+
+constexpr bool Readable(RegisterAccess access)
+{
+    return (static_cast<uint8_t>(access) & static_cast<uint8_t>(RegisterAccess::kRead)) != 0;
+}
+constexpr bool Writable(RegisterAccess access)
+{
+    return (static_cast<uint8_t>(access) & static_cast<uint8_t>(RegisterAccess::kWrite)) != 0;
+}
 
 // Values of the command registers.
 inline constexpr uint32_t CMD_CALIBRATION_START = 1;
@@ -96,4 +116,39 @@ constexpr bool IsDigitalInput(int32_t input)
 constexpr bool IsIndexTrigger(int32_t index)
 {
     return index >= 0 && index < BOARD_INDEX_TRIGGERS;
+}
+
+// Calls visit(address, number, index) for every instance of a register placed
+// so at (base) address, in the order of its numbers: number is the channel or input (-1 for a
+// board-wide register), index the index-trigger number (-1 elsewhere).
+template <typename Visit>
+void ForEachInstance(RegisterPlacement placement, uint16_t address, Visit visit)
+{
+    switch (placement) {
+    case RegisterPlacement::kBoard:
+        visit(address, int32_t{-1}, int32_t{-1});
+        break;
+    case RegisterPlacement::kChannelBlock:
+        for (int32_t ch = 0; ch < BOARD_CHANNELS; ++ch) {
+            visit(ChannelRegister(ch, address), ch, int32_t{-1});
+        }
+        break;
+    case RegisterPlacement::kPerChannel:
+        for (int32_t ch = 0; ch < BOARD_CHANNELS; ++ch) {
+            visit(GlobalRegister(address, ch), ch, int32_t{-1});
+        }
+        break;
+    case RegisterPlacement::kPerInput:
+        for (int32_t n = 0; n < BOARD_DIGITAL_INPUTS; ++n) {
+            visit(GlobalRegister(address, n), n, int32_t{-1});
+        }
+        break;
+    case RegisterPlacement::kIndexTable:
+        for (int32_t ch = 0; ch < BOARD_CHANNELS; ++ch) {
+            for (int32_t i = 0; i < BOARD_INDEX_TRIGGERS; ++i) {
+                visit(ChannelRegister(ch, static_cast<uint16_t>(address + i)), ch, i);
+            }
+        }
+        break;
+    }
 }

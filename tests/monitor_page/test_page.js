@@ -133,6 +133,10 @@ test("the plots and the positions shown advance", async () => {
   }
   assert.equal(await page.locator("#input-list li").count(), 7);
   assert.equal(await page.locator("#state").getAttribute("data-state"), "connected");
+  // The counts the form offers are the monitor's (the register table's).
+  assert.equal(await page.locator("#settings-channel option").count(), 4);
+  assert.equal(await page.locator("#settings-input option").count(), 7);
+  assert.equal(await page.locator("#settings-index").getAttribute("max"), "239");
 });
 
 test("trigger-delay of channel 1 set through the form is what the board holds", async () => {

@@ -1,5 +1,6 @@
 """The package's tables against the C sources: result codes, prototypes and
-export byte counts, and the trigger-control word layout."""
+export byte counts, the trigger-control word layout, and the board's counts
+and the simulated board's statuses (generated into the wheel at build time)."""
 
 import ctypes
 import os
@@ -10,7 +11,7 @@ import unittest
 from support import ROOT
 
 import zorenc
-from zorenc import _library, errors
+from zorenc import _library, errors, sim
 
 HEADER = os.path.join(ROOT, "include", "zorenc.h")
 CODES_HEADER = os.path.join(ROOT, "include", "zorenc_codes.h")
@@ -95,6 +96,29 @@ def header_prototypes():
             args.append(ctype_of(re.sub(r"\w+\s*$", "", param)))
         found.append((name, ctype_of(result), tuple(args)))
     return found
+
+
+class BoardFacts(unittest.TestCase):
+    def test_counts_are_those_of_the_register_header(self):
+        text = read(os.path.join(ROOT, "src", "device", "registers.h"))
+        counts = {
+            name: int(value, 0)
+            for name, value in re.findall(r"\b(BOARD_\w+) = (0x[0-9A-Fa-f]+|\d+);", text)
+        }
+        self.assertEqual(
+            (zorenc.CHANNELS, zorenc.DIGITAL_INPUTS, zorenc.INDEX_TRIGGERS),
+            (counts["BOARD_CHANNELS"], counts["BOARD_DIGITAL_INPUTS"],
+             counts["BOARD_INDEX_TRIGGERS"]),
+        )
+
+    def test_statuses_are_the_simulated_boards(self):
+        rows = re.findall(r"^ZORSIM_STATUS\((\w+), (0x[0-9A-F]+),",
+                          read(os.path.join(ROOT, "src", "device", "sim_statuses.inc")), re.M)
+        self.assertGreaterEqual(len(rows), 9)
+        expected = {re.sub(r"(?<!^)(?=[A-Z])", "_", name).upper(): int(code, 16)
+                    for name, code in rows}
+        self.assertEqual({s.name: s.value for s in sim.Status}, expected)
+        self.assertEqual(sim.Status.NOT_RECORDED, 0x08)
 
 
 class Prototypes(unittest.TestCase):

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <climits>
 #include <gtest/gtest.h>
+#include <string>
 #include <vector>
 
 #include "sim/model.h"
@@ -139,6 +140,52 @@ TEST_F(ModelTest, FlashAndDefaultsKeepCounters)
     unwritable.PowerUp(t0, 0);
     uint32_t one = 1;
     EXPECT_EQ(unwritable.Write(reg::kSaveFlash, one, t0), kStatusFlashError);
+}
+
+// The simulated board answers every register as the register table says: a
+// read of a write-only register and a write of a read-only one are refused,
+// addresses between the registers are unknown.
+TEST_F(ModelTest, AnswersEveryRegisterAsTheTableSays)
+{
+    for (const RegisterSpec &spec : kRegisterTable) {
+        ForEachInstance(spec.placement, spec.address, [&](uint16_t address, int32_t, int32_t) {
+            SCOPED_TRACE(std::string(spec.name) + " at " + std::to_string(address));
+            uint32_t value = 0;
+            EXPECT_EQ(model.Read(address, value, t0),
+                      Readable(spec.access) ? kStatusOk : kStatusWriteOnly);
+            if (!Writable(spec.access)) {
+                EXPECT_EQ(Write(address, 0, t0), kStatusReadOnly);
+            }
+        });
+    }
+    for (uint16_t address : {0x0006, 0x030D, 0x0404, 0x0514, 0x04FF, 0xF007, 0xF00B, 0xFFFF}) {
+        uint32_t value = 0;
+        EXPECT_EQ(model.Read(address, value, t0), kStatusUnknownAddress) << address;
+        EXPECT_EQ(Write(address, 0, t0), kStatusUnknownAddress) << address;
+    }
+}
+
+TEST_F(ModelTest, PowersUpWithTheDocumentedDefaults)
+{
+    const struct {
+        uint16_t address;
+        uint32_t value;
+    } cases[] = {
+        {reg::Channel(2, reg::kEncMultiAnalog), 4},
+        {reg::Channel(1, reg::kTrgPulseWidth), 100},
+        {reg::Channel(3, reg::kTrgPosition0), kOffsetBinaryZero},
+        {reg::Channel(0, reg::kEncResetValue), kOffsetBinaryZero},
+        {IndexTriggerRegister(3, BOARD_INDEX_TRIGGERS - 1), kOffsetBinaryZero},
+        {reg::Channel(2, reg::kTrgDelay), 0},
+        {reg::Channel(2, reg::kEncDirection), 0},
+        {reg::kVencFrequency + 3, 0},
+        {reg::kEncResolution, 1000},
+        {reg::kTrgMode, 0},
+        {reg::kEncPosition + 1, kOffsetBinaryZero},
+    };
+    for (const auto &c : cases) {
+        EXPECT_EQ(Read(c.address, t0), c.value) << c.address;
+    }
 }
 
 } // namespace

@@ -117,6 +117,8 @@ public sealed class BoardTests : IClassFixture<Sim> {
               b.Read(SimCommands.FirmwareRegister);
           },
           typeof(ZorEncStatusException), typeof(ZorEncException), 6u },
+        { "simulated board's status", b => b.Read(SimCommands.ClearRegister),
+          typeof(ZorEncStatusException), typeof(ZorEncException), (uint)SimStatus.WriteOnly },
         { "frame",
           b =>
           {
@@ -144,7 +146,7 @@ public sealed class BoardTests : IClassFixture<Sim> {
         Assert.Equal(ZorEncResultCode.Name(code), error.Name);
         Assert.False(string.IsNullOrEmpty(error.Function), what);
         if (e is ZorEncStatusException status) {
-            Assert.Equal(6, status.Status);
+            Assert.Equal(code, status.Status);
             Assert.NotNull(status.Value);
         }
         if (e is ZorEncFrameException frame) {

@@ -78,6 +78,7 @@ public sealed class Sim : IDisposable {
 internal static class SimCommands {
     internal const int Silence = 1, BadChecksum = 3, Status = 4, Garbage = 5;
     internal const ushort FirmwareRegister = 0xF000;
+    internal const ushort ClearRegister = 0xF005; // write-only
 
     /// <summary>Applies a fault to the next count requests.</summary>
     internal static void Fault(this Board board, int kind, uint param = 0,

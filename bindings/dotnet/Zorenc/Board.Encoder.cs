@@ -5,9 +5,6 @@ using N = Zorenc.NativeMethods;
 
 namespace Zorenc {
 public sealed partial class Board {
-    /// <summary>Number of encoder and trigger channels (0..3).</summary>
-    public const int Channels = 4;
-
     /// <summary>The channel's position counter, in counts (the whole <c>int</c> range).</summary>
     /// <param name="channel">0..3.</param>
     public int GetEncoderPosition(int channel)

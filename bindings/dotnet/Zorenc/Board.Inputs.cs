@@ -4,9 +4,6 @@ using N = Zorenc.NativeMethods;
 
 namespace Zorenc {
 public sealed partial class Board {
-    /// <summary>Number of digital inputs (0..6).</summary>
-    public const int DigitalInputs = 7;
-
     /// <summary>The states of the seven digital inputs (true: on), input 0 first.</summary>
     public bool[] GetDigitalInputs()
     {
