@@ -94,6 +94,7 @@ Invocation ParseCommandLine(int argc, char **argv)
             if (inv.port.empty()) {
                 throw UsageFailure("--port needs a port name, such as COM3 or /dev/ttyUSB0");
             }
+            inv.ports.push_back(inv.port);
         } else if (word == "--candidates") {
             const std::string list = takeValue("port names separated by commas, such as P1,P2");
             size_t start = 0;

@@ -41,6 +41,7 @@ enum CommandOption : unsigned {
 
 struct Invocation {
     std::string port;                    // a name, or an identity: auto, serial:SN, usb:VVVV:PPPP
+    std::vector<std::string> ports;      // every --port, in order (monitor takes several)
     std::vector<std::string> candidates; // --candidates P1,P2: more ports for auto
     bool sim = false;
     bool json = false;

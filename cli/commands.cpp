@@ -132,6 +132,9 @@ const std::vector<Command> kCommands = {
      "serve the board live to a browser: samples, settings, actions",
      "Serves the monitor over HTTP and prints its URL; runs until Ctrl-C (exit status 0).\n"
      "One thread talks to the board; every browser gets the same pushed samples.\n"
+     "--port may be given up to 16 times, as --port NAME=PORT to name a board: one thread\n"
+     "per board, an overview of all at /, each board's page at /board/NAME/. GET /metrics\n"
+     "serves every board to Prometheus (docs/metrics.md).\n"
      "\n"
      "  --listen ADDR:PORT   listen there instead of 127.0.0.1:8330 (or the next free port);\n"
      "                       any address but loopback prints a warning and puts a secret in\n"

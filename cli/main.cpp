@@ -7,6 +7,7 @@
 #include "commands.h"
 #include "failure.h"
 #include "library_quiet.h"
+#include "plans.h"
 #include "session.h"
 #include "zorenc.h"
 
@@ -74,12 +75,21 @@ int Run(int argc, char **argv, std::string &current)
                                " is not an option of " + command->name);
         }
     }
+    // Only the monitor watches several boards; any other command would
+    // silently use one of them.
+    Invocation opened = inv;
+    if (command->plan == PlanMonitor && !inv.ports.empty()) {
+        opened.port = MonitorFirstPort(inv);
+    } else if (inv.ports.size() > 1) {
+        throw UsageFailure("--port is given " + std::to_string(inv.ports.size()) + " times: " +
+                           command->name + " works on one board (only monitor takes several)");
+    }
     // Every argument is checked before the port is opened.
     const Action action = command->plan(inv);
     if (!action) {
         return kExitOk;
     }
-    Session session(inv);
+    Session session(opened);
     int status = kExitOk;
     try {
         session.Run(action);

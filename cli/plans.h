@@ -43,6 +43,9 @@ std::string ResolvePortOption(const Invocation &inv);
 
 Action PlanConfig(const Invocation &inv);
 Action PlanMonitor(const Invocation &inv);
+// The port of the monitor's first board (--port NAME=PORT gives PORT): the
+// one the session opens.
+std::string MonitorFirstPort(const Invocation &inv);
 
 // Help texts generated from the tables.
 std::string SettingsHelp();

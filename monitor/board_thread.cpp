@@ -1,13 +1,15 @@
 #include "board_thread.h"
 
+#include <array>
 #include <chrono>
+#include <cstdio>
+#include <utility>
 
 #include <boost/asio/executor_work_guard.hpp>
 #include <boost/asio/post.hpp>
 
 #include "capture.h"
 #include "ports.h"
-#include "quiet_stdout.h"
 #include "results.h"
 
 namespace zorenc::monitor {
@@ -19,8 +21,21 @@ using Clock = std::chrono::steady_clock;
 // The status registers, read one after each position sample.
 constexpr int kStatusItems = 3 * BOARD_CHANNELS + 1 + BOARD_DIGITAL_INPUTS;
 
-// The one instance the library's frame callbacks report to.
-std::atomic<BoardThread *> current{nullptr};
+// The thread that holds each slot of callbacks.
+std::array<std::atomic<BoardThread *>, BoardThread::kMaxBoards> holders{};
+
+template <size_t... Slots>
+constexpr std::array<std::pair<ZorEncEventCallback, ZorEncEventCallback>, sizeof...(Slots)>
+MakeCallbacks(std::index_sequence<Slots...>)
+{
+    return {{{&BoardThread::OnSent<Slots>, &BoardThread::OnReceived<Slots>}...}};
+}
+
+double UnixNow()
+{
+    return std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch())
+        .count();
+}
 
 int64_t Micros()
 {
@@ -43,10 +58,12 @@ const char *LinkStateName(LinkState state)
     return "?";
 }
 
-BoardThread::BoardThread(ZorEncHandle handle, std::string port, Events events)
+BoardThread::BoardThread(ZorEncHandle handle, std::string port, Events events, std::string name)
     : handle_(handle), port_(std::move(port)), events_(std::move(events)), started_(Micros())
 {
     frames_.reserve(kFrameLog);
+    metrics_.name = std::move(name);
+    metrics_.port = port_;
 }
 
 BoardThread::~BoardThread()
@@ -61,17 +78,31 @@ double BoardThread::Now() const
 
 bool BoardThread::Start()
 {
-    current = this;
+    static constexpr auto callbacks = MakeCallbacks(std::make_index_sequence<kMaxBoards>{});
+    for (size_t i = 0; i < kMaxBoards && slot_ == kMaxBoards; ++i) {
+        BoardThread *none = nullptr;
+        if (holders[i].compare_exchange_strong(none, this)) {
+            slot_ = i;
+        }
+    }
+    if (slot_ == kMaxBoards) {
+        return false;
+    }
     // A capture (--capture) holds the handle's frame callbacks: the console
     // gets the frames from it.
-    if (!companion::ForwardCapturedFrames(handle_, OnSent, OnReceived)) {
-        ZorEncRegisterSendEvent(handle_, OnSent);
-        ZorEncRegisterRecvEvent(handle_, OnReceived);
+    const auto [sent, received] = callbacks[slot_];
+    if (!companion::ForwardCapturedFrames(handle_, sent, received)) {
+        ZorEncRegisterSendEvent(handle_, sent);
+        ZorEncRegisterRecvEvent(handle_, received);
     }
+    // A port that could not be opened is opened by the thread once it can.
+    state_ = ZorEncIsOpen(handle_) ? LinkState::kConnected : LinkState::kPortGone;
     stopping_ = false;
     try {
         thread_ = companion::Thread([this] { Run(); });
     } catch (const std::exception &) {
+        holders[slot_] = nullptr;
+        slot_ = kMaxBoards;
         return false;
     }
     return true;
@@ -90,8 +121,10 @@ void BoardThread::Stop()
         ZorEncRegisterSendEvent(handle_, nullptr);
         ZorEncRegisterRecvEvent(handle_, nullptr);
     }
-    BoardThread *self = this;
-    current.compare_exchange_strong(self, nullptr);
+    if (slot_ < kMaxBoards) {
+        holders[slot_] = nullptr;
+        slot_ = kMaxBoards;
+    }
 }
 
 void BoardThread::Post(std::function<void(ZorEncHandle)> job)
@@ -131,7 +164,9 @@ void BoardThread::Sample()
 {
     PositionSample sample;
     for (int32_t ch = 0; ch < BOARD_CHANNELS; ++ch) {
-        const ZorEncResult r = ZorEncGetEncoderPosition(handle_, ch, &sample.position[ch]);
+        const Clock::time_point began = Clock::now();
+        const ZorEncResult r =
+            Counted(ZorEncGetEncoderPosition(handle_, ch, &sample.position[ch]), began);
         if (r != ZORENC_OK) {
             Failed(r);
             return;
@@ -140,6 +175,16 @@ void BoardThread::Sample()
     sample.t = Now();
     ++samples_;
     SetState(LinkState::kConnected, "");
+    {
+        std::lock_guard<companion::Mutex> lock(metricsLock_);
+        metrics_.samples = samples_.load();
+        metrics_.lastAnswer = UnixNow();
+        metrics_.havePositions = true;
+        std::copy(sample.position, sample.position + BOARD_CHANNELS, metrics_.position);
+    }
+    if (readIdentity_) {
+        ReadIdentity();
+    }
     if (events_.positions) {
         events_.positions(sample);
     }
@@ -149,6 +194,9 @@ void BoardThread::Sample()
     statusItem_ = (statusItem_ + 1) % kStatusItems;
     if (statusItem_ == 0) {
         status_.t = Now();
+        std::lock_guard<companion::Mutex> lock(metricsLock_);
+        metrics_.haveStatus = true;
+        std::copy(status_.inputs, status_.inputs + BOARD_DIGITAL_INPUTS, metrics_.inputs);
         if (events_.status) {
             events_.status(status_);
         }
@@ -159,6 +207,7 @@ bool BoardThread::ReadStatusItem(int item)
 {
     int32_t value = 0;
     ZorEncResult r = ZORENC_OK;
+    const Clock::time_point began = Clock::now();
     if (item < BOARD_CHANNELS) {
         r = ZorEncGetTriggerCount(handle_, item, &value);
         status_.triggers[item] = static_cast<uint32_t>(value);
@@ -174,11 +223,62 @@ bool BoardThread::ReadStatusItem(int item)
         r = ZorEncGetDiCount(handle_, item - 1, &value);
         status_.inputCounts[item - 1] = static_cast<uint32_t>(value);
     }
-    if (r != ZORENC_OK) {
+    if (Counted(r, began) != ZORENC_OK) {
         Failed(r);
         return false;
     }
+    // The board's counters as counters that never go back.
+    std::lock_guard<companion::Mutex> lock(metricsLock_);
+    const int n = item % BOARD_CHANNELS;
+    if (item < BOARD_CHANNELS) {
+        metrics_.triggers[n].Observe(status_.triggers[n]);
+    } else if (item < 2 * BOARD_CHANNELS) {
+        metrics_.errors[n].Observe(status_.errors[n]);
+    } else if (item > 3 * BOARD_CHANNELS) {
+        const int input = item - 3 * BOARD_CHANNELS - 1;
+        metrics_.inputCounts[input].Observe(status_.inputCounts[input]);
+    }
     return true;
+}
+
+ZorEncResult BoardThread::Counted(ZorEncResult result, Clock::time_point began)
+{
+    const double seconds = std::chrono::duration<double>(Clock::now() - began).count();
+    std::lock_guard<companion::Mutex> lock(metricsLock_);
+    ++metrics_.transactions[ResultLabel(result)];
+    metrics_.transactionTime.Observe(seconds);
+    return result;
+}
+
+// The versions, and the adapter's serial number, of a board that answers
+// again (it may be another board, or flashed meanwhile). A failed read
+// leaves the version empty; it is not tried again before the next return.
+void BoardThread::ReadIdentity()
+{
+    readIdentity_ = false;
+    double firmware = 0;
+    double logic = 0;
+    Clock::time_point began = Clock::now();
+    const bool haveFirmware =
+        Counted(ZorEncGetFirmwareVersion(handle_, &firmware), began) == ZORENC_OK;
+    began = Clock::now();
+    const bool haveLogic = Counted(ZorEncGetLogicVersion(handle_, &logic), began) == ZORENC_OK;
+    const std::string serial = companion::UsbSerialNumber(port_);
+    char text[32];
+    std::lock_guard<companion::Mutex> lock(metricsLock_);
+    std::snprintf(text, sizeof text, "%.2f", firmware);
+    metrics_.firmware = haveFirmware ? text : "";
+    std::snprintf(text, sizeof text, "%.2f", logic);
+    metrics_.logic = haveLogic ? text : "";
+    metrics_.serial = serial;
+}
+
+BoardMetrics BoardThread::Metrics() const
+{
+    std::lock_guard<companion::Mutex> lock(metricsLock_);
+    BoardMetrics copy = metrics_;
+    copy.up = copy.lastAnswer > 0 && upState_;
+    return copy;
 }
 
 // A read failed. A board status means the board answered (a refusal of a
@@ -191,12 +291,8 @@ void BoardThread::Failed(ZorEncResult result)
         SetState(LinkState::kConnected, "");
         return;
     }
-    bool open = false;
-    {
-        companion::QuietStdout quiet; // the library's open and close chatter
-        ZorEncClose(handle_);
-        open = ZorEncOpen(handle_, port_.c_str());
-    }
+    ZorEncClose(handle_);
+    const bool open = ZorEncOpen(handle_, port_.c_str());
     if (!open) {
         SetState(LinkState::kPortGone, port_ + ": " + companion::OpenFailureReason(port_));
     } else {
@@ -206,12 +302,10 @@ void BoardThread::Failed(ZorEncResult result)
 
 void BoardThread::TryReopen()
 {
-    bool open = false;
-    {
-        companion::QuietStdout quiet;
-        open = ZorEncOpen(handle_, port_.c_str());
-    }
-    if (!open) {
+    if (!ZorEncOpen(handle_, port_.c_str())) {
+        if (!stateSent_) { // the port was not there at the start
+            SetState(LinkState::kPortGone, port_ + ": " + companion::OpenFailureReason(port_));
+        }
         return;
     }
     // Back: the next sample tells whether the board answers.
@@ -224,8 +318,15 @@ void BoardThread::SetState(LinkState state, const std::string &detail)
     if (state == state_ && stateSent_) {
         return;
     }
+    if (state == LinkState::kConnected && state_ != LinkState::kConnected && everConnected_) {
+        readIdentity_ = true;
+        std::lock_guard<companion::Mutex> lock(metricsLock_);
+        ++metrics_.reconnects;
+    }
+    everConnected_ = everConnected_ || state == LinkState::kConnected;
     state_ = state;
     stateSent_ = true;
+    upState_ = state == LinkState::kConnected;
     if (events_.state) {
         events_.state(state, detail);
     }
@@ -261,16 +362,18 @@ void BoardThread::Record(bool sent, const unsigned char *data, int32_t length)
     }
 }
 
+template <size_t Slot>
 void ZORENC_CALL BoardThread::OnSent(const unsigned char *data, int32_t length)
 {
-    if (BoardThread *self = current.load()) {
+    if (BoardThread *self = holders[Slot].load()) {
         self->Record(true, data, length);
     }
 }
 
+template <size_t Slot>
 void ZORENC_CALL BoardThread::OnReceived(const unsigned char *data, int32_t length)
 {
-    if (BoardThread *self = current.load()) {
+    if (BoardThread *self = holders[Slot].load()) {
         self->Record(false, data, length);
     }
 }

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -15,6 +16,7 @@
 #include <boost/asio/io_context.hpp>
 
 #include "device/registers.h"
+#include "metrics.h"
 #include "threads.h"
 #include "zorenc.h"
 
@@ -56,14 +58,19 @@ public:
     static constexpr int kMinPeriodMs = 5;  // at most 200 position samples a second
     static constexpr int kRetryMs = 500;    // between attempts to reopen a port
     static constexpr size_t kFrameLog = 64; // frames kept for the console
+    // Board threads at once in a process: the library's frame callbacks
+    // carry no context, so each running thread takes one of this many
+    // pairs of callbacks, each pair leading to its own thread.
+    static constexpr size_t kMaxBoards = 16;
 
-    // handle: an open handler of port. One BoardThread per process (the
-    // frame callbacks of the library carry no context).
-    BoardThread(ZorEncHandle handle, std::string port, Events events);
+    // handle: a handler of port, open or not (then the thread opens it as
+    // soon as it can); name: the board's name in the metrics.
+    BoardThread(ZorEncHandle handle, std::string port, Events events, std::string name = "board");
     ~BoardThread(); // stops
     BoardThread(const BoardThread &) = delete;
     BoardThread &operator=(const BoardThread &) = delete;
 
+    // False when the thread cannot start, or kMaxBoards threads run.
     bool Start();
     void Stop();
 
@@ -76,18 +83,27 @@ public:
     uint64_t Samples() const { return samples_.load(); }
     // The last frames, oldest first; only on the board thread (in a job).
     std::vector<Frame> Frames() const;
+    // What the thread has read, for the metrics; any thread may ask.
+    BoardMetrics Metrics() const;
+
+    // The library's frame callbacks of one slot: they record to the thread
+    // that holds the slot.
+    template <size_t Slot>
+    static void ZORENC_CALL OnSent(const unsigned char *data, int32_t length);
+    template <size_t Slot>
+    static void ZORENC_CALL OnReceived(const unsigned char *data, int32_t length);
 
 private:
     void Run();
     void Sample();
     bool ReadStatusItem(int item);
+    ZorEncResult Counted(ZorEncResult result, std::chrono::steady_clock::time_point began);
+    void ReadIdentity();
     void Failed(ZorEncResult result);
     void TryReopen();
     void SetState(LinkState state, const std::string &detail);
     double Now() const;
 
-    static void ZORENC_CALL OnSent(const unsigned char *data, int32_t length);
-    static void ZORENC_CALL OnReceived(const unsigned char *data, int32_t length);
     void Record(bool sent, const unsigned char *data, int32_t length);
 
     ZorEncHandle handle_;
@@ -98,12 +114,19 @@ private:
     std::atomic<bool> stopping_{false};
     std::atomic<uint64_t> transactions_{0};
     std::atomic<uint64_t> samples_{0};
+    size_t slot_ = kMaxBoards; // of the callbacks; kMaxBoards: none
+
+    std::atomic<bool> upState_{false};
+    mutable companion::Mutex metricsLock_;
+    BoardMetrics metrics_; // under metricsLock_
 
     // Board thread only.
     LinkState state_ = LinkState::kConnected;
     bool stateSent_ = false;
     StatusSample status_;
     int statusItem_ = 0;
+    bool readIdentity_ = true; // the versions, once the board answers again
+    bool everConnected_ = false;
     std::vector<Frame> frames_; // ring of kFrameLog
     size_t nextFrame_ = 0;
     int64_t started_ = 0;

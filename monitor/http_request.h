@@ -40,8 +40,9 @@ struct HttpResponse {
     std::string body;
     std::vector<std::pair<std::string, std::string>> headers;
     // An event stream: the connection stays open after the body (the first
-    // events) and receives every Broadcast.
+    // events) and receives every Broadcast of its topic (a board's index).
     bool stream = false;
+    int topic = 0;
 };
 
 // The largest request line and header, and the largest body.

@@ -124,6 +124,8 @@ public:
     bool Waiting() const { return phase_ == Phase::kWaiting && !finished_; }
     Clock::time_point WaitingSince() const { return waitingSince_; }
 
+    int Topic() const { return topic_; }
+
     // Queues text on an event stream.
     void Send(const std::string &text)
     {
@@ -318,6 +320,7 @@ private:
         if (response.stream && !head_) {
             // The body is left open: the events follow as they come.
             phase_ = Phase::kStream;
+            topic_ = response.topic;
             server->streams.insert(shared_from_this());
             // No length: the body ends when the connection does.
             std::string head = "HTTP/1.1 200 OK\r\n";
@@ -421,6 +424,7 @@ private:
     }
 
     beast::tcp_stream stream_;
+    int topic_ = 0; // of an event stream
     std::weak_ptr<HttpServer::Impl> server_;
     std::string local_;
     std::string peer_ = "?";
@@ -531,13 +535,15 @@ uint16_t HttpServer::Listen(const std::string &address, uint16_t port, bool tryN
                              ec.message());
 }
 
-void HttpServer::Broadcast(const std::string &text)
+void HttpServer::Broadcast(int topic, const std::string &text)
 {
     // Sending may close a stream, which takes it out of the set.
     const std::vector<std::shared_ptr<Connection>> list(impl_->streams.begin(),
                                                         impl_->streams.end());
     for (const auto &c : list) {
-        c->Send(text);
+        if (c->Topic() == topic) {
+            c->Send(text);
+        }
     }
 }
 

@@ -63,9 +63,10 @@ public:
     // Returns the port. Throws std::runtime_error with the reason.
     uint16_t Listen(const std::string &address, uint16_t port, bool tryNext);
 
-    // Sends text (whole events) to every open event stream. A stream whose
-    // client lags too far behind is closed. Only on the io_context's thread.
-    void Broadcast(const std::string &text);
+    // Sends text (whole events) to every open event stream of topic. A
+    // stream whose client lags too far behind is closed. Only on the
+    // io_context's thread.
+    void Broadcast(int topic, const std::string &text);
     size_t Streams() const;
 
     // Stops accepting and closes every connection.

@@ -1,10 +1,18 @@
 #include "monitor_server.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cmath>
+#include <cstdlib>
 
 #include <boost/asio/post.hpp>
 
+#include "failure.h"
 #include "zorenc_version.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
 
 namespace zorenc::monitor {
 
@@ -37,21 +45,81 @@ std::string Event(const char *name, const companion::Json &data)
 
 } // namespace
 
+void QuietLibrary()
+{
+#ifdef _WIN32
+    SetEnvironmentVariableA("ZORENC_QUIET", "1"); // where the library reads it there
+#else
+    setenv("ZORENC_QUIET", "1", 1);
+#endif
+}
+
+void CheckBoards(const std::vector<BoardSpec> &boards)
+{
+    if (boards.empty() || boards.size() > Monitor::kMaxBoards) {
+        throw companion::UsageFailure("the monitor watches 1 to " +
+                                      std::to_string(Monitor::kMaxBoards) + " boards, not " +
+                                      std::to_string(boards.size()));
+    }
+    for (size_t i = 0; i < boards.size(); ++i) {
+        const std::string &name = boards[i].name;
+        const bool word = !name.empty() && name.size() <= 64 &&
+                          std::all_of(name.begin(), name.end(), [](unsigned char c) {
+                              return std::isalnum(c) || c == '-' || c == '_';
+                          });
+        if (!word) {
+            throw companion::UsageFailure("a board's name is letters, digits, '-' and '_' (at "
+                                          "most 64), not '" +
+                                          EscapeInvalidUtf8(name) + "'");
+        }
+        for (size_t j = 0; j < i; ++j) {
+            if (boards[j].name == name) {
+                throw companion::UsageFailure("two boards are named '" + name +
+                                              "': name them with --port NAME=PORT");
+            }
+            if (boards[j].port == boards[i].port) {
+                throw companion::UsageFailure("the port '" + EscapeInvalidUtf8(boards[i].port) +
+                                              "' is given twice");
+            }
+        }
+    }
+}
+
 Monitor::Monitor(asio::io_context &io, ZorEncHandle handle, std::string port, Logger logger)
-    : io_(io), port_(port), shownPort_(EscapeInvalidUtf8(port)),
-      server_(
-          io, [this](const HttpRequest &request, Reply reply) { Handle(request, reply); },
-          std::move(logger)),
-      board_(
-          handle, port,
-          BoardThread::Events{
-              [this](const PositionSample &s) { asio::post(io_, [this, s] { OnPositions(s); }); },
-              [this](const StatusSample &s) { asio::post(io_, [this, s] { OnStatus(s); }); },
-              [this](LinkState state, const std::string &detail) {
-                  asio::post(io_, [this, state, detail] { OnState(state, detail); });
-              }}),
+    : Monitor(io, {BoardSpec{"board", std::move(port), handle}}, std::move(logger))
+{
+}
+
+Monitor::Monitor(asio::io_context &io, std::vector<BoardSpec> boards, Logger logger)
+    : io_(io), server_(
+                   io, [this](const HttpRequest &request, Reply reply) { Handle(request, reply); },
+                   std::move(logger)),
       pushTimer_(io)
 {
+    CheckBoards(boards);
+    for (BoardSpec &spec : boards) {
+        auto board = std::make_unique<Board>();
+        Board *b = board.get();
+        b->topic = static_cast<int>(boards_.size());
+        b->name = spec.name;
+        b->port = spec.port;
+        b->shownPort = EscapeInvalidUtf8(spec.port);
+        b->thread = std::make_unique<BoardThread>(
+            spec.handle, spec.port,
+            BoardThread::Events{[this, b](const PositionSample &s) {
+                                    asio::post(io_, [this, b, s] { OnPositions(*b, s); });
+                                },
+                                [this, b](const StatusSample &s) {
+                                    asio::post(io_, [this, b, s] { OnStatus(*b, s); });
+                                },
+                                [this, b](LinkState state, const std::string &detail) {
+                                    asio::post(io_, [this, b, state, detail] {
+                                        OnState(*b, state, detail);
+                                    });
+                                }},
+            spec.name);
+        boards_.push_back(std::move(board));
+    }
 }
 
 Monitor::~Monitor()
@@ -73,8 +141,11 @@ void Monitor::Admit(const std::string &address, unsigned port,
 
 void Monitor::Start()
 {
-    if (!board_.Start()) {
-        throw std::runtime_error("cannot start the board thread");
+    QuietLibrary();
+    for (const auto &board : boards_) {
+        if (!board->thread->Start()) {
+            throw std::runtime_error("cannot start the thread of board " + board->name);
+        }
     }
     SchedulePush();
 }
@@ -87,22 +158,34 @@ void Monitor::Stop()
     stopped_ = true;
     pushTimer_.cancel();
     server_.Close();
-    board_.Stop();
+    for (const auto &board : boards_) {
+        board->thread->Stop();
+    }
+}
+
+std::string Monitor::MetricsText() const
+{
+    std::vector<BoardMetrics> metrics;
+    for (const auto &board : boards_) {
+        metrics.push_back(board->thread->Metrics());
+    }
+    return monitor::MetricsText(metrics);
 }
 
 // ---- pushed events ---------------------------------------------------------------------------
 
-void Monitor::OnPositions(const PositionSample &sample)
+void Monitor::OnPositions(Board &board, const PositionSample &sample)
 {
     // A client that cannot keep up loses the oldest samples, not the board.
-    if (pending_.size() < 1000) {
-        pending_.push_back(sample);
+    if (board.pending.size() < 1000) {
+        board.pending.push_back(sample);
     }
-    lastPositions_ = sample;
-    havePositions_ = true;
+    board.lastPositions = sample;
+    board.havePositions = true;
+    board.lastAnswer = sample.t;
 }
 
-void Monitor::OnStatus(const StatusSample &s)
+void Monitor::OnStatus(Board &board, const StatusSample &s)
 {
     Json channels = Json::array();
     for (int ch = 0; ch < BOARD_CHANNELS; ++ch) {
@@ -115,40 +198,44 @@ void Monitor::OnStatus(const StatusSample &s)
     for (int n = 0; n < BOARD_DIGITAL_INPUTS; ++n) {
         inputs.push_back({{"input", n}, {"state", s.inputs[n]}, {"count", s.inputCounts[n]}});
     }
-    lastStatus_ = {{"t_ms", Millis(s.t)}, {"channels", channels}, {"inputs", inputs}};
-    server_.Broadcast(Event("status", lastStatus_));
+    board.lastStatus = {{"t_ms", Millis(s.t)}, {"channels", channels}, {"inputs", inputs}};
+    server_.Broadcast(board.topic, Event("status", board.lastStatus));
 }
 
-void Monitor::OnState(LinkState state, const std::string &detail)
+void Monitor::OnState(Board &board, LinkState state, const std::string &detail)
 {
-    state_ = state;
-    stateDetail_ = EscapeInvalidUtf8(detail);
-    stateKnown_ = true;
-    server_.Broadcast(Event("state", StateJson()));
+    board.state = state;
+    board.stateDetail = EscapeInvalidUtf8(detail);
+    board.stateKnown = true;
+    server_.Broadcast(board.topic, Event("state", StateJson(board)));
 }
 
-Monitor::Json Monitor::StateJson() const
+Monitor::Json Monitor::StateJson(const Board &board) const
 {
-    return {{"state", stateKnown_ ? LinkStateName(state_) : "starting"},
-            {"detail", stateDetail_},
-            {"port", shownPort_}};
+    return {{"state", board.stateKnown ? LinkStateName(board.state) : "starting"},
+            {"detail", board.stateDetail},
+            {"port", board.shownPort}};
 }
 
 void Monitor::Push()
 {
-    if (!pending_.empty()) {
-        Json t = Json::array();
-        Json positions = Json::array();
-        for (const PositionSample &s : pending_) {
-            t.push_back(Millis(s.t));
-            positions.push_back(PositionsJson(s));
+    for (const auto &b : boards_) {
+        Board &board = *b;
+        if (!board.pending.empty()) {
+            Json t = Json::array();
+            Json positions = Json::array();
+            for (const PositionSample &s : board.pending) {
+                t.push_back(Millis(s.t));
+                positions.push_back(PositionsJson(s));
+            }
+            board.pending.clear();
+            board.quietMs = 0;
+            server_.Broadcast(board.topic,
+                              Event("samples", {{"t_ms", t}, {"positions", positions}}));
+        } else if ((board.quietMs += kPushMs) >= kKeepAliveMs) {
+            board.quietMs = 0;
+            server_.Broadcast(board.topic, ": still here\n\n");
         }
-        pending_.clear();
-        quietMs_ = 0;
-        server_.Broadcast(Event("samples", {{"t_ms", t}, {"positions", positions}}));
-    } else if ((quietMs_ += kPushMs) >= kKeepAliveMs) {
-        quietMs_ = 0;
-        server_.Broadcast(": still here\n\n");
     }
 }
 
@@ -164,35 +251,76 @@ void Monitor::SchedulePush()
     });
 }
 
-HttpResponse Monitor::OpenStream()
+HttpResponse Monitor::OpenStream(const Board &board)
 {
     HttpResponse response;
     response.stream = true;
+    response.topic = board.topic;
     response.contentType = "text/event-stream";
     // What a new client needs before the next samples: the state, the
     // status and where the positions are.
-    response.body = "retry: 1000\n\n" + Event("state", StateJson());
-    if (!lastStatus_.is_null()) {
-        response.body += Event("status", lastStatus_);
+    response.body = "retry: 1000\n\n" + Event("state", StateJson(board));
+    if (!board.lastStatus.is_null()) {
+        response.body += Event("status", board.lastStatus);
     }
-    if (havePositions_) {
-        const PositionSample &s = lastPositions_;
+    if (board.havePositions) {
+        const PositionSample &s = board.lastPositions;
         response.body += Event(
             "samples", {{"t_ms", {Millis(s.t)}}, {"positions", Json::array({PositionsJson(s)})}});
     }
     return response;
 }
 
-Monitor::Json Monitor::SessionJson() const
+Monitor::Json Monitor::SessionJson(const Board *board) const
 {
-    return {{"token", security_->Token()},
-            {"port", shownPort_},
-            {"version", ZORENC_VERSION_STRING},
-            {"state", StateJson()},
-            {"push_ms", kPushMs},
-            {"channels", BOARD_CHANNELS},
-            {"inputs", BOARD_DIGITAL_INPUTS},
-            {"indexes", BOARD_INDEX_TRIGGERS}};
+    Json names = Json::array();
+    for (const auto &b : boards_) {
+        names.push_back(b->name);
+    }
+    Json session = {{"token", security_->Token()},
+                    {"version", ZORENC_VERSION_STRING},
+                    {"push_ms", kPushMs},
+                    {"channels", BOARD_CHANNELS},
+                    {"inputs", BOARD_DIGITAL_INPUTS},
+                    {"indexes", BOARD_INDEX_TRIGGERS},
+                    {"boards", names}};
+    if (board != nullptr) {
+        session["board"] = board->name;
+        session["port"] = board->shownPort;
+        session["state"] = StateJson(*board);
+    }
+    return session;
+}
+
+// Every board at a glance: the overview page's table.
+Monitor::Json Monitor::OverviewJson() const
+{
+    Json list = Json::array();
+    for (const auto &b : boards_) {
+        const BoardMetrics m = b->thread->Metrics();
+        Json channels = Json::array();
+        for (int ch = 0; ch < BOARD_CHANNELS; ++ch) {
+            channels.push_back({{"channel", ch},
+                                {"position", m.havePositions ? Json(m.position[ch]) : Json()},
+                                {"trigger_count", nullptr},
+                                {"trigger_error_count", nullptr}});
+        }
+        if (!b->lastStatus.is_null()) {
+            for (int ch = 0; ch < BOARD_CHANNELS; ++ch) {
+                const Json &c = b->lastStatus["channels"][ch];
+                channels[ch]["trigger_count"] = c["trigger_count"];
+                channels[ch]["trigger_error_count"] = c["trigger_error_count"];
+            }
+        }
+        list.push_back({{"name", b->name},
+                        {"port", b->shownPort},
+                        {"state", StateJson(*b)},
+                        {"firmware", m.firmware},
+                        {"logic", m.logic},
+                        {"last_answer", m.lastAnswer > 0 ? Json(m.lastAnswer) : Json()},
+                        {"channels", channels}});
+    }
+    return list;
 }
 
 } // namespace zorenc::monitor

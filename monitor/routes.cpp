@@ -1,5 +1,6 @@
 // The monitor's endpoints (docs/monitor.md). GETs never change the board;
 // every other method must pass the token check of Security.
+#include <algorithm>
 #include <cstring>
 
 #include "actions.h"
@@ -144,46 +145,110 @@ void Monitor::Handle(const HttpRequest &request, Reply reply)
     }
 }
 
-void Monitor::OnBoard(Reply reply, Work work)
+void Monitor::OnBoard(Board &board, Reply reply, Work work)
 {
-    board_.Post([reply, work](ZorEncHandle h) { reply(Answer([&] { return work(h); })); });
+    board.thread->Post([reply, work](ZorEncHandle h) { reply(Answer([&] { return work(h); })); });
 }
 
+namespace {
+
+// HEAD wherever GET: the same header, without the body. Throws NotAllowed
+// unless the request's method is one that serves says.
+enum Serves { kGet = 1, kPost = 2 };
+void Only(const HttpRequest &request, int serves)
+{
+    const bool get = request.method == "GET" || request.method == "HEAD";
+    const bool post = request.method == "POST";
+    if ((get && (serves & kGet)) || (post && (serves & kPost))) {
+        return;
+    }
+    throw NotAllowed{serves == kPost ? "POST" : serves == kGet ? "GET, HEAD" : "GET, HEAD, POST"};
+}
+
+HttpResponse Page()
+{
+    HttpResponse page;
+    page.contentType = "text/html; charset=utf-8";
+    page.body = IndexPage();
+    return page;
+}
+
+constexpr const char *kBoardPrefix = "/board/";
+
+} // namespace
+
+// What is the monitor's, then what is a board's: /board/NAME/..., or with one
+// board the same paths without the prefix.
 void Monitor::Route(const HttpRequest &request, Reply &reply)
 {
     const std::string &path = request.path;
-    // HEAD wherever GET: the same header, without the body.
-    const bool get = request.method == "GET" || request.method == "HEAD";
-    const bool post = request.method == "POST";
-    enum Serves { kGet = 1, kPost = 2 };
-    auto only = [&](int serves) {
-        if ((get && (serves & kGet)) || (post && (serves & kPost))) {
-            return;
+    if (path == "/metrics") {
+        Only(request, kGet);
+        HttpResponse metrics;
+        metrics.contentType = "text/plain; version=0.0.4; charset=utf-8";
+        metrics.body = MetricsText();
+        reply(std::move(metrics));
+        return;
+    }
+    if (path == "/api/boards") {
+        Only(request, kGet);
+        reply(Success(OverviewJson()));
+        return;
+    }
+    if (path.rfind(kBoardPrefix, 0) == 0) {
+        const size_t start = std::strlen(kBoardPrefix);
+        const size_t end = std::min(path.find('/', start), path.size());
+        const std::string name = path.substr(start, end - start);
+        for (const auto &board : boards_) {
+            if (board->name == name) {
+                const std::string rest = path.substr(end);
+                RouteBoard(*board, rest.empty() ? "/" : rest, request, reply);
+                return;
+            }
         }
-        throw NotAllowed{serves == kPost  ? "POST"
-                         : serves == kGet ? "GET, HEAD"
-                                          : "GET, HEAD, POST"};
-    };
+        reply(Refusal(404, "not-found", "no board is named '" + name + "'"));
+        return;
+    }
+    if (boards_.size() == 1) {
+        RouteBoard(*boards_.front(), path, request, reply);
+        return;
+    }
+    // Several boards: the overview.
+    if (path == "/" || path == "/index.html") {
+        Only(request, kGet);
+        reply(Page());
+    } else if (path == "/api/session") {
+        Only(request, kGet);
+        reply(Success(SessionJson(nullptr)));
+    } else {
+        reply(
+            Refusal(404, "not-found",
+                    "nothing at " + path + " (a board's requests go to /board/NAME" + path + ")"));
+    }
+}
+
+void Monitor::RouteBoard(Board &board, const std::string &path, const HttpRequest &request,
+                         Reply &reply)
+{
+    const bool get = request.method == "GET" || request.method == "HEAD";
+    auto only = [&](int serves) { Only(request, serves); };
 
     if (path == "/" || path == "/index.html") {
         only(kGet);
-        HttpResponse page;
-        page.contentType = "text/html; charset=utf-8";
-        page.body = IndexPage();
-        reply(std::move(page));
+        reply(Page());
     } else if (path == "/api/session") {
         only(kGet);
-        reply(Success(SessionJson()));
+        reply(Success(SessionJson(&board)));
     } else if (path == "/api/events") {
         only(kGet);
-        reply(OpenStream());
+        reply(OpenStream(board));
     } else if (path == "/api/state") {
         only(kGet);
-        reply(Success({{"connection", StateJson()}, {"status", lastStatus_}}));
+        reply(Success({{"connection", StateJson(board)}, {"status", board.lastStatus}}));
     } else if (path == "/api/stats") {
         only(kGet);
-        reply(Success({{"transactions", board_.Transactions()},
-                       {"samples", board_.Samples()},
+        reply(Success({{"transactions", board.thread->Transactions()},
+                       {"samples", board.thread->Samples()},
                        {"clients", server_.Streams()}}));
     } else if (path == "/api/settings") {
         only(kGet);
@@ -193,34 +258,35 @@ void Monitor::Route(const HttpRequest &request, Reply &reply)
         only(kGet | kPost);
         if (get) {
             const companion::SettingRequest read = ParseSettingRead(name, request.query);
-            OnBoard(reply, [read](ZorEncHandle h) { return AnswerRead(h, read); });
+            OnBoard(board, reply, [read](ZorEncHandle h) { return AnswerRead(h, read); });
         } else {
             // Checked in full before the board is asked anything.
             const companion::SettingRequest write = ParseSettingWrite(name, Body(request));
-            OnBoard(reply, [write](ZorEncHandle h) { return AnswerWrite(h, write); });
+            OnBoard(board, reply, [write](ZorEncHandle h) { return AnswerWrite(h, write); });
         }
     } else if (path == "/api/clear") {
         only(kPost);
         const companion::ClearRequest clear = companion::ParseClear(Body(request));
-        OnBoard(reply, [clear](ZorEncHandle h) { return companion::RunClear(h, clear); });
+        OnBoard(board, reply, [clear](ZorEncHandle h) { return companion::RunClear(h, clear); });
     } else if (path == "/api/flash") {
         only(kPost);
         const companion::FlashOp *op = &companion::ParseFlash(Body(request));
-        OnBoard(reply, [op](ZorEncHandle h) { return companion::RunFlash(h, *op); });
+        OnBoard(board, reply, [op](ZorEncHandle h) { return companion::RunFlash(h, *op); });
     } else if (path == "/api/frames") {
         only(kGet);
         // The frame log belongs to the board thread.
-        OnBoard(reply, [this](ZorEncHandle) { return FramesJson(board_.Frames()); });
+        BoardThread *thread = board.thread.get();
+        OnBoard(board, reply, [thread](ZorEncHandle) { return FramesJson(thread->Frames()); });
     } else if (path == "/api/config") {
         only(kGet);
-        const std::string port = port_;
+        const std::string port = board.port;
         if (request.query.count("download") == 0) {
-            OnBoard(reply,
+            OnBoard(board, reply,
                     [port](ZorEncHandle h) { return companion::SaveConfig(h, port, nullptr); });
             return;
         }
         // ?download: the file `zorenc config save` writes, to be saved.
-        board_.Post([reply, port](ZorEncHandle h) {
+        board.thread->Post([reply, port](ZorEncHandle h) {
             reply(Respond([&] {
                 HttpResponse file;
                 file.body = companion::ConfigText(companion::SaveConfig(h, port, nullptr));
@@ -238,12 +304,12 @@ void Monitor::Route(const HttpRequest &request, Reply &reply)
         only(kPost);
         // Checked in full before the board is asked anything.
         const ConfigRequest config = ParseConfigRequest(Body(request), false);
-        OnBoard(reply,
+        OnBoard(board, reply,
                 [config](ZorEncHandle h) { return companion::DiffConfig(h, config.config); });
     } else if (path == "/api/config/apply") {
         only(kPost);
         const ConfigRequest config = ParseConfigRequest(Body(request), true);
-        OnBoard(reply, [config](ZorEncHandle h) {
+        OnBoard(board, reply, [config](ZorEncHandle h) {
             return companion::ApplyConfig(h, config.config, config.options);
         });
     } else {

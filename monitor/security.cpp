@@ -219,7 +219,11 @@ bool Security::SecretGiven(const HttpRequest &request) const
         return true;
     }
     const auto query = request.query.find("secret");
-    return (query != request.query.end() && SameText(query->second, secret_)) ||
+    // A scraper (Prometheus) sends it as a bearer token.
+    const std::string authorization = request.Header("authorization");
+    const bool bearer = Lower(authorization.substr(0, 7)) == "bearer " &&
+                        SameText(authorization.substr(7), secret_);
+    return (query != request.query.end() && SameText(query->second, secret_)) || bearer ||
            SameText(request.Header(kSecretHeader), secret_) ||
            SameText(CookieValue(request.Header("cookie"), CookieName()), secret_);
 }
@@ -227,7 +231,8 @@ bool Security::SecretGiven(const HttpRequest &request) const
 std::string Security::Refusal(const HttpRequest &request, bool changing) const
 {
     if (!SecretGiven(request)) {
-        return "this monitor listens beyond loopback: open the URL it printed, with its secret";
+        return "this monitor listens beyond loopback: open the URL it printed, with its secret "
+               "(a scraper sends it as \"Authorization: Bearer SECRET\")";
     }
     // An address of this machine that the client reached is a name of it:
     // an IP address cannot be rebound to another machine.

@@ -1,5 +1,6 @@
 // Who may use the monitor. It listens on loopback unless told otherwise; then
-// every request must carry the run's secret (the printed URL has it). A
+// every request must carry the run's secret (the printed URL has it; a
+// scraper sends it as a bearer token). A
 // request that changes the board must carry the run's token, which the page
 // gets from the server, and no request may name a foreign Host or Origin
 // (cross-site requests, DNS rebinding). There are no CORS headers at all.

@@ -1,5 +1,7 @@
 #include "serve.h"
 
+#include <algorithm>
+#include <cctype>
 #include <chrono>
 #include <cstdio>
 
@@ -49,6 +51,39 @@ Listen ParseListen(const std::string &text)
 
 } // namespace
 
+BoardSpec ParseBoard(const std::string &value)
+{
+    auto nameChar = [](unsigned char c) { return std::isalnum(c) || c == '-' || c == '_'; };
+    BoardSpec board;
+    const size_t eq = value.find('=');
+    if (eq != std::string::npos && eq > 0 &&
+        std::all_of(value.begin(), value.begin() + static_cast<std::ptrdiff_t>(eq), nameChar)) {
+        board.name = value.substr(0, eq);
+        board.port = value.substr(eq + 1);
+        if (board.port.empty()) {
+            throw companion::UsageFailure("--port " + value + " names no port");
+        }
+        return board;
+    }
+    board.port = value;
+    const std::string shown = value.rfind("/dev/", 0) == 0 ? value.substr(5) : value;
+    for (const char c : shown) {
+        if (nameChar(static_cast<unsigned char>(c))) {
+            board.name += c;
+        } else if (!board.name.empty() && board.name.back() != '_') {
+            board.name += '_';
+        }
+    }
+    while (!board.name.empty() && board.name.back() == '_') {
+        board.name.pop_back();
+    }
+    board.name = board.name.substr(0, 64);
+    if (board.name.empty()) {
+        board.name = "board";
+    }
+    return board;
+}
+
 void CheckListen(const std::string &listen)
 {
     ParseListen(listen);
@@ -73,7 +108,7 @@ void Serve(const ServeOptions &options)
     const Listen listen = ParseListen(options.listen);
     const std::vector<std::string> allowHosts = CheckAllowHosts(options.allowHosts);
     boost::asio::io_context io;
-    Monitor monitor(io, options.handle, options.port, [](const std::string &line) {
+    Monitor monitor(io, options.boards, [](const std::string &line) {
         std::fprintf(stderr, "zorenc monitor: %s\n", EscapeInvalidUtf8(line).c_str());
         std::fflush(stderr);
     });

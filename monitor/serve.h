@@ -1,18 +1,28 @@
-// The monitor's way in: serves one board over HTTP until told to stop. The
-// zorenc tool's `monitor` command opens the board and calls Serve.
+// The monitor's way in: serves one board or several over HTTP until told to
+// stop. The zorenc tool's `monitor` command opens the boards and calls
+// Serve.
 #pragma once
 
 #include <functional>
 #include <string>
 #include <vector>
 
+#include "monitor_server.h"
 #include "zorenc.h"
 
 namespace zorenc::monitor {
 
+// A --port value as the monitor reads it: NAME=PORT when what stands before
+// the first '=' is a name (letters, digits, '-' and '_'), else PORT alone,
+// named after the port (its characters other than letters, digits, '-' and
+// '_' as '_', without /dev/: ttyUSB0, COM3, pts_4, rfc2217_10_0_0_7_7217).
+// The handle is left 0.
+BoardSpec ParseBoard(const std::string &value);
+
 struct ServeOptions {
-    ZorEncHandle handle = 0; // an open handler of port
-    std::string port;
+    // The boards, each with a handler of its port (open, or opened by its
+    // thread once it can).
+    std::vector<BoardSpec> boards;
     // "ADDRESS:PORT" to listen on; empty: loopback, port 8330 or the next
     // free one.
     std::string listen;

@@ -42,6 +42,7 @@ full_packages=(
     python3-pytest python3-venv mypy # the Python tests, from the installed wheel
     tshark                    # reads captures with the generated dissector
     chromium                  # the monitor page's browser test
+    prometheus                # scrapes the monitor's /metrics in its test (promtool too)
 )
 
 case ${1:-full} in

@@ -19,6 +19,9 @@ const api = {
   // The token of this run of the monitor, which every changing request
   // carries; fetched again after a reconnection (a new run has a new one).
   token: "",
+  // Where this board's requests go: "" with one board, "/board/NAME" on a
+  // board's page of a monitor of several.
+  base: (window.location.pathname.match(/^\/board\/[^/]+/) || [""])[0],
 
   async call(method, path, body) {
     const init = { method, headers: {}, cache: "no-store" };
@@ -31,7 +34,7 @@ const api = {
     }
     let response;
     try {
-      response = await fetch(path, init);
+      response = await fetch(api.base + path, init);
     } catch (error) {
       throw new ApiError("connection", "the monitor does not answer", 0);
     }

@@ -86,6 +86,12 @@ const page = (() => {
     try {
       const session = await api.session();
       $("port").textContent = session.port || "?";
+      const several = (session.boards || []).length > 1;
+      $("back").hidden = !several;
+      if (several) {
+        $("board-name").textContent = session.board;
+        document.title = `${session.board}: zorenc monitor`;
+      }
       // The board's counts come from the monitor (the register table it is built with).
       plots.setup(session.channels);
       setupInputs(session.inputs);
@@ -102,7 +108,7 @@ const page = (() => {
   }
 
   function listen() {
-    stream = new EventSource("/api/events");
+    stream = new EventSource(`${api.base}/api/events`);
     const on = (name, handler) => stream.addEventListener(name, (event) => {
       try {
         handler(JSON.parse(event.data));
@@ -126,6 +132,19 @@ const page = (() => {
 
   return {
     async start() {
+      // A monitor of several boards opens on the overview; each board has
+      // this page at /board/NAME/.
+      if (!api.base) {
+        try {
+          const session = await api.get("/api/session");
+          if (!session.board) {
+            overview.start();
+            return;
+          }
+        } catch (error) {
+          // The board page's own connection handling reports it.
+        }
+      }
       actions.setup();
       await connected();
       listen();

@@ -100,6 +100,23 @@ TEST(Security, BeyondLoopbackEveryRequestNeedsTheSecret)
     header.header["x-zorenc-secret"] = s.Secret();
     EXPECT_TRUE(s.Refusal(header, false).empty());
 
+    // A scraper's bearer token: the secret itself, after "Bearer ".
+    const struct {
+        std::string authorization;
+        bool admitted;
+    } bearers[] = {{"Bearer " + s.Secret(), true},
+                   {"bearer " + s.Secret(), true},
+                   {"Bearer " + s.Secret() + "0", false},
+                   {"Basic " + s.Secret(), false},
+                   {"Bearer", false},
+                   {s.Secret(), false}};
+    for (const auto &bearer : bearers) {
+        HttpRequest scrape = Request(host);
+        scrape.path = "/metrics";
+        scrape.header["authorization"] = bearer.authorization;
+        EXPECT_EQ(s.Refusal(scrape, false).empty(), bearer.admitted) << bearer.authorization;
+    }
+
     // The answer to the URL with the secret hands it on as a cookie.
     bool set = false;
     for (const auto &[name, value] : s.AnswerHeaders(Request(host, "", "", s.Secret()))) {

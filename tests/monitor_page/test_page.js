@@ -296,3 +296,45 @@ test("a screenshot of the whole page, then the monitor stops and the page says s
   await page.locator("#lost").waitFor({ state: "visible" });
   assert.equal(await page.locator("#state").getAttribute("data-state"), "lost");
 });
+
+test("three boards: the overview shows each, and a name opens its page", async () => {
+  const boards = ["one", "two", "three"].map((name) => {
+    const link = path.join(RIG, name);
+    return { name, link, sim: spawn(SIM, ["--link", link], { stdio: ["ignore", "pipe", "inherit"] }) };
+  });
+  let fleet;
+  try {
+    for (const board of boards) {
+      await firstLine(board.sim, `zorenc-sim ${board.name}`);
+    }
+    fleet = spawn(TOOL, [...boards.flatMap((b) => ["--port", `${b.name}=${b.link}`]),
+                         "monitor", "--listen", "127.0.0.1:0"], { stdio: ["ignore", "pipe", "inherit"] });
+    const line = await firstLine(fleet, "zorenc monitor of three");
+    await page.goto(line.slice(line.indexOf("http://")));
+    const rows = page.locator("#overview-table tbody tr");
+    await page.waitForFunction(() => [...document.querySelectorAll("#overview-table td.state")]
+      .filter((cell) => cell.dataset.state === "connected").length === 3);
+    assert.deepEqual(await rows.evaluateAll((trs) => trs.map((tr) => tr.dataset.board)),
+                     ["one", "two", "three"]);
+    assert.equal(await page.locator("#channels").isVisible(), false);
+    const cell = page.locator("#overview-table tr[data-board='one'] td.channel[data-channel='3']");
+    await page.waitForFunction(() => document.querySelector(
+      "#overview-table tr[data-board='one'] td.channel[data-channel='3']").dataset.triggers !== "?");
+    assert.match(await cell.textContent(), /^-?\d+ · \d+ · \d+$/);
+    assert.equal(await page.locator("#overview-table tr[data-board='two'] td.firmware").textContent(), "1.50");
+    await page.screenshot({ path: path.join(WORK, "monitor_overview.png") });
+
+    await page.locator("#overview-table tr[data-board='two'] a").click();
+    await page.waitForURL(/\/board\/two\/$/);
+    await page.waitForFunction(() => document.getElementById("state").dataset.state === "connected");
+    assert.equal(await page.locator("#board-name").textContent(), "two");
+    assert.equal(await page.locator("#port").textContent(), boards[1].link);
+    assert.equal(await page.locator("#back").isVisible(), true);
+    await page.locator("#settings-table tr[data-setting='trigger-delay']").waitFor();
+  } finally {
+    await stop(fleet, "SIGINT");
+    for (const board of boards) {
+      await stop(board.sim);
+    }
+  }
+});
