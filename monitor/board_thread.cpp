@@ -208,20 +208,23 @@ bool BoardThread::ReadStatusItem(int item)
     int32_t value = 0;
     ZorEncResult r = ZORENC_OK;
     const Clock::time_point began = Clock::now();
-    if (item < BOARD_CHANNELS) {
-        r = ZorEncGetTriggerCount(handle_, item, &value);
-        status_.triggers[item] = static_cast<uint32_t>(value);
-    } else if ((item -= BOARD_CHANNELS) < BOARD_CHANNELS) {
-        r = ZorEncGetTriggerErrorCount(handle_, item, &value);
-        status_.errors[item] = static_cast<uint32_t>(value);
-    } else if ((item -= BOARD_CHANNELS) < BOARD_CHANNELS) {
-        r = ZorEncGetEncoderDirection(handle_, item, &status_.direction[item]);
-    } else if ((item -= BOARD_CHANNELS) == 0) {
+    // The items in order: trigger counts, trigger error counts, directions
+    // (one per channel each), the inputs' states, the inputs' counts.
+    int k = item;
+    if (k < BOARD_CHANNELS) {
+        r = ZorEncGetTriggerCount(handle_, k, &value);
+        status_.triggers[k] = static_cast<uint32_t>(value);
+    } else if ((k -= BOARD_CHANNELS) < BOARD_CHANNELS) {
+        r = ZorEncGetTriggerErrorCount(handle_, k, &value);
+        status_.errors[k] = static_cast<uint32_t>(value);
+    } else if ((k -= BOARD_CHANNELS) < BOARD_CHANNELS) {
+        r = ZorEncGetEncoderDirection(handle_, k, &status_.direction[k]);
+    } else if ((k -= BOARD_CHANNELS) == 0) {
         int32_t *in = status_.inputs;
         r = ZorEncGetDI(handle_, &in[0], &in[1], &in[2], &in[3], &in[4], &in[5], &in[6]);
     } else {
-        r = ZorEncGetDiCount(handle_, item - 1, &value);
-        status_.inputCounts[item - 1] = static_cast<uint32_t>(value);
+        r = ZorEncGetDiCount(handle_, k - 1, &value);
+        status_.inputCounts[k - 1] = static_cast<uint32_t>(value);
     }
     if (Counted(r, began) != ZORENC_OK) {
         Failed(r);

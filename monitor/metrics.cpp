@@ -206,7 +206,8 @@ std::string MetricsText(const std::vector<BoardMetrics> &boards)
             });
     ForEach(out, boards, "zorenc_transactions_total", "counter",
             "The monitor's own reads of the board (samples and status), by result: ok, "
-            "timeout, checksum, frame, not_open, status (the board refused), other.",
+            "timeout, checksum, frame, not_open, param, channel, aborted, status (the board "
+            "refused), other.",
             [&](const BoardMetrics &b) {
                 for (const auto &[result, count] : b.transactions) {
                     out.Sample("zorenc_transactions_total",

@@ -276,6 +276,8 @@ class PrometheusTests(unittest.TestCase):
             self.assertEqual(len(triggers), 12)
             self.assertTrue(all(value == 0 for value, _ in triggers.values()))
             self.assertEqual(len(prometheus.query("zorenc_digital_input")), 21)
+            self.assertEqual(len(prometheus.query("zorenc_trigger_errors_total")), 12)
+            self.assertEqual(len(prometheus.query("zorenc_digital_input_edges_total")), 21)
             self.assertEqual(set(prometheus.query(
                 'zorenc_transactions_total{result="ok"} > 0')), set(names))
 
