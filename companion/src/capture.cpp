@@ -4,12 +4,13 @@
 #include <chrono>
 #include <cstdio>
 #include <memory>
+#include <mutex>
 #include <utility>
 #include <vector>
 
-#include "capture_lock.h"
 #include "failure.h"
 #include "pcapng.h"
+#include "threads.h"
 #include "toolkit.h"
 #include "zorenc_codes.h"
 
@@ -127,7 +128,7 @@ struct Slot {
     ZorEncEventCallback alsoReceived = nullptr;
 };
 
-CaptureLock slotLock;
+Mutex slotLock;
 std::array<Slot, kMaxCaptures> slots;
 
 uint32_t Key(ZorEncHandle handle)
@@ -151,7 +152,7 @@ void Deliver(size_t index, bool sent, const unsigned char *data, int32_t length)
 {
     ZorEncEventCallback also = nullptr;
     {
-        CaptureGuard guard(slotLock);
+        std::lock_guard<Mutex> guard(slotLock);
         Slot &slot = slots[index];
         if (slot.recorder == nullptr || data == nullptr) {
             return;
@@ -194,7 +195,7 @@ constexpr auto kCallbacks = MakeCallbacks(std::make_index_sequence<kMaxCaptures>
 
 void Release(size_t index)
 {
-    CaptureGuard guard(slotLock);
+    std::lock_guard<Mutex> guard(slotLock);
     slots[index] = Slot{};
 }
 
@@ -216,7 +217,7 @@ void StartCapture(ZorEncHandle handle, const CaptureOptions &options)
     }
     size_t index = kMaxCaptures;
     {
-        CaptureGuard guard(slotLock);
+        std::lock_guard<Mutex> guard(slotLock);
         if (FindSlot(handle) != nullptr) {
             throw UsageFailure("this handle is already being captured");
         }
@@ -241,7 +242,7 @@ void StartCapture(ZorEncHandle handle, const CaptureOptions &options)
         throw UsageFailure(error.what());
     }
     {
-        CaptureGuard guard(slotLock);
+        std::lock_guard<Mutex> guard(slotLock);
         slots[index].recorder = std::move(recorder);
         slots[index].alsoSent = options.alsoSent;
         slots[index].alsoReceived = options.alsoReceived;
@@ -259,7 +260,7 @@ CaptureSummary StopCapture(ZorEncHandle handle)
     std::unique_ptr<Recorder> recorder;
     size_t index = 0;
     {
-        CaptureGuard guard(slotLock);
+        std::lock_guard<Mutex> guard(slotLock);
         Slot *slot = FindSlot(handle);
         if (slot == nullptr || slot->recorder == nullptr) {
             throw NotFoundFailure("this handle is not being captured");
@@ -277,14 +278,14 @@ CaptureSummary StopCapture(ZorEncHandle handle)
 
 bool Capturing(ZorEncHandle handle)
 {
-    CaptureGuard guard(slotLock);
+    std::lock_guard<Mutex> guard(slotLock);
     return FindSlot(handle) != nullptr;
 }
 
 bool ForwardCapturedFrames(ZorEncHandle handle, ZorEncEventCallback sent,
                            ZorEncEventCallback received)
 {
-    CaptureGuard guard(slotLock);
+    std::lock_guard<Mutex> guard(slotLock);
     Slot *slot = FindSlot(handle);
     if (slot == nullptr || slot->recorder == nullptr) {
         return false;
@@ -296,7 +297,7 @@ bool ForwardCapturedFrames(ZorEncHandle handle, ZorEncEventCallback sent,
 
 void NoteCaptureResult(ZorEncHandle handle, ZorEncResult result) noexcept
 {
-    CaptureGuard guard(slotLock);
+    std::lock_guard<Mutex> guard(slotLock);
     Slot *slot = FindSlot(handle);
     if (slot != nullptr && slot->recorder != nullptr) {
         try {

@@ -7,6 +7,7 @@
 
 #include "library_quiet.h"
 #include "ports.h"
+#include "results.h"
 #include "threads.h"
 #include "zorenc.h"
 #include "zorenc_codes.h"
@@ -72,12 +73,6 @@ ProbeResult OpenFailure(const std::string &name)
             S_ISCHR(st.st_mode) ? "the port could not be opened or configured"
                                 : "not a serial device"};
 #endif
-}
-
-std::string ResultText(ZorEncResult result)
-{
-    const ZorEncCodeInfo info = ZorEncDescribe(result);
-    return std::string(info.meaning) + " (" + info.name + ")";
 }
 
 ProbeResult ProbeOne(ZorEncHandle handle, const std::string &name)

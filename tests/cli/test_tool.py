@@ -424,10 +424,13 @@ class CommandsTests(BoardCase):
     def test_options_anywhere(self):
         expected = self.json("get", "trigger-delay", "0")
         for args in (["get", "--json", "trigger-delay", "0"],
-                     ["get", "trigger-delay", "0", "--json"],
-                     ["--json", "--port=" + self.board.port, "get", "trigger-delay", "0"]):
+                     ["get", "trigger-delay", "0", "--json"]):
             with self.subTest(args=args):
                 self.assertEqual(json.loads(self.tool(*args).stdout), expected)
+        # --port=NAME, after --json (the helper above puts --port first).
+        result = run("--json", "--port=" + self.board.port, "get", "trigger-delay", "0")
+        self.assertEqual((result.returncode, json.loads(result.stdout)), (0, expected),
+                         result.stderr)
 
     def test_trace(self):
         result = self.tool("--trace", "--json", "get", "trigger-delay", "0")

@@ -27,7 +27,9 @@
 # Wine lists it in HARDWARE\DEVICEMAP\SERIALCOMM as it would a real port.
 #
 # Exit code: the program's; 124 when it ran out of time; 125 when the harness
-# itself failed (no prefix, the simulator gave no port...).
+# itself failed (no prefix, the simulator gave no port...); 77 (skipped) for a
+# 32-bit program on a kernel that runs no 32-bit code (no IA-32 emulation, as
+# in some virtual machines), where only Wine's 64-bit loader runs.
 #
 # The prefixes: ROOT/template is made once by wineboot (about 15 s). Each run
 # takes a slot ROOT/slotN, a hard-linked copy of the template locked for that
@@ -80,6 +82,26 @@ unset DISPLAY WAYLAND_DISPLAY # no window, ever
 # No Mono or Gecko installer, and no menu entries or file associations in the
 # user's ~/.config and ~/.local (winemenubuilder, run by wineboot).
 overrides="mscoree,mshtml=;winemenubuilder.exe=d"
+
+# Wine's loader. Debian's `wine` starts the 32-bit one whenever wine32 is
+# installed, which then fails on a kernel without 32-bit support: there the
+# 64-bit loader runs the 64-bit programs, and 32-bit ones are skipped.
+wine=wine
+choose_loader() {
+    [ -x /usr/lib/wine/wine ] && ! /usr/lib/wine/wine --version >/dev/null 2>&1 &&
+        [ -x /usr/lib/wine/wine64 ] || return 0
+    wine=/usr/lib/wine/wine64
+    export WINELOADER=$wine
+    # The PE header's machine field: 0x014C is a 32-bit x86 program.
+    local offset machine
+    offset=$(od -An -t u4 -j 60 -N 4 "$program" 2>/dev/null | tr -d ' ')
+    machine=$(od -An -t x2 -j $((${offset:-0} + 4)) -N 2 "$program" 2>/dev/null | tr -d ' ')
+    if [ "$machine" = 014c ]; then
+        echo "run.sh: skipped: this kernel runs no 32-bit programs (no IA-32 emulation)," \
+            "so Wine cannot run $program" >&2
+        exit 77
+    fi
+}
 
 alive() { # PID: running, not a zombie waiting for this script to collect it
     local state
@@ -140,7 +162,7 @@ take_slot() {
 # refreshes the slot's copy of it.
 prepare_prefix() {
     local stamp lock f
-    stamp="$(wine --version) $(stat -c %Y /usr/share/wine/wine.inf 2>/dev/null)"
+    stamp="$("$wine" --version) $(stat -c %Y /usr/share/wine/wine.inf 2>/dev/null)"
     exec {lock}>"$root/template.lock"
     flock -w 600 "$lock" || die "timed out waiting for $root/template.lock"
     if [ "$(cat "$root/template/.zorenc-stamp" 2>/dev/null)" != "$stamp" ]; then
@@ -148,7 +170,7 @@ prepare_prefix() {
         local t0=$SECONDS
         rm -rf "$root/template" "$root/template.new"
         WINEPREFIX=$root/template.new WINEDEBUG=-all WINEDLLOVERRIDES=$overrides \
-            timeout 300 wineboot -i >/dev/null 2>&1 || die "wineboot failed"
+            timeout 300 "$wine" wineboot -i >/dev/null 2>&1 || die "wineboot failed"
         WINEPREFIX=$root/template.new wineserver -k 2>/dev/null
         WINEPREFIX=$root/template.new timeout 20 wineserver -w 2>/dev/null
         echo "$stamp" >"$root/template.new/.zorenc-stamp"
@@ -203,6 +225,7 @@ if [ $native -eq 1 ]; then
 else
     command -v wine >/dev/null || die "wine is not installed"
     [ -f "$program" ] || die "no program $program"
+    choose_loader
     take_slot
     # Wine's own files of the user (its caches, the menu builder's were it on)
     # go to the root's home, in the build tree.
@@ -244,7 +267,7 @@ else
         path+="${path:+;}Z:${d//\//\\}" # drive Z: is the Unix root
     done
     WINEPREFIX=$prefix WINEDEBUG=${WINEDEBUG:--all,err+module} WINEDLLOVERRIDES=$overrides \
-        WINEPATH=$path timeout -k 5 "$limit" wine "$program" "$@" {slot_lock}>&- &
+        WINEPATH=$path timeout -k 5 "$limit" "$wine" "$program" "$@" {slot_lock}>&- &
     child=$!
     wait "$child"
     rc=$?
