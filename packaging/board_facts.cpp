@@ -75,6 +75,7 @@ std::string CSharp()
     std::ostringstream out;
     out << "// Generated at build time from " << kOrigin
         << "\n// by zorenc-board-facts; do not edit.\n"
+        << "#nullable enable\n"
         << "namespace Zorenc {\npublic sealed partial class Board {\n"
         << "    /// <summary>Number of encoder and trigger channels (0.." << BOARD_CHANNELS - 1
         << ").</summary>\n    public const int Channels = " << BOARD_CHANNELS << ";\n\n"
