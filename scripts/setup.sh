@@ -6,10 +6,12 @@
 #   bash scripts/setup.sh minimal   what the main job (scripts/run.sh) needs:
 #                                   a C++ compiler, CMake, Ninja and the
 #                                   header-only JSON and Boost libraries
+#   bash scripts/setup.sh build     what the Windows builds need (the
+#                                   MinGW compilers, GoogleTest's sources)
 #
 # It says which packages are missing, installs only those with apt's progress
 # shown, and returns at once when everything is there. A package belongs in
-# the first set that needs it; the full set includes the minimal one.
+# the first set that needs it; each set includes the one before it.
 set -euo pipefail
 
 # The main job: the native library, the simulated board and the zorenc tool.
@@ -24,7 +26,9 @@ minimal_packages=(
 # The test command. Every program that the scripts and tests call comes from
 # these packages or from one Debian always installs (coreutils: timeout,
 # mktemp; util-linux: flock; bash, grep, sed, findutils).
-full_packages=(
+# The Windows builds (the DLLs and their test programs): the test command
+# starts them once these are in, while the rest of the full set installs.
+build_packages=(
     "${minimal_packages[@]}"
     pkg-config git python3
     procps                    # ps (tests/wine/run.sh)
@@ -33,6 +37,9 @@ full_packages=(
     clang lld llvm libclang-rt-14-dev # fuzzers; lld-link writes the MSVC import libraries
     g++-mingw-w64-x86-64 g++-mingw-w64-i686 binutils-mingw-w64 # the DLLs (win32 thread model),
                               # the Windows test programs (the -posix compilers)
+)
+full_packages=(
+    "${build_packages[@]}"
     wine wine64 wine32:i386   # runs the DLLs' tests
     valgrind                  # scripts/reliability.sh valgrind
     libmodbus-dev socat       # the benchmark's peer; ports for experiments
@@ -47,9 +54,10 @@ full_packages=(
 
 case ${1:-full} in
 minimal) packages=("${minimal_packages[@]}") ;;
+build) packages=("${build_packages[@]}") ;;
 full) packages=("${full_packages[@]}") ;;
 *)
-    echo "usage: $0 [minimal|full]" >&2
+    echo "usage: $0 [minimal|build|full]" >&2
     exit 2
     ;;
 esac

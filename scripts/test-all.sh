@@ -2,10 +2,11 @@
 # Builds the three deliverables (native library, zorenc_x64.dll, zorenc_x32.dll)
 # and runs every test. Installs what it needs first. Prints each stage's time.
 #
-# The stages in order: setup, the Windows builds, the native build, the tests,
-# .NET, fuzzing, sanitizers and valgrind. Beside them, from the end of setup,
-# the builds of the last two (the fuzzers, the ASan, TSan and valgrind builds)
-# run at the lowest priority, so that they take only the processor time the
+# The stages in order: setup (what the Windows builds need), the Windows
+# builds, the rest of setup (installed beside them), the native build, the
+# tests, .NET, fuzzing, sanitizers and valgrind. Beside them, once everything
+# is installed, the builds of the last two (the fuzzers, the ASan, TSan and
+# valgrind builds) run at the lowest priority, so that they take only the processor time the
 # other stages leave (link steps, configuration, tests waiting on ports and
 # Wine); their output is shown when the stages that run them begin. NuGet's
 # restore runs from the start, beside setup. A failed build step shows its
@@ -95,11 +96,16 @@ run_tests() {
 }
 
 # The builds of the fuzz and reliability stages, in the background, niced, in
-# a process group of their own.
+# a session of their own. Where the kernel groups the processes of a session
+# for scheduling (autogroup), a nice value counts only inside the group and
+# two groups share the processors equally: the group itself gets the lowest
+# priority too, or the background builds would take half the machine from
+# the stages that wait for them.
 background_log=$out/logs/reliability-builds.log
 background_pid=""
 start_background_builds() {
-    setsid nice -n 19 bash scripts/reliability.sh --build fuzz asan tsan valgrind \
+    setsid bash -c '[ ! -w /proc/self/autogroup ] || echo 19 >/proc/self/autogroup
+                    exec nice -n 19 bash scripts/reliability.sh --build fuzz asan tsan valgrind' \
         >"$background_log" 2>&1 </dev/null &
     background_pid=$!
 }
@@ -110,10 +116,29 @@ join_background_builds() {
     [ -n "$background_pid" ] || return 0
     local status=0 t0=$(date +%s)
     renice -n 0 -g "$background_pid" >/dev/null 2>&1 || true
+    { echo 0 >"/proc/$background_pid/autogroup"; } 2>/dev/null || true
     wait "$background_pid" || status=$?
     background_pid=""
     echo "-- the reliability builds (in the background; waited $(($(date +%s) - t0)) s for them):"
     sed 's/^/   /' "$background_log"
+    return $status
+}
+# The packages that only the native build and the tests need (Wine, the
+# browser, the servers) install while the Windows builds run, at normal
+# priority: apt waits mostly on the network and the disk.
+rest_log=$out/logs/setup-rest.log
+rest_pid=""
+start_rest_of_setup() {
+    bash scripts/setup.sh full >"$rest_log" 2>&1 </dev/null &
+    rest_pid=$!
+}
+join_rest_of_setup() {
+    [ -n "$rest_pid" ] || return 0
+    local status=0
+    wait "$rest_pid" || status=$?
+    rest_pid=""
+    echo "-- the rest of setup (beside the Windows builds; its whole output: $rest_log):"
+    tail -n 15 "$rest_log" | sed 's/^/   /'
     return $status
 }
 # NuGet's restore of the .NET projects, from the start: it waits on the
@@ -134,11 +159,14 @@ dotnet_stage() {
 # Background work ends with the script, by its process id.
 trap '[ -z "$background_pid" ] || kill -- "-$background_pid" 2>/dev/null
       [ -z "$restore_pid" ] || kill "$restore_pid" 2>/dev/null
+      [ -z "$rest_pid" ] || wait "$rest_pid" 2>/dev/null
       print_times' EXIT
 
-stage setup bash scripts/setup.sh full
-start_background_builds
+stage setup bash scripts/setup.sh build
+start_rest_of_setup
 stage "build Windows DLLs and test programs" build_windows
+stage "join the rest of setup" join_rest_of_setup
+start_background_builds
 stage "build native" build_native
 stage "tests" run_tests
 stage ".NET library" dotnet_stage
