@@ -20,7 +20,7 @@ struct Command {
     const char *summary;  // one line for the tool's help
     const char *details;  // the rest of the command's help
     unsigned options;     // CommandOption bits it takes
-    // Checks the arguments (throwing UsageError) and returns the work; a
+    // Checks the arguments (throwing a usage Failure) and returns the work; a
     // command that needs no board does its work here and returns no action.
     Action (*plan)(const Invocation &);
 };

@@ -166,16 +166,20 @@ ZORTOOLS_API char *ZORTOOLS_CALL ZorToolsConfigApply(ZorEncHandle handle, const 
 /**
  * Reads one setting. Request: `{"setting": NAME, "channel": CH, "input": N,
  * "index": I, "args": [...]}` (the keys the setting needs; "args" for the
- * extra arguments some getters take). Result: the object `zorenc get --json`
- * prints, such as `{"setting": "trigger-delay", "channel": 0, "value": 0.29}`.
+ * extra arguments some getters take; numbers, or decimal strings such as
+ * "2"). Result: the object `zorenc get --json` prints, such as
+ * `{"setting": "trigger-delay", "channel": 0, "value": 0.29}`; a channel or
+ * input setting asked without its channel or input reads every one and
+ * answers an array of such objects, as `zorenc get` does.
  */
 ZORTOOLS_API char *ZORTOOLS_CALL ZorToolsGetSetting(ZorEncHandle handle, const char *request);
 
 /**
  * Writes one setting, then reads it back. Request: as ZorToolsGetSetting, with
- * `"value": NUMBER` or `"values": [NUMBER...]` (a form of zorenc set's values).
- * Scaled values keep the decimal as written, cut to their unit (0.29 is 29
- * hundredths). A value out of what the setting takes is a "usage" error whose
+ * `"value": VALUE` or `"values": [VALUE...]` (a form of zorenc set's values),
+ * each a JSON number or a decimal string ("0.29", "0x1F"); a string with a NUL
+ * or anything after the number is refused. Strings keep the decimal exactly
+ * as written, cut to the unit (0.29 is 29 hundredths). A value out of what the setting takes is a "usage" error whose
  * message gives the range ("FREQUENCY -200 is out of range 0..2147483647"),
  * and nothing is written. Result: the read-back, as ZorToolsGetSetting gives
  * it, with `"note"` when a value had more decimals than its unit ("0.299 is
