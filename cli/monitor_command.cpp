@@ -79,7 +79,6 @@ Action PlanMonitor(const Invocation &inv)
         CatchInterrupts();
         monitor::ServeOptions options;
         options.boards = planned;
-        monitor::QuietLibrary();
         ExtraBoards extra;
         options.boards.front().port = session.Port();
         options.boards.front().handle = session.Handle();

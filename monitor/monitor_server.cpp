@@ -8,6 +8,7 @@
 #include <boost/asio/post.hpp>
 
 #include "failure.h"
+#include "library_quiet.h"
 #include "zorenc_version.h"
 
 #ifdef _WIN32
@@ -44,15 +45,6 @@ std::string Event(const char *name, const companion::Json &data)
 }
 
 } // namespace
-
-void QuietLibrary()
-{
-#ifdef _WIN32
-    SetEnvironmentVariableA("ZORENC_QUIET", "1"); // where the library reads it there
-#else
-    setenv("ZORENC_QUIET", "1", 1);
-#endif
-}
 
 void CheckBoards(const std::vector<BoardSpec> &boards)
 {
@@ -141,7 +133,9 @@ void Monitor::Admit(const std::string &address, unsigned port,
 
 void Monitor::Start()
 {
-    QuietLibrary();
+    // The library's own lines would land among the monitor's output, and
+    // board threads open ports at any time: off before any thread starts.
+    companion::QuietLibrary(true);
     for (const auto &board : boards_) {
         if (!board->thread->Start()) {
             throw std::runtime_error("cannot start the thread of board " + board->name);

@@ -111,12 +111,6 @@ private:
     bool stopped_ = false;
 };
 
-// Turns the library's own lines off in this process (ZORENC_QUIET): they
-// would land among the monitor's output, and board threads open ports at
-// any time. Before any board thread starts (the variable is read by every
-// open and close).
-void QuietLibrary();
-
 // Checks the boards' names: 1 to Monitor::kMaxBoards boards, each name of
 // letters, digits, '-' and '_' (at most 64), no name or port twice. Throws a
 // usage Failure saying what is wrong.

@@ -22,17 +22,31 @@ const overview = (() => {
     return seconds < 1 ? "now" : `${seconds.toFixed(0)} s ago`;
   }
 
+  // One column per channel, as many as the boards have (the monitor's answer
+  // gives each board its channels).
+  function headers(count) {
+    const last = $("overview-last");
+    if (last.dataset.channels !== undefined) {
+      return;
+    }
+    last.dataset.channels = String(count);
+    for (let ch = 0; ch < count; ++ch) {
+      last.before(element("th", {}, `channel ${ch}`));
+    }
+  }
+
   function row(board) {
     if (rows.has(board.name)) {
       return rows.get(board.name);
     }
+    headers(board.channels.length);
     const link = element("a", { href: `/board/${encodeURIComponent(board.name)}/` }, board.name);
     const cells = {
       port: element("td", { class: "port" }),
       state: element("td", { class: "state" }),
       firmware: element("td", { class: "firmware" }),
       logic: element("td", { class: "logic" }),
-      channels: Array.from({ length: 4 }, (_, ch) =>
+      channels: Array.from({ length: board.channels.length }, (_, ch) =>
         element("td", { class: "channel", "data-channel": String(ch) })),
       last: element("td", { class: "last" }),
     };
