@@ -11,8 +11,8 @@
 
 namespace boost {
 
-void assertion_failed_msg(char const *expr, char const *msg, char const *function,
-                          char const *file, long line)
+void assertion_failed_msg(char const *expr, char const *msg, char const *function, char const *file,
+                          long line)
 {
     if (std::strcmp(expr, "n >= 5") == 0 && std::strstr(file, "basic_parser.ipp") != nullptr) {
         return;
