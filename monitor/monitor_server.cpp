@@ -39,9 +39,7 @@ companion::Json PositionsJson(const PositionSample &s)
 
 std::string Event(const char *name, const companion::Json &data)
 {
-    return std::string("event: ") + name +
-           "\ndata: " + data.dump(-1, ' ', false, companion::Json::error_handler_t::replace) +
-           "\n\n";
+    return std::string("event: ") + name + "\ndata: " + companion::DumpCompact(data) + "\n\n";
 }
 
 } // namespace

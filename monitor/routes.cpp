@@ -31,7 +31,7 @@ HttpResponse JsonAnswer(int status, const Json &document)
     response.status = status;
     // Text that is not UTF-8 (a request's name echoed back, say) is
     // replaced: an answer is always written.
-    response.body = document.dump(-1, ' ', false, Json::error_handler_t::replace) + "\n";
+    response.body = companion::DumpCompact(document) + "\n";
     return response;
 }
 

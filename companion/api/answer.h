@@ -25,14 +25,13 @@ template <typename Body> char *Answer(Body &&body) noexcept
         Json answer = Json::object();
         answer["ok"] = true;
         answer["result"] = body();
-        return Allocate(answer.dump(-1, ' ', false, Json::error_handler_t::replace));
+        return Allocate(DumpCompact(answer));
     } catch (const Failure &failure) {
         try {
             Json error = failure.Details();
             error["kind"] = failure.Kind();
             error["message"] = failure.what();
-            return Allocate(Json{{"ok", false}, {"error", error}}.dump(
-                -1, ' ', false, Json::error_handler_t::replace));
+            return Allocate(DumpCompact(Json{{"ok", false}, {"error", error}}));
         } catch (...) {
             return nullptr;
         }

@@ -6,7 +6,7 @@ namespace zorenc::companion {
 
 namespace {
 
-void DumpTo(const Json &json, std::string &out)
+void DumpTo(const Json &json, std::string &out, const char *comma, const char *colon)
 {
     switch (json.type()) {
     case Json::value_t::array: {
@@ -14,8 +14,8 @@ void DumpTo(const Json &json, std::string &out)
         const char *separator = "";
         for (const Json &item : json) {
             out += separator;
-            DumpTo(item, out);
-            separator = ", ";
+            DumpTo(item, out, comma, colon);
+            separator = comma;
         }
         out += ']';
         break;
@@ -26,9 +26,9 @@ void DumpTo(const Json &json, std::string &out)
         for (const auto &member : json.items()) {
             out += separator;
             out += Json(member.key()).dump(-1, ' ', false, Json::error_handler_t::replace);
-            out += ": ";
-            DumpTo(member.value(), out);
-            separator = ", ";
+            out += colon;
+            DumpTo(member.value(), out, comma, colon);
+            separator = comma;
         }
         out += '}';
         break;
@@ -48,7 +48,14 @@ void DumpTo(const Json &json, std::string &out)
 std::string DumpLine(const Json &json)
 {
     std::string out;
-    DumpTo(json, out);
+    DumpTo(json, out, ", ", ": ");
+    return out;
+}
+
+std::string DumpCompact(const Json &json)
+{
+    std::string out;
+    DumpTo(json, out, ",", ":");
     return out;
 }
 

@@ -17,6 +17,10 @@ using Json = nlohmann::ordered_json;
 // numbers as null, invalid UTF-8 replaced rather than refused.
 std::string DumpLine(const Json &json);
 
+// The same without the spaces: the answers of the C interface and of the
+// monitor, for programs to read.
+std::string DumpCompact(const Json &json);
+
 // The limits of every JSON document the companion reads: configuration files,
 // the C interface's requests and the monitor's request bodies. A whole
 // configuration is about 15 KB and four levels deep (five in a request).

@@ -142,6 +142,8 @@ TEST(Text, RealsAreTheirShortestExactDecimalWrittenPlainly)
     }
     EXPECT_EQ(DumpLine(Json{{"value", 100.0}, {"delay", 1e-9}}),
               "{\"value\": 100, \"delay\": 1e-9}");
+    EXPECT_EQ(DumpCompact(Json{{"value", 150.0}, {"values", {1.5, 2.0}}}),
+              "{\"value\":150,\"values\":[1.5,2]}");
 }
 
 TEST(SettingRequest, ValuesOutsideWhatASettingTakesAreRefusedWithTheRange)
