@@ -15,6 +15,17 @@ class ApiError extends Error {
   }
 }
 
+// A board's connection state, as the monitor names it, in words.
+function stateText(state) {
+  const words = {
+    connected: "connected",
+    "not-answering": "not answering",
+    "port-gone": "port gone",
+    starting: "starting",
+  };
+  return words[state] || state;
+}
+
 const api = {
   // The token of this run of the monitor, which every changing request
   // carries; fetched again after a reconnection (a new run has a new one).

@@ -5,12 +5,6 @@
 
 const page = (() => {
   const $ = (id) => document.getElementById(id);
-  const kStateText = {
-    connected: "connected",
-    "not-answering": "not answering",
-    "port-gone": "port gone",
-    starting: "starting",
-  };
   let inputs = [];
   let stream = null;
   let ready = false; // the session answered at least once
@@ -20,7 +14,7 @@ const page = (() => {
     const back = state.state === "connected" && node.dataset.state !== "connected" &&
                  node.dataset.state !== "starting" && ready;
     node.dataset.state = state.state;
-    node.textContent = kStateText[state.state] || state.state;
+    node.textContent = stateText(state.state);
     node.title = state.detail || "";
     if (state.port) {
       $("port").textContent = state.port;

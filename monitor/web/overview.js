@@ -6,12 +6,6 @@
 
 const overview = (() => {
   const $ = (id) => document.getElementById(id);
-  const kStateText = {
-    connected: "connected",
-    "not-answering": "not answering",
-    "port-gone": "port gone",
-    starting: "starting",
-  };
   const rows = new Map(); // name -> cells
 
   function ago(unixSeconds) {
@@ -62,7 +56,7 @@ const overview = (() => {
       const cells = row(board);
       cells.port.textContent = board.port;
       cells.state.dataset.state = board.state.state;
-      cells.state.textContent = kStateText[board.state.state] || board.state.state;
+      cells.state.textContent = stateText(board.state.state);
       cells.state.title = board.state.detail || "";
       cells.firmware.textContent = board.firmware || "?";
       cells.logic.textContent = board.logic || "?";
