@@ -90,6 +90,10 @@ Session::Session(const Invocation &inv)
                            "a simulated board in this process");
     } else {
         port_ = ResolvePortOption(inv);
+        if (companion::IsPortIdentity(inv.port)) {
+            identity_ = inv.port;
+            candidates_ = inv.candidates;
+        }
     }
 
     handle_ = ZorEncCreateHandler();
@@ -183,6 +187,15 @@ std::string Session::GoneAdvice() const
 bool Session::Reopen()
 {
     ZorEncClose(handle_); // ZORENC_ERR_NOT_OPEN when the library closed it already
+    if (!identity_.empty() && companion::PortVanished(port_)) {
+        companion::FindOptions options;
+        options.extra = candidates_;
+        try {
+            port_ = companion::ResolvePort(identity_, options);
+        } catch (const companion::Failure &) {
+            return false; // not back yet
+        }
+    }
     return ZorEncOpen(handle_, port_.c_str());
 }
 

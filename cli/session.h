@@ -6,6 +6,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "zorenc.h"
 
@@ -35,8 +36,10 @@ public:
     // answered result (the companion's PortGone; never for --sim).
     bool Gone(ZorEncResult result) const;
 
-    // Closes the port, if the library has not, and opens it again by the
-    // same name: true when it opened.
+    // Closes the port, if the library has not, and opens it again: by the
+    // same name, or, for a port given by its identity (serial:SN, auto)
+    // whose device has vanished, by the name the identity resolves to now
+    // (an adapter plugged back may get another). True when it opened.
     bool Reopen();
 
     // Runs a command's work on the board. A failed call gets the tool's
@@ -57,6 +60,8 @@ private:
     std::unique_ptr<Sim> sim_;
     ZorEncHandle handle_ = 0;
     std::string port_;
+    std::string identity_;               // --port as given, when an identity
+    std::vector<std::string> candidates_; // --candidates, for resolving it
     std::string capture_; // the --capture file, empty when none
 };
 

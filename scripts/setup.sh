@@ -46,9 +46,10 @@ full_packages=(
     ser2net                   # a serial server in front of the simulated board (network ports)
     doxygen                   # the HTML reference of zorenc.h
     python3-build python3-setuptools python3-wheel python3-pip # the Python wheels
-    python3-pytest python3-venv mypy # the Python tests, from the installed wheel
+    python3-pytest python3-venv mypy python3-typeshed # the Python tests, from the installed wheel
     tshark                    # reads captures with the generated dissector
-    chromium                  # the monitor page's browser test
+    chromium fonts-liberation # the monitor page's browser test (its text needs a font)
+    ca-certificates           # npm's registry over HTTPS (the browser test's driver)
     prometheus                # scrapes the monitor's /metrics in its test (promtool too)
 )
 
@@ -107,5 +108,8 @@ fi
 echo "setup: apt-get update"
 apt_update
 echo "setup: apt-get install (a few minutes for the full set on a fresh machine)"
-apt_get install -y "${missing[@]}"
+# Without the packages that Debian only recommends (printing, sound, desktop
+# services, icon themes for Wine and the browser): about half the download,
+# and what the tests use among them is named in the sets above.
+apt_get install -y --no-install-recommends "${missing[@]}"
 echo "setup: done"

@@ -510,6 +510,36 @@ class FailuresTests(unittest.TestCase):
         back = [f["elapsed"] for f in frames if f["elapsed"] > 2.5]
         self.assertTrue(back, "no refresh after the port came back")
 
+    def test_watch_finds_a_port_given_by_identity_under_its_new_name(self):
+        # --port auto: the board comes back on another port (an adapter
+        # plugged into another socket); the watch resolves it again there.
+        first = os.path.join(os.getcwd(), "zorenc-watch-first")
+        second = os.path.join(os.getcwd(), "zorenc-watch-second")
+        board = SimBoard("--link", first)
+        other = None
+        watch = subprocess.Popen([TOOL, "--port", "auto", "--candidates", f"{first},{second}",
+                                  "--json", "status", "--watch", "--for", "7"],
+                                 stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
+        try:
+            ready, _, _ = select.select([watch.stdout], [], [], 5)
+            self.assertTrue(ready, "no refresh within 5 s")
+            board.stop()
+            time.sleep(1)
+            other = SimBoard("--link", second)
+            self.assertEqual(watch.wait(timeout=15), 0)
+            stderr = watch.stderr.read()
+        finally:
+            if watch.poll() is None:
+                watch.kill()
+                watch.wait(timeout=5)
+            watch.stdout.close()
+            watch.stderr.close()
+            board.stop()
+            if other is not None:
+                other.stop()
+        self.assertIn(f"zorenc: the port {first} is gone; waiting for it to come back", stderr)
+        self.assertIn(f"zorenc: the port {second} is back\n", stderr)
+
     def test_network_ports_say_why_they_did_not_open(self):
         for name, reason in [
             ("rfc2217://127.0.0.1:1", "connection refused by 127.0.0.1:1"),
