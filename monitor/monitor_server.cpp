@@ -87,15 +87,15 @@ Monitor::Monitor(asio::io_context &io, std::vector<BoardSpec> boards, Logger log
       pushTimer_(io)
 {
     CheckBoards(boards);
-    for (BoardSpec &spec : boards) {
+    for (BoardSpec &desc : boards) {
         auto board = std::make_unique<Board>();
         Board *b = board.get();
         b->topic = static_cast<int>(boards_.size());
-        b->name = spec.name;
-        b->port = spec.port;
-        b->shownPort = EscapeInvalidUtf8(spec.port);
+        b->name = desc.name;
+        b->port = desc.port;
+        b->shownPort = EscapeInvalidUtf8(desc.port);
         b->thread = std::make_unique<BoardThread>(
-            spec.handle, spec.port,
+            desc.handle, desc.port,
             BoardThread::Events{[this, b](const PositionSample &s) {
                                     asio::post(io_, [this, b, s] { OnPositions(*b, s); });
                                 },
@@ -107,7 +107,7 @@ Monitor::Monitor(asio::io_context &io, std::vector<BoardSpec> boards, Logger log
                                         OnState(*b, state, detail);
                                     });
                                 }},
-            spec.name);
+            desc.name);
         boards_.push_back(std::move(board));
     }
 }

@@ -49,13 +49,13 @@ Json FormJson(const ValueForm &form)
 {
     Json names = Json::array();
     Json values = Json::array();
-    for (const ValueSpec &spec : form) {
-        names.push_back(spec.name);
-        Json value = {{"name", spec.name}, {"kind", KindName(spec.kind)}};
-        if (spec.kind == ValueKind::kInteger || spec.kind == ValueKind::kScaled) {
-            value["min"] = spec.min;
-            value["max"] = spec.max;
-            value["places"] = spec.places;
+    for (const ValueSpec &desc : form) {
+        names.push_back(desc.name);
+        Json value = {{"name", desc.name}, {"kind", KindName(desc.kind)}};
+        if (desc.kind == ValueKind::kInteger || desc.kind == ValueKind::kScaled) {
+            value["min"] = desc.min;
+            value["max"] = desc.max;
+            value["places"] = desc.places;
         }
         values.push_back(value);
     }
@@ -116,8 +116,8 @@ Json SettingsTable()
             forms.push_back(FormJson(form));
         }
         Json getArgs = Json::array();
-        for (const ValueSpec &spec : s.getArgs) {
-            getArgs.push_back(spec.name);
+        for (const ValueSpec &desc : s.getArgs) {
+            getArgs.push_back(desc.name);
         }
         list.push_back({{"name", s.name},
                         {"scope", ScopeName(s.scope)},

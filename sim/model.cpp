@@ -64,12 +64,12 @@ namespace {
 // What the board holds at every address, from the register table; the
 // RegisterSpec of each instance, null where the board has no register.
 struct AddressMap {
-    std::vector<const RegisterSpec *> spec = std::vector<const RegisterSpec *>(0x10000, nullptr);
+    std::vector<const RegisterSpec *> desc = std::vector<const RegisterSpec *>(0x10000, nullptr);
     AddressMap()
     {
         for (const RegisterSpec &r : kRegisterTable) {
             ForEachInstance(r.placement, r.address,
-                            [&](uint16_t address, int32_t, int32_t) { spec[address] = &r; });
+                            [&](uint16_t address, int32_t, int32_t) { desc[address] = &r; });
         }
     }
 };
@@ -77,18 +77,18 @@ struct AddressMap {
 const RegisterSpec *SpecAt(uint16_t address)
 {
     static const AddressMap map;
-    return map.spec[address];
+    return map.desc[address];
 }
 
 } // namespace
 
 Access AccessOf(uint16_t address)
 {
-    const RegisterSpec *spec = SpecAt(address);
-    if (spec == nullptr) {
+    const RegisterSpec *desc = SpecAt(address);
+    if (desc == nullptr) {
         return Access::kNone;
     }
-    switch (spec->access) {
+    switch (desc->access) {
     case RegisterAccess::kRead:
         return Access::kReadOnly;
     case RegisterAccess::kWrite:
@@ -101,12 +101,12 @@ Access AccessOf(uint16_t address)
 
 uint32_t DefaultOf(uint16_t address)
 {
-    const RegisterSpec *spec = SpecAt(address);
-    if (spec == nullptr) {
+    const RegisterSpec *desc = SpecAt(address);
+    if (desc == nullptr) {
         return 0;
     }
-    const auto is = [spec](uint16_t address, RegisterPlacement placement) {
-        return spec->address == address && spec->placement == placement;
+    const auto is = [desc](uint16_t address, RegisterPlacement placement) {
+        return desc->address == address && desc->placement == placement;
     };
     if (is(REG_ENC_MULTI_ANALOG, RegisterPlacement::kChannelBlock)) {
         return 4;
@@ -118,7 +118,7 @@ uint32_t DefaultOf(uint16_t address)
         return 1000; // 1.000
     }
     // Positions start at 0: offset binary's zero.
-    return spec->encoding == RegisterEncoding::kOffsetBinary ? kOffsetBinaryZero : 0;
+    return desc->encoding == RegisterEncoding::kOffsetBinary ? kOffsetBinaryZero : 0;
 }
 
 Model::Model(std::string flashFile) : flashFile_(std::move(flashFile)), registers_(0x10000, 0) {}

@@ -37,9 +37,9 @@ bool IsControls(const Setting &s)
 const ValueSpec kWordSpec = {"word", ValueKind::kWord};
 
 // Words compare by their 32 bits, whichever sign they were written with.
-int64_t Normal(const ValueSpec &spec, int64_t value)
+int64_t Normal(const ValueSpec &desc, int64_t value)
 {
-    return spec.kind == ValueKind::kWord ? static_cast<int64_t>(static_cast<uint32_t>(value))
+    return desc.kind == ValueKind::kWord ? static_cast<int64_t>(static_cast<uint32_t>(value))
                                          : value;
 }
 
@@ -76,8 +76,8 @@ Args ArgsOf(const Setting &s, const std::vector<int64_t> &counts)
 std::vector<std::string> ValueNames(const Setting &s)
 {
     std::vector<std::string> names;
-    for (const ValueSpec &spec : FirstForm(s)) {
-        std::string name = spec.name;
+    for (const ValueSpec &desc : FirstForm(s)) {
+        std::string name = desc.name;
         for (char &c : name) {
             c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
         }
@@ -129,11 +129,11 @@ public:
     }
 
 private:
-    bool Number(const ValueSpec &spec, const std::string &where, const Json &value, int64_t &count,
+    bool Number(const ValueSpec &desc, const std::string &where, const Json &value, int64_t &count,
                 const std::string &what)
     {
         std::string text;
-        const bool scaled = spec.kind == ValueKind::kScaled;
+        const bool scaled = desc.kind == ValueKind::kScaled;
         if (value.is_number_integer()) {
             text = value.dump();
         } else if (value.is_number_float() && scaled) {
@@ -144,12 +144,12 @@ private:
             return false;
         }
         try {
-            const Arg a = ParseValue(spec, text, "value");
-            const std::string stored = StoredText(spec, text, a, what);
+            const Arg a = ParseValue(desc, text, "value");
+            const std::string stored = StoredText(desc, text, a, what);
             if (!stored.empty()) {
                 warnings.push_back(where + ": " + stored);
             }
-            count = Normal(spec, a.integer);
+            count = Normal(desc, a.integer);
             return true;
         } catch (const Failure &failure) {
             Fault(where, failure.what());

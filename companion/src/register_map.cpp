@@ -10,9 +10,9 @@ namespace {
 
 const std::vector<RegisterInfo> kMap = [] {
     std::vector<RegisterInfo> map;
-    for (const RegisterSpec &spec : kRegisterTable) {
-        map.push_back(RegisterInfo{spec.name, spec.address, spec.placement, spec.encoding,
-                                   Readable(spec.access), Writable(spec.access)});
+    for (const RegisterSpec &desc : kRegisterTable) {
+        map.push_back(RegisterInfo{desc.name, desc.address, desc.placement, desc.encoding,
+                                   Readable(desc.access), Writable(desc.access)});
     }
     return map;
 }();

@@ -271,9 +271,9 @@ const ValueForm kControlFields = {Range("N0", 0, 15), Range("N1", 0, 15),   Rang
                                   Range("N3", 0, 15), Range("N4", 0, 15),   Range("N5", 0, 15),
                                   Range("N6", 0, 15), Range("BIT30", 0, 1), Range("BIT31", 0, 1)};
 
-std::vector<ValueForm> One(ValueSpec spec)
+std::vector<ValueForm> One(ValueSpec desc)
 {
-    return {ValueForm{spec}};
+    return {ValueForm{desc}};
 }
 const std::vector<ValueForm> kReadOnly = {};
 
@@ -446,16 +446,16 @@ std::string ScaledText(int64_t count, int places)
     return (count < 0 ? "-" : "") + digits;
 }
 
-std::string RangeText(const ValueSpec &spec)
+std::string RangeText(const ValueSpec &desc)
 {
-    switch (spec.kind) {
+    switch (desc.kind) {
     case ValueKind::kInteger:
-        return std::to_string(spec.min) + ".." + std::to_string(spec.max);
+        return std::to_string(desc.min) + ".." + std::to_string(desc.max);
     case ValueKind::kWord:
         return "any 32-bit word, " + std::to_string(INT32_MIN) + ".." + std::to_string(UINT32_MAX);
     case ValueKind::kScaled:
-        return ScaledText(spec.min, spec.places) + ".." + ScaledText(spec.max, spec.places) +
-               ", kept in " + UnitName(spec.places);
+        return ScaledText(desc.min, desc.places) + ".." + ScaledText(desc.max, desc.places) +
+               ", kept in " + UnitName(desc.places);
     case ValueKind::kPeriod:
         return "any number but 0";
     }
@@ -482,39 +482,39 @@ std::string ValuesText(const Setting &s)
     return text;
 }
 
-std::string StoredText(const ValueSpec &spec, const std::string &written, const Arg &arg,
+std::string StoredText(const ValueSpec &desc, const std::string &written, const Arg &arg,
                        const std::string &what)
 {
-    if (arg.exact || spec.kind != ValueKind::kScaled) {
+    if (arg.exact || desc.kind != ValueKind::kScaled) {
         return "";
     }
-    return written + " is stored as " + ScaledText(arg.integer, spec.places) + " (" + what +
-           " is kept in " + UnitName(spec.places) + ")";
+    return written + " is stored as " + ScaledText(arg.integer, desc.places) + " (" + what +
+           " is kept in " + UnitName(desc.places) + ")";
 }
 
-Arg ParseValue(const ValueSpec &spec, const std::string &text, const std::string &given)
+Arg ParseValue(const ValueSpec &desc, const std::string &text, const std::string &given)
 {
-    const std::string what = given.empty() ? std::string(spec.name) : given;
+    const std::string what = given.empty() ? std::string(desc.name) : given;
     Arg a;
-    switch (spec.kind) {
+    switch (desc.kind) {
     case ValueKind::kInteger:
-        a.integer = ParseInteger(text, what, spec.min, spec.max);
+        a.integer = ParseInteger(text, what, desc.min, desc.max);
         break;
     case ValueKind::kWord:
         a.integer = ParseWord(text, what);
         break;
     case ValueKind::kScaled: {
-        if (!ParseDecimal(text, spec.places, a.integer, a.exact)) {
+        if (!ParseDecimal(text, desc.places, a.integer, a.exact)) {
             throw UsageFailure("'" + text + "' is not a valid " + what + " (expected a number)");
         }
         // Below a range that starts at 0 is anything negative but an exact 0.
         const bool negative = !text.empty() && text[0] == '-' && (a.integer != 0 || !a.exact);
-        if (a.integer < spec.min || a.integer > spec.max || (spec.min >= 0 && negative)) {
+        if (a.integer < desc.min || a.integer > desc.max || (desc.min >= 0 && negative)) {
             throw UsageFailure(
-                what + " " + text + " is out of range " + ScaledText(spec.min, spec.places) + ".." +
-                ScaledText(spec.max, spec.places) + " (kept in " + UnitName(spec.places) + ")");
+                what + " " + text + " is out of range " + ScaledText(desc.min, desc.places) + ".." +
+                ScaledText(desc.max, desc.places) + " (kept in " + UnitName(desc.places) + ")");
         }
-        a.real = MiddleOf(a.integer, spec.places);
+        a.real = MiddleOf(a.integer, desc.places);
         return a;
     }
     case ValueKind::kPeriod:
@@ -531,8 +531,8 @@ Arg ParseValue(const ValueSpec &spec, const std::string &text, const std::string
 std::string FormNames(const ValueForm &form)
 {
     std::string names;
-    for (const ValueSpec &spec : form) {
-        names += (names.empty() ? "" : " ") + std::string(spec.name);
+    for (const ValueSpec &desc : form) {
+        names += (names.empty() ? "" : " ") + std::string(desc.name);
     }
     return names;
 }

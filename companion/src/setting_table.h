@@ -94,16 +94,16 @@ const std::vector<Setting> &Settings();
 const Setting *FindSetting(const std::string &name);
 
 // Checks one value written as text (a decimal, 0x hexadecimal for integers
-// and words); "what" names it in messages (the spec's name when empty).
+// and words); "what" names it in messages (the value's own name when empty).
 // Throws a usage Failure for what the value cannot take.
-Arg ParseValue(const ValueSpec &spec, const std::string &text, const std::string &what = {});
+Arg ParseValue(const ValueSpec &desc, const std::string &text, const std::string &what = {});
 
 // The names of a form's values, space separated: "UPPER LOWER".
 std::string FormNames(const ValueForm &form);
 
 // What a value takes: "0..239", "-21474836.47..21474836.47, kept in
 // hundredths", "any 32-bit word, -2147483648..4294967295", "any number but 0".
-std::string RangeText(const ValueSpec &spec);
+std::string RangeText(const ValueSpec &desc);
 // What each of a setting's values takes, form by form: "UPPER LOWER:
 // 0..65535"; empty for a read-only setting.
 std::string ValuesText(const Setting &s);
@@ -115,7 +115,7 @@ std::string ScaledText(int64_t count, int places);
 // What the board is given when a decimal has digits beyond its unit:
 // "0.299 is stored as 0.29 (trigger-delay is kept in hundredths)", what
 // naming the value; empty when the value is stored as written.
-std::string StoredText(const ValueSpec &spec, const std::string &written, const Arg &arg,
+std::string StoredText(const ValueSpec &desc, const std::string &written, const Arg &arg,
                        const std::string &what);
 
 // The fields that a read shows for a trigger-control word.

@@ -25,10 +25,10 @@ std::set<Range> TableRanges()
     std::set<Range> ranges;
     for (const Setting &s : Settings()) {
         for (const ValueForm &form : s.setForms) {
-            for (const ValueSpec &spec : form) {
-                if (spec.kind == ValueKind::kInteger &&
-                    (spec.min != INT32_MIN || spec.max != INT32_MAX)) {
-                    ranges.insert({s.name, spec.name, spec.min, spec.max});
+            for (const ValueSpec &desc : form) {
+                if (desc.kind == ValueKind::kInteger &&
+                    (desc.min != INT32_MIN || desc.max != INT32_MAX)) {
+                    ranges.insert({s.name, desc.name, desc.min, desc.max});
                 }
             }
         }

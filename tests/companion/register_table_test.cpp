@@ -19,16 +19,16 @@ TEST(RegisterTable, EveryInstanceHasAnAddressOfItsOwn)
 {
     std::map<uint16_t, std::string> owner;
     std::set<std::string> names;
-    for (const RegisterSpec &spec : kRegisterTable) {
-        EXPECT_TRUE(names.insert(spec.name).second) << spec.name << " twice";
+    for (const RegisterSpec &desc : kRegisterTable) {
+        EXPECT_TRUE(names.insert(desc.name).second) << desc.name << " twice";
         ForEachInstance(
-            spec.placement, spec.address, [&](uint16_t address, int32_t number, int32_t index) {
-                const std::string label = std::string(spec.name) + "[" + std::to_string(number) +
+            desc.placement, desc.address, [&](uint16_t address, int32_t number, int32_t index) {
+                const std::string label = std::string(desc.name) + "[" + std::to_string(number) +
                                           "][" + std::to_string(index) + "]";
                 const auto [at, fresh] = owner.emplace(address, label);
                 EXPECT_TRUE(fresh) << label << " and " << at->second << " share " << address;
-                if (spec.placement == RegisterPlacement::kChannelBlock ||
-                    spec.placement == RegisterPlacement::kIndexTable) {
+                if (desc.placement == RegisterPlacement::kChannelBlock ||
+                    desc.placement == RegisterPlacement::kIndexTable) {
                     EXPECT_EQ(address >> 8, number) << label;
                 }
             });
@@ -118,20 +118,20 @@ const char *EncodingWords(RegisterEncoding encoding)
 TEST(RegisterTable, TheRegisterPageListsEveryRegisterAsTheTableHasIt)
 {
     std::map<std::string, DocumentedRegister> rows = DocumentedRegisters();
-    for (const RegisterSpec &spec : kRegisterTable) {
-        SCOPED_TRACE(spec.name);
-        const auto row = rows.find(spec.name);
+    for (const RegisterSpec &desc : kRegisterTable) {
+        SCOPED_TRACE(desc.name);
+        const auto row = rows.find(desc.name);
         ASSERT_NE(row, rows.end()) << "docs/registers.md does not list it";
         const DocumentedRegister &doc = row->second;
-        const bool offset = spec.placement == RegisterPlacement::kChannelBlock ||
-                            spec.placement == RegisterPlacement::kIndexTable;
-        EXPECT_EQ(doc.address, Hex(spec.address, offset ? 2 : 4));
-        EXPECT_EQ(static_cast<int>(doc.placement), static_cast<int>(spec.placement));
-        const char *access = spec.access == RegisterAccess::kReadWrite ? "RW"
-                             : spec.access == RegisterAccess::kRead    ? "R"
+        const bool offset = desc.placement == RegisterPlacement::kChannelBlock ||
+                            desc.placement == RegisterPlacement::kIndexTable;
+        EXPECT_EQ(doc.address, Hex(desc.address, offset ? 2 : 4));
+        EXPECT_EQ(static_cast<int>(doc.placement), static_cast<int>(desc.placement));
+        const char *access = desc.access == RegisterAccess::kReadWrite ? "RW"
+                             : desc.access == RegisterAccess::kRead    ? "R"
                                                                        : "W";
         EXPECT_EQ(doc.access, access);
-        const std::string words = EncodingWords(spec.encoding);
+        const std::string words = EncodingWords(desc.encoding);
         EXPECT_EQ(doc.encoding.compare(0, words.size(), words), 0)
             << "'" << doc.encoding << "' is not " << words;
         rows.erase(row);

@@ -147,13 +147,13 @@ TEST_F(ModelTest, FlashAndDefaultsKeepCounters)
 // addresses between the registers are unknown.
 TEST_F(ModelTest, AnswersEveryRegisterAsTheTableSays)
 {
-    for (const RegisterSpec &spec : kRegisterTable) {
-        ForEachInstance(spec.placement, spec.address, [&](uint16_t address, int32_t, int32_t) {
-            SCOPED_TRACE(std::string(spec.name) + " at " + std::to_string(address));
+    for (const RegisterSpec &desc : kRegisterTable) {
+        ForEachInstance(desc.placement, desc.address, [&](uint16_t address, int32_t, int32_t) {
+            SCOPED_TRACE(std::string(desc.name) + " at " + std::to_string(address));
             uint32_t value = 0;
             EXPECT_EQ(model.Read(address, value, t0),
-                      Readable(spec.access) ? kStatusOk : kStatusWriteOnly);
-            if (!Writable(spec.access)) {
+                      Readable(desc.access) ? kStatusOk : kStatusWriteOnly);
+            if (!Writable(desc.access)) {
                 EXPECT_EQ(Write(address, 0, t0), kStatusReadOnly);
             }
         });
