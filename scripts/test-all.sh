@@ -6,9 +6,10 @@
 # builds, the rest of setup (installed beside them), the native build, the
 # tests, .NET, fuzzing, sanitizers and valgrind. Beside them, once everything
 # is installed, the builds of the last two (the fuzzers, the ASan, TSan and
-# valgrind builds) run at the lowest priority, so that they take only the processor time the
-# other stages leave (link steps, configuration, tests waiting on ports and
-# Wine); their output is shown when the stages that run them begin. NuGet's
+# valgrind builds) run at the lowest priority, so that they take only the
+# processor time the other stages leave (link steps, configuration, tests
+# waiting on ports and Wine); their output is shown when the stages that run
+# them begin. NuGet's
 # restore runs from the start, beside setup. A failed build step shows its
 # error; every log is under build/ (build/logs and <folder>.build.log).
 set -euo pipefail
@@ -125,7 +126,8 @@ join_background_builds() {
 }
 # The packages that only the native build and the tests need (Wine, the
 # browser, the servers) install while the Windows builds run, at normal
-# priority: apt waits mostly on the network and the disk.
+# priority: the download waits on the network, and the unpacking shares the
+# processors with the compilers.
 rest_log=$out/logs/setup-rest.log
 rest_pid=""
 start_rest_of_setup() {
