@@ -1,12 +1,15 @@
 // Captures what the process writes to its standard output (printf and
 // std::cout alike) between construction and Text(). Leaves no file behind:
 // natively the capture is a nameless temporary file, on Windows a file in the
-// working folder that is removed again, whether or not Text() was called.
+// temporary folder that is removed again, whether or not Text() was called.
+// (Under Wine that folder lies in the run's own prefix: test programs in
+// parallel prefixes may share a process id, never a temporary folder.)
 #pragma once
 
 #include <fcntl.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <iostream>
 #include <sstream>
@@ -25,7 +28,9 @@ public:
     {
         Flush();
 #ifdef _WIN32
-        path_ = "zorenc_stdout_" + std::to_string(static_cast<long>(getpid())) + ".txt";
+        const char *temp = std::getenv("TEMP");
+        path_ = (temp != nullptr && *temp != '\0' ? std::string(temp) + "\\" : std::string()) +
+                "zorenc_stdout_" + std::to_string(static_cast<long>(getpid())) + ".txt";
         const int fd = _open(path_.c_str(), _O_WRONLY | _O_CREAT | _O_TRUNC | _O_BINARY, 0600);
         saved_ = _dup(1);
         _dup2(fd, 1);
