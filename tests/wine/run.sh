@@ -168,11 +168,23 @@ prepare_prefix() {
     if [ "$(cat "$root/template/.zorenc-stamp" 2>/dev/null)" != "$stamp" ]; then
         echo "run.sh: creating the Wine prefix $root/template" >&2
         local t0=$SECONDS
-        rm -rf "$root/template" "$root/template.new"
-        WINEPREFIX=$root/template.new WINEDEBUG=-all WINEDLLOVERRIDES=$overrides \
-            timeout 300 "$wine" wineboot -i >/dev/null 2>&1 || die "wineboot failed"
-        WINEPREFIX=$root/template.new wineserver -k 2>/dev/null
-        WINEPREFIX=$root/template.new timeout 20 wineserver -w 2>/dev/null
+        rm -rf "$root/template"
+        # wineboot fails now and then on a busy machine: a second try, from
+        # scratch, and its output kept for when that fails too.
+        local attempt made=0
+        for attempt in 1 2; do
+            rm -rf "$root/template.new"
+            WINEPREFIX=$root/template.new WINEDEBUG=err+all WINEDLLOVERRIDES=$overrides \
+                timeout 300 "$wine" wineboot -i >"$root/wineboot.log" 2>&1 && made=1
+            WINEPREFIX=$root/template.new wineserver -k 2>/dev/null
+            WINEPREFIX=$root/template.new timeout 20 wineserver -w 2>/dev/null
+            [ $made -eq 0 ] || break
+            echo "run.sh: wineboot failed (attempt $attempt of 2): $root/wineboot.log" >&2
+        done
+        if [ $made -eq 0 ]; then
+            tail -n 20 "$root/wineboot.log" >&2
+            die "wineboot failed"
+        fi
         echo "$stamp" >"$root/template.new/.zorenc-stamp"
         mv "$root/template.new" "$root/template" || die "cannot move the new prefix into place"
         echo "run.sh: prefix created in $((SECONDS - t0)) s" >&2
