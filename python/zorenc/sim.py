@@ -21,7 +21,7 @@ import subprocess
 import tempfile
 import time
 import weakref
-from typing import IO, List, Optional, Sequence, Union
+from typing import IO, Callable, List, Optional, Sequence, Union
 
 from ._board import Status as Status  # the simulated board's status bytes
 from .board import Board
@@ -210,13 +210,34 @@ class SimulatedBoard:
 
     def unplug(self) -> None:
         """Takes the port away (SIGUSR1): its pty and ``--link`` go, the
-        board keeps its state.  :meth:`plug` brings a new pty back."""
+        board keeps its state.  :meth:`plug` brings a new pty back.  Returns
+        once they are gone (at most ``start_timeout``)."""
         self._signal(signal.SIGUSR1)
+        paths = [p for p in (self.port, self._link()) if p is not None]
+        self._wait_until(lambda: not any(os.path.lexists(p) for p in paths), "unplugged")
 
     def plug(self) -> None:
         """Plugs the port back in (SIGUSR2): a new pty; a ``--link`` given in
-        ``extra_args`` follows it, :attr:`port` does not."""
+        ``extra_args`` follows it, :attr:`port` does not.  Returns once the
+        link is back (at most ``start_timeout``)."""
         self._signal(signal.SIGUSR2)
+        link = self._link()
+        if link is not None:
+            path: str = link
+            self._wait_until(lambda: os.path.exists(path), "plugged in")
+
+    def _link(self) -> Optional[str]:
+        if "--link" in self.args[:-1]:
+            return self.args[self.args.index("--link") + 1]
+        return None
+
+    def _wait_until(self, done: "Callable[[], bool]", what: str) -> None:
+        deadline = time.monotonic() + self.start_timeout
+        while not done():
+            if time.monotonic() > deadline:
+                raise RuntimeError(f"the simulated board was not {what} within "
+                                   f"{self.start_timeout} s")
+            time.sleep(0.01)
 
     def _signal(self, number: int) -> None:
         if not self.running:

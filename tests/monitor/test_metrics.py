@@ -159,9 +159,9 @@ class FleetTests(unittest.TestCase):
             self.assertEqual(status, 200, doc)
             until(lambda: fleet.writes("right"), "the write in right's request log", 2)
             self.assertFalse(fleet.writes("left"))
-            boards = until(lambda: [b for b in fleet.get("/api/boards")[1]["result"]
-                                    if b["last_answer"] and b["firmware"]],
-                           "both boards answered", 5)
+            boards = until(lambda: (lambda found: found if len(found) == 2 else None)(
+                [b for b in fleet.get("/api/boards")[1]["result"]
+                 if b["last_answer"] and b["firmware"]]), "both boards answered", 5)
             self.assertEqual([b["name"] for b in boards], ["left", "right"])
             self.assertEqual(boards[0]["state"]["state"], "connected")
         finally:
