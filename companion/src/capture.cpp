@@ -131,7 +131,7 @@ struct Slot {
 Mutex slotLock;
 std::array<Slot, kMaxCaptures> slots;
 
-uint32_t Key(ZorEncHandle handle)
+uint32_t HandleKey(ZorEncHandle handle)
 {
     return static_cast<uint32_t>(handle);
 }
@@ -139,7 +139,7 @@ uint32_t Key(ZorEncHandle handle)
 Slot *FindSlot(ZorEncHandle handle)
 {
     for (Slot &slot : slots) {
-        if (slot.used && slot.handle == Key(handle)) {
+        if (slot.used && slot.handle == HandleKey(handle)) {
             return &slot;
         }
     }
@@ -232,7 +232,7 @@ void StartCapture(ZorEncHandle handle, const CaptureOptions &options)
                                " captures can run at once");
         }
         slots[index].used = true;
-        slots[index].handle = Key(handle);
+        slots[index].handle = HandleKey(handle);
     }
     std::unique_ptr<Recorder> recorder;
     try {
