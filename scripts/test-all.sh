@@ -158,11 +158,15 @@ dotnet_stage() {
     bash scripts/dotnet.sh "$out"
 }
 
-# Background work ends with the script, by its process id.
-trap '[ -z "$background_pid" ] || kill -- "-$background_pid" 2>/dev/null
-      [ -z "$restore_pid" ] || kill "$restore_pid" 2>/dev/null
-      [ -z "$rest_pid" ] || wait "$rest_pid" 2>/dev/null
-      print_times' EXIT
+# Background work ends with the script, by its process id (one that has
+# already ended is no error: the table of stage times must still follow).
+on_exit() {
+    [ -z "$background_pid" ] || kill -- "-$background_pid" 2>/dev/null || true
+    [ -z "$restore_pid" ] || kill "$restore_pid" 2>/dev/null || true
+    [ -z "$rest_pid" ] || wait "$rest_pid" 2>/dev/null || true
+    print_times
+}
+trap on_exit EXIT
 
 stage setup bash scripts/setup.sh build
 start_rest_of_setup
