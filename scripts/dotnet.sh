@@ -60,7 +60,9 @@ done
 status=0
 for project in Zorenc.Tests Zorenc.Tests.NetStandard; do
     echo "-- $project"
-    dotnet test "bindings/dotnet/$project" "${props[@]}" --nologo -v quiet || status=1
+    # Quiet, but a failed test shows its message and stack.
+    dotnet test "bindings/dotnet/$project" "${props[@]}" --nologo -v quiet \
+        --logger "console;verbosity=minimal" || status=1
 done
 # The package, packed twice (the second time from a fresh compile) to show that
 # packs of one tree agree, then installed by two programs that know only it.
