@@ -442,8 +442,27 @@ class CommandsTests(BoardCase):
         self.assertNotIn("] tx", self.tool("get", "trigger-delay", "0").stderr)
 
 
+def start_watch(port_args, seconds):
+    """zorenc --json status --watch on the given port for so many seconds."""
+    return subprocess.Popen([TOOL, *port_args, "--json", "status", "--watch", "--for", seconds],
+                            stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
+
+
+def end_watch(watch):
+    """Ends a watch that is still running and closes its pipes."""
+    if watch.poll() is None:
+        watch.kill()
+        watch.wait(timeout=5)
+    watch.stdout.close()
+    watch.stderr.close()
+
+
 class FailuresTests(unittest.TestCase):
     """The port or the board fails: exit status 1 with the reason."""
+
+    def assert_refreshes(self, watch):
+        ready, _, _ = select.select([watch.stdout], [], [], 5)
+        self.assertTrue(ready, "no refresh within 5 s")
 
     def test_missing_port(self):
         result = run("--port", MISSING_PORT, "info")
@@ -482,11 +501,9 @@ class FailuresTests(unittest.TestCase):
         # and goes on; unplugged for good, --for ends it with "is gone".
         link = os.path.join(os.getcwd(), "zorenc-watch-port")
         board = SimBoard("--link", link)
-        watch = subprocess.Popen([TOOL, "--port", link, "--json", "status", "--watch", "--for", "6"],
-                                 stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
+        watch = start_watch(["--port", link], "6")
         try:
-            ready, _, _ = select.select([watch.stdout], [], [], 5)
-            self.assertTrue(ready, "no refresh within 5 s")
+            self.assert_refreshes(watch)
             board.process.send_signal(signal.SIGUSR1)
             time.sleep(1.5)
             board.process.send_signal(signal.SIGUSR2)
@@ -496,11 +513,7 @@ class FailuresTests(unittest.TestCase):
             stderr = watch.stderr.read()
             frames = [json.loads(line) for line in watch.stdout.read().splitlines()]
         finally:
-            if watch.poll() is None:
-                watch.kill()
-                watch.wait(timeout=5)
-            watch.stdout.close()
-            watch.stderr.close()
+            end_watch(watch)
             board.stop()
         gone = f"zorenc: the port {link} is gone; waiting for it to come back"
         self.assertEqual(stderr.count(gone), 2, stderr)
@@ -517,23 +530,16 @@ class FailuresTests(unittest.TestCase):
         second = os.path.join(os.getcwd(), "zorenc-watch-second")
         board = SimBoard("--link", first)
         other = None
-        watch = subprocess.Popen([TOOL, "--port", "auto", "--candidates", f"{first},{second}",
-                                  "--json", "status", "--watch", "--for", "7"],
-                                 stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
+        watch = start_watch(["--port", "auto", "--candidates", f"{first},{second}"], "7")
         try:
-            ready, _, _ = select.select([watch.stdout], [], [], 5)
-            self.assertTrue(ready, "no refresh within 5 s")
+            self.assert_refreshes(watch)
             board.stop()
             time.sleep(1)
             other = SimBoard("--link", second)
             self.assertEqual(watch.wait(timeout=15), 0)
             stderr = watch.stderr.read()
         finally:
-            if watch.poll() is None:
-                watch.kill()
-                watch.wait(timeout=5)
-            watch.stdout.close()
-            watch.stderr.close()
+            end_watch(watch)
             board.stop()
             if other is not None:
                 other.stop()
